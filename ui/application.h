@@ -1,0 +1,71 @@
+// The application object: title, forms, modal boxes, the error report, and the
+// dispatcher that delivers each event and reports what escapes it.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/event_loop.h"
+#include "ui/services.h"
+
+namespace ui {
+
+class Form;
+class MessageQueue;
+
+class Application {
+public:
+    Application(EventLoop& loop, WindowServices& services);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    EventLoop& loop() { return loop_; }
+    MessageQueue& queue();
+    WindowServices& services() { return services_; }
+
+    // The title the desktop shows for the program, apart from any window's caption.
+    // Reads back at most 255 characters.
+    std::string title() const;
+    void setTitle(const std::string& text);
+
+    // A modal box owned by the application: every enabled, visible form is disabled
+    // while it is open and enabled again afterwards; the form that was active becomes
+    // active again. The message loop keeps running meanwhile.
+    void messageBox(const std::string& text, const std::string& caption, unsigned flags);
+
+    // The error report: the message followed by ".", captioned with the title.
+    void showException(const std::exception& error);
+
+    // Runs one event; an exception that escapes it is reported and swallowed.
+    void dispatch(const std::function<void()>& event) noexcept;
+
+    // Ends the message loop with exit code 0.
+    void terminate();
+
+    // Shows the main form and runs the message loop; returns the exit code.
+    int run();
+    bool terminated() const { return terminated_; }
+
+    // Forms, in creation order; the first is the main form.
+    const std::vector<Form*>& forms() const { return forms_; }
+    Form* mainForm() const { return forms_.empty() ? nullptr : forms_.front(); }
+    Form* activeForm() const { return active_; }
+
+    // Called by forms and views.
+    void addForm(Form& form);
+    void removeForm(Form& form);
+    void setActiveForm(Form* form) { active_ = form; }
+
+private:
+    EventLoop& loop_;
+    WindowServices& services_;
+    std::string title_;
+    std::vector<Form*> forms_;
+    Form* active_ = nullptr;
+    bool terminated_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,76 @@
+// Drawing surface for controls that paint themselves, and the bitmaps they draw.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ui/geometry.h"
+
+namespace ui {
+
+// A 24-bit image, rows top to bottom.
+class Bitmap {
+public:
+    Bitmap() = default;
+    Bitmap(int width, int height, Color fill = colors::black);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool empty() const { return width_ == 0 || height_ == 0; }
+    Color pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }
+    void setPixel(int x, int y, Color c) { pixels_[static_cast<std::size_t>(y * width_ + x)] = c; }
+    const std::vector<Color>& pixels() const { return pixels_; }
+
+    friend bool operator==(const Bitmap&, const Bitmap&) = default;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<Color> pixels_;
+};
+
+// Parses an uncompressed 4-, 8- or 24-bit BMP file image; an empty bitmap when the
+// data is not one.
+Bitmap decodeBmp(std::span<const std::uint8_t> data);
+
+// The program's named bitmap resources ("EN_MPPLAY", ...); an empty bitmap when the
+// name is unknown.
+const Bitmap& resourceBitmap(const std::string& name);
+
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    // Fills r (right and bottom excluded).
+    virtual void fillRect(const Rect& r, Color c) = 0;
+    // A one-pixel frame just inside r.
+    virtual void frameRect(const Rect& r, Color c) = 0;
+    // Straight line segments through the points; like a pen on a classic device
+    // context, the last point itself is not drawn.
+    virtual void polyline(std::span<const Point> points, Color c) = 0;
+    // Copies the bitmap with its top-left at (x, y); pixels of colour `transparent`
+    // take the colour `replacement`.
+    virtual void drawBitmap(int x, int y, const Bitmap& bmp, Color transparent, Color replacement) = 0;
+    // A dotted focus rectangle just inside r.
+    virtual void drawFocusRect(const Rect& r) = 0;
+};
+
+// A canvas that paints into a Bitmap; views blit it, tests read its pixels.
+class RasterCanvas : public Canvas {
+public:
+    explicit RasterCanvas(Bitmap& target) : target_(target) {}
+
+    void fillRect(const Rect& r, Color c) override;
+    void frameRect(const Rect& r, Color c) override;
+    void polyline(std::span<const Point> points, Color c) override;
+    void drawBitmap(int x, int y, const Bitmap& bmp, Color transparent, Color replacement) override;
+    void drawFocusRect(const Rect& r) override;
+
+private:
+    void plot(int x, int y, Color c);
+    Bitmap& target_;
+};
+
+}  // namespace ui

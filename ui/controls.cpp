@@ -1,0 +1,340 @@
+#include "ui/controls.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "ui/application.h"
+#include "ui/exception.h"
+#include "ui/form.h"
+
+namespace ui {
+
+// ---- Label, Shape, Panel -------------------------------------------------------
+
+void Label::setCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    changed(Change::Text);
+}
+
+void Label::textMeasured(int width, int height) {
+    if (autoSize_) setAutoBounds(width, height);
+}
+
+void Shape::setColors(Color brush, Color pen) {
+    brush_ = brush;
+    pen_ = pen;
+    changed(Change::Color);
+}
+
+void Panel::setCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    changed(Change::Text);
+}
+
+void Panel::setAlignment(Alignment a) {
+    if (a == alignment_) return;
+    alignment_ = a;
+    changed(Change::Alignment);
+}
+
+void Panel::setBevels(Bevel outer, Bevel inner) {
+    outer_ = outer;
+    inner_ = inner;
+    changed(Change::Repaint);
+}
+
+void Panel::setColor(Color c) {
+    if (c == color_) return;
+    color_ = c;
+    changed(Change::Color);
+}
+
+// ---- TabbedNotebook --------------------------------------------------------------
+
+NotebookPage* TabbedNotebook::addPage(const std::string& caption) {
+    auto* page = add<NotebookPage>(std::string(), caption);
+    page->setBounds(0, 0, std::max(0, width() - 8), std::max(0, height() - tabHeight - 8));
+    pages_.push_back(page);
+    return page;
+}
+
+void TabbedNotebook::setPageIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(pages_.size()) || index == pageIndex_) return;
+    pageIndex_ = index;
+    changed(Change::PageIndex);
+}
+
+// ---- Button ----------------------------------------------------------------------
+
+void Button::setCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    changed(Change::Text);
+}
+
+void Button::click() {
+    if (onClick) onClick(this);
+}
+
+// ---- Edit ------------------------------------------------------------------------
+
+Edit::Edit(Component* parent, std::string name) : Control(parent, std::move(name)) { setTabStop(true); }
+
+Edit::~Edit() {
+    if (buddy_) buddy_->associate_ = nullptr;
+}
+
+void Edit::setText(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
+    changed(Change::Text);
+    if (onChange) onChange(this);
+}
+
+void Edit::setReadOnly(bool v) {
+    if (v == readOnly_) return;
+    readOnly_ = v;
+    changed(Change::ReadOnly);
+}
+
+char Edit::keyPress(char key) {
+    if (onKeyPress) onKeyPress(this, key);
+    return key;
+}
+
+void Edit::type(char key) {
+    const char left = keyPress(key);
+    if (left == 0 || readOnly_) return;
+    if (left == '\b') {
+        if (!text_.empty()) setText(text_.substr(0, text_.size() - 1));
+    } else if (static_cast<unsigned char>(left) >= 0x20) {
+        setText(text_ + left);
+    }
+}
+
+bool Edit::keyDown(Key key) {
+    if (buddy_ && (key == Key::Up || key == Key::Down)) {
+        buddy_->step(key == Key::Up ? UpDownButton::Up : UpDownButton::Down);
+        return true;
+    }
+    return false;
+}
+
+void Edit::mouseMove(Point where) {
+    if (onMouseMove) onMouseMove(this, where);
+}
+
+void Edit::focusChanged(bool hasFocus) {
+    const bool lost = focused() && !hasFocus;
+    Control::focusChanged(hasFocus);
+    if (lost && onExit) onExit(this);
+}
+
+// ---- UpDown ----------------------------------------------------------------------
+
+UpDown::~UpDown() {
+    if (associate_) associate_->buddy_ = nullptr;
+}
+
+void UpDown::setRange(int min, int max) {
+    min_ = min;
+    max_ = max;
+    position_ = std::clamp(position_, min_, max_);
+}
+
+void UpDown::setPosition(int value) {
+    const int v = std::clamp(static_cast<int>(static_cast<std::int16_t>(value)), min_, max_);
+    if (v != position_) {
+        position_ = v;
+        changed(Change::Position);
+    }
+    if (associate_) associate_->setText(std::to_string(position_));
+}
+
+void UpDown::setAssociate(Edit* edit) {
+    if (associate_) associate_->buddy_ = nullptr;
+    associate_ = edit;
+    if (associate_) {
+        associate_->buddy_ = this;
+        associate_->setText(std::to_string(position_));
+    }
+}
+
+void UpDown::step(UpDownButton button) {
+    int pos = position_;
+    if (associate_) {
+        try {
+            pos = std::clamp(static_cast<int>(static_cast<std::int16_t>(strToInt(associate_->text()))), min_, max_);
+        } catch (const ConvertError&) {
+            // A box that holds no number leaves the position as it was.
+        }
+    }
+    if (button == UpDownButton::Up) {
+        pos = pos >= max_ ? (wrap_ ? min_ : max_) : pos + 1;
+    } else {
+        pos = pos <= min_ ? (wrap_ ? max_ : min_) : pos - 1;
+    }
+    setPosition(pos);
+    if (onClick) onClick(this, button);
+}
+
+// ---- CheckBox, RadioButton -------------------------------------------------------
+
+void CheckBox::setCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    changed(Change::Text);
+}
+
+void CheckBox::setChecked(bool v) {
+    if (v == checked_) return;
+    checked_ = v;
+    changed(Change::Checked);
+    if (onClick) onClick(this);
+}
+
+void CheckBox::click() { setChecked(!checked_); }
+
+void RadioButton::setCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    changed(Change::Text);
+}
+
+void RadioButton::setChecked(bool v) {
+    if (v == checked_) return;
+    checked_ = v;
+    changed(Change::Checked);
+    if (!v) return;
+    if (Control* p = parent()) {
+        for (Control* sibling : p->children()) {
+            auto* radio = dynamic_cast<RadioButton*>(sibling);
+            if (radio && radio != this) radio->setChecked(false);
+        }
+    }
+    if (onClick) onClick(this);
+}
+
+void RadioButton::click() { setChecked(true); }
+
+void RadioButton::doubleClick() {
+    if (onDblClick) onDblClick(this);
+}
+
+// ---- Memo ------------------------------------------------------------------------
+
+void Memo::setLines(std::vector<std::string> lines) {
+    lines_ = std::move(lines);
+    changed(Change::Text);
+}
+
+// ---- CustomControl ---------------------------------------------------------------
+
+CustomControl::~CustomControl() {
+    if (queue_ && handle_) queue_->unregisterWindow(handle_);
+}
+
+WindowHandle CustomControl::handle() {
+    if (!handle_) {
+        Form* f = form();
+        if (!f) return 0;
+        queue_ = &f->application().queue();
+        handle_ = queue_->registerWindow(*this);
+    }
+    return handle_;
+}
+
+void CustomControl::handleMessage(const Message& msg) { windowMessage(msg); }
+
+// ---- Timer -----------------------------------------------------------------------
+
+Timer::~Timer() {
+    if (id_ && loop_) loop_->stopTimer(id_);
+}
+
+void Timer::setInterval(int ms) {
+    if (ms == interval_) return;
+    interval_ = ms;
+    restart();
+}
+
+void Timer::setEnabled(bool v) {
+    if (v == enabled_) return;
+    enabled_ = v;
+    restart();
+}
+
+void Timer::setPhase(TimerPhase p) {
+    if (p == phase_) return;
+    phase_ = p;
+    restart();
+}
+
+void Timer::setOnTimer(NotifyEvent handler) {
+    onTimer_ = std::move(handler);
+    restart();
+}
+
+void Timer::restart() {
+    if (id_ && loop_) loop_->stopTimer(id_);
+    id_ = 0;
+    if (!enabled_ || interval_ <= 0 || !onTimer_) return;
+    Form* f = form();
+    if (!f) return;
+    Application* app = &f->application();
+    loop_ = &app->loop();
+    id_ = loop_->startTimer(std::chrono::milliseconds(interval_), phase_, [this, app] {
+        app->dispatch([this] {
+            if (onTimer_) onTimer_(this);
+        });
+    });
+}
+
+// ---- OpenDialog, menus -----------------------------------------------------------
+
+bool OpenDialog::execute() {
+    Form* f = form();
+    if (!f) return false;
+    auto chosen = f->application().services().openFileDialog(filter_, fileName_);
+    if (!chosen) return false;
+    fileName_ = *chosen;
+    return true;
+}
+
+void MenuItem::setChecked(bool v) {
+    if (v == checked_) return;
+    checked_ = v;
+    changed(Change::Checked);
+}
+
+std::vector<MenuItem*> MenuItem::items() const {
+    std::vector<MenuItem*> result;
+    for (const auto& c : components()) {
+        if (auto* item = dynamic_cast<MenuItem*>(c.get())) result.push_back(item);
+    }
+    return result;
+}
+
+MenuItem* MenuItem::addItem(std::string name, std::string caption) {
+    return add<MenuItem>(std::move(name), std::move(caption));
+}
+
+void MenuItem::click() {
+    if (onClick) onClick(this);
+}
+
+MenuItem* MainMenu::addItem(std::string name, std::string caption) {
+    return add<MenuItem>(std::move(name), std::move(caption));
+}
+
+std::vector<MenuItem*> MainMenu::items() const {
+    std::vector<MenuItem*> result;
+    for (const auto& c : components()) {
+        if (auto* item = dynamic_cast<MenuItem*>(c.get())) result.push_back(item);
+    }
+    return result;
+}
+
+}  // namespace ui

@@ -1,0 +1,342 @@
+// The control kinds of the program's windows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/control.h"
+#include "ui/event_loop.h"
+#include "ui/message_queue.h"
+
+namespace ui {
+
+class Edit;
+
+// Static text. An auto-sized label takes the size of its caption (the view measures it).
+class Label : public Control {
+public:
+    using Control::Control;
+
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    bool wordWrap() const { return wordWrap_; }
+    void setWordWrap(bool v) { wordWrap_ = v; }
+    bool autoSize() const { return autoSize_; }
+    void setAutoSize(bool v) { autoSize_ = v; }
+    // Called by the view with the measured size of the caption.
+    void textMeasured(int width, int height);
+
+private:
+    std::string caption_;
+    bool wordWrap_ = false;
+    bool autoSize_ = false;
+};
+
+// A filled, outlined rectangle.
+class Shape : public Control {
+public:
+    using Control::Control;
+    Color brushColor() const { return brush_; }
+    Color penColor() const { return pen_; }
+    void setColors(Color brush, Color pen);
+
+private:
+    Color brush_ = colors::white;
+    Color pen_ = colors::black;
+};
+
+enum class Bevel { None, Lowered, Raised };
+
+class Panel : public Control {
+public:
+    using Control::Control;
+
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    Alignment alignment() const { return alignment_; }
+    void setAlignment(Alignment a);
+    Bevel bevelOuter() const { return outer_; }
+    Bevel bevelInner() const { return inner_; }
+    void setBevels(Bevel outer, Bevel inner);
+    Color color() const { return color_; }
+    void setColor(Color c);
+
+private:
+    std::string caption_;
+    Alignment alignment_ = Alignment::Center;
+    Bevel outer_ = Bevel::Raised;
+    Bevel inner_ = Bevel::None;
+    Color color_ = colors::btnFace;
+};
+
+// One page of a TabbedNotebook; fills the notebook below its tab row.
+class NotebookPage : public Control {
+public:
+    NotebookPage(Component* parent, std::string name, std::string caption)
+        : Control(parent, std::move(name)), caption_(std::move(caption)) {}
+    const std::string& caption() const { return caption_; }
+
+private:
+    std::string caption_;
+};
+
+class TabbedNotebook : public Control {
+public:
+    using Control::Control;
+
+    NotebookPage* addPage(const std::string& caption);
+    const std::vector<NotebookPage*>& pages() const { return pages_; }
+    int pageIndex() const { return pageIndex_; }
+    void setPageIndex(int index);  // out-of-range indexes are ignored
+    // Height of the tab row above the pages.
+    static constexpr int tabHeight = 24;
+
+private:
+    std::vector<NotebookPage*> pages_;
+    int pageIndex_ = 0;
+};
+
+// A push button; a bitmap button is the same with its own font colour.
+class Button : public Control {
+public:
+    using Control::Control;
+
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    void click();  // the user's click (or its accelerator)
+
+    NotifyEvent onClick;
+
+private:
+    std::string caption_;
+};
+
+class Edit : public Control {
+public:
+    Edit(Component* parent, std::string name);
+    ~Edit() override;
+
+    const std::string& text() const { return text_; }
+    void setText(const std::string& text);
+    bool readOnly() const { return readOnly_; }
+    void setReadOnly(bool v);
+
+    // A character the user typed (control characters such as Backspace included).
+    // Runs onKeyPress, which may replace or cancel it; returns what is left (0 when
+    // cancelled). The view inserts the character itself when one is returned.
+    char keyPress(char key);
+    // Typing as a test or a simple view does it: keyPress, then append what is left
+    // (Backspace removes the last character) unless the box is read-only.
+    void type(char key);
+    // A key that makes no character. Up and Down step the paired spin buttons;
+    // returns true when the control used the key.
+    bool keyDown(Key key);
+    void mouseMove(Point where);
+    void focusChanged(bool hasFocus) override;
+
+    NotifyEvent onChange;
+    KeyPressEvent onKeyPress;
+    NotifyEvent onExit;
+    MouseMoveEvent onMouseMove;
+
+private:
+    friend class UpDown;
+    std::string text_;
+    bool readOnly_ = false;
+    class UpDown* buddy_ = nullptr;
+};
+
+enum class UpDownButton { Up, Down };
+using UpDownClickEvent = std::function<void(Component* sender, UpDownButton button)>;
+
+// Vertical spin buttons with a 16-bit position.
+class UpDown : public Control {
+public:
+    using Control::Control;
+    ~UpDown() override;
+
+    int min() const { return min_; }
+    int max() const { return max_; }
+    void setRange(int min, int max);
+    bool wrap() const { return wrap_; }
+    void setWrap(bool v) { wrap_ = v; }
+    int position() const { return position_; }
+    // Takes the low 16 bits, moves the value into the range, and writes it into the
+    // paired edit box.
+    void setPosition(int value);
+    Edit* associate() const { return associate_; }
+    void setAssociate(Edit* edit);
+
+    // One click on an arrow (or Up/Down in the paired box).
+    void step(UpDownButton button);
+
+    UpDownClickEvent onClick;
+
+private:
+    friend class Edit;
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+    bool wrap_ = false;
+    Edit* associate_ = nullptr;
+};
+
+class CheckBox : public Control {
+public:
+    using Control::Control;
+
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    bool checked() const { return checked_; }
+    void setChecked(bool v);  // raises onClick when the state changes
+    void click();             // the user toggles it
+
+    NotifyEvent onClick;
+
+private:
+    std::string caption_;
+    bool checked_ = false;
+};
+
+// Radio buttons with the same parent form one group.
+class RadioButton : public Control {
+public:
+    using Control::Control;
+
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    bool checked() const { return checked_; }
+    // Checking unchecks the siblings and raises onClick, but only on a change from
+    // unchecked to checked. Unchecking raises nothing.
+    void setChecked(bool v);
+    void click();        // a press: checks the button
+    void doubleClick();  // the second press of a double click
+
+    NotifyEvent onClick;
+    NotifyEvent onDblClick;
+
+private:
+    std::string caption_;
+    bool checked_ = false;
+};
+
+class ScrollBox : public Control {
+public:
+    using Control::Control;
+    bool horizontalBarVisible() const { return hbar_; }
+    void setHorizontalBarVisible(bool v) { hbar_ = v; }
+
+private:
+    bool hbar_ = true;
+};
+
+class Memo : public Control {
+public:
+    using Control::Control;
+    const std::vector<std::string>& lines() const { return lines_; }
+    void setLines(std::vector<std::string> lines);
+    bool wordWrap() const { return wordWrap_; }
+    void setWordWrap(bool v) { wordWrap_ = v; }
+    bool readOnly() const { return readOnly_; }
+    void setReadOnly(bool v) { readOnly_ = v; }
+
+private:
+    std::vector<std::string> lines_;
+    bool wordWrap_ = true;
+    bool readOnly_ = false;
+};
+
+// A control that draws itself through a Canvas and handles raw mouse and keys. It
+// owns a message window (created on first need) for posted messages.
+class CustomControl : public Control, private MessageReceiver {
+public:
+    using Control::Control;
+    ~CustomControl() override;
+
+    virtual void paint(Canvas& canvas) = 0;
+    virtual void mouseDown(Point) {}
+    virtual void mouseMove(Point) {}
+    virtual void mouseUp(Point) {}
+    virtual void keyDown(Key) {}
+    // The control handles the arrow keys itself rather than letting them move focus.
+    virtual bool wantsArrows() const { return false; }
+
+    // The control's own window handle, for posted messages; created on first need.
+    WindowHandle handle();
+
+protected:
+    virtual void windowMessage(const Message&) {}
+
+private:
+    void handleMessage(const Message& msg) override;
+    WindowHandle handle_ = 0;
+    MessageQueue* queue_ = nullptr;
+};
+
+class Timer : public Component {
+public:
+    using Component::Component;
+    ~Timer() override;
+
+    int interval() const { return interval_; }
+    void setInterval(int ms);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool v);
+    TimerPhase phase() const { return phase_; }
+    void setPhase(TimerPhase p);
+    void setOnTimer(NotifyEvent handler);
+
+private:
+    void restart();
+    int interval_ = 1000;
+    bool enabled_ = true;
+    TimerPhase phase_ = TimerPhase::Free;
+    NotifyEvent onTimer_;
+    TimerId id_ = 0;
+    EventLoop* loop_ = nullptr;
+};
+
+class OpenDialog : public Component {
+public:
+    using Component::Component;
+    const std::string& filter() const { return filter_; }
+    void setFilter(const std::string& f) { filter_ = f; }
+    const std::string& fileName() const { return fileName_; }
+    void setFileName(const std::string& f) { fileName_ = f; }
+    // Shows the dialog modally; true and FileName set when the user confirms.
+    bool execute();
+
+private:
+    std::string filter_;
+    std::string fileName_;
+};
+
+class MenuItem : public Component {
+public:
+    MenuItem(Component* owner, std::string name, std::string caption)
+        : Component(owner, std::move(name)), caption_(std::move(caption)) {}
+
+    const std::string& caption() const { return caption_; }
+    bool isSeparator() const { return caption_ == "-"; }
+    bool checked() const { return checked_; }
+    void setChecked(bool v);
+    std::vector<MenuItem*> items() const;
+    MenuItem* addItem(std::string name, std::string caption);
+    void click();
+
+    NotifyEvent onClick;
+
+private:
+    std::string caption_;
+    bool checked_ = false;
+};
+
+class MainMenu : public Component {
+public:
+    using Component::Component;
+    MenuItem* addItem(std::string name, std::string caption);
+    std::vector<MenuItem*> items() const;
+};
+
+}  // namespace ui

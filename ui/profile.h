@@ -1,0 +1,71 @@
+// Private-profile (INI) files: the store that the platform provides, and the accessor
+// the program reads and writes its settings through.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace ui {
+
+// Writes collected for one file and applied together.
+class ProfileBatch {
+public:
+    virtual ~ProfileBatch() = default;
+    virtual void eraseSection(const std::string& section) = 0;
+    virtual void writeString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
+    // Replaces the file atomically with the result of every write so far; false when
+    // the file could not be written (the old one is then left exactly as it was).
+    virtual bool commit() = 0;
+};
+
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+
+    // The value of key in section, read through a buffer of bufferSize bytes: at most
+    // bufferSize - 1 characters come back. Missing file, section or key: the default.
+    // Names match without regard to case; blanks around the value and one pair of
+    // surrounding quotes are removed.
+    virtual std::string readString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& defaultValue,
+                                   std::size_t bufferSize = 1024) = 0;
+
+    virtual std::unique_ptr<ProfileBatch> beginBatch(const std::string& file) = 0;
+};
+
+// Reads a profile integer: leading blanks, an optional sign, decimal digits, or a
+// "0x"/"0X"/"x"/"X"/"$" prefix for hexadecimal. Anything else gives the default.
+int parseProfileInteger(const std::string& text, int defaultValue);
+
+// One settings file, opened by name for the span of one handler. Reads go straight to
+// the store; writes are collected and committed by release(), which throws
+// ui::Error("Unable to write to <file>") when the store cannot write the file.
+class ProfileAccessor {
+public:
+    ProfileAccessor(ProfileStore& store, std::string fileName);
+    ~ProfileAccessor();  // discards writes that were never released
+    ProfileAccessor(const ProfileAccessor&) = delete;
+    ProfileAccessor& operator=(const ProfileAccessor&) = delete;
+
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue);
+    int readInteger(const std::string& section, const std::string& key, int defaultValue);
+    bool readBool(const std::string& section, const std::string& key, bool defaultValue);
+
+    void writeString(const std::string& section, const std::string& key, const std::string& value);
+    void writeInteger(const std::string& section, const std::string& key, int value);
+    void writeBool(const std::string& section, const std::string& key, bool value);
+    void eraseSection(const std::string& section);
+
+    void release();
+
+private:
+    ProfileBatch& batch();
+
+    ProfileStore& store_;
+    std::string fileName_;
+    std::unique_ptr<ProfileBatch> batch_;
+};
+
+}  // namespace ui
