@@ -2,6 +2,7 @@
 set(body "// Generated from resources/; do not edit.\n#include \"resources/resources.h\"\n\nnamespace resources {\nnamespace {\n")
 set(table "")
 set(index 0)
+string(REPLACE "|" ";" INPUTS "${INPUTS}")
 foreach(path IN LISTS INPUTS)
   get_filename_component(name ${path} NAME_WE)
   file(READ ${path} hex HEX)
