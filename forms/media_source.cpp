@@ -1,0 +1,140 @@
+// The choice of media source: music CD, wave file or MIDI file.
+#include "forms/main_form.h"
+
+struct TMainForm::FileKind {
+    ui::Label* TMainForm::*lastFileLabel;
+    ui::RadioButton* TMainForm::*radio;
+    mci::TMPDeviceTypes deviceType;
+    const char* filter;
+    void (TMainForm::*dblClick)(ui::Component*);
+    const FileKind* other;  // the other file kind, put back when its dialog is cancelled
+    ui::RadioButton* TMainForm::*otherRadio;
+};
+
+namespace {
+const char* const waveFilter = "Wave files (*.wav)|*.wav";
+const char* const midiFilter = "Music files|*.mid;*.midi;*.rmi";
+}  // namespace
+
+const TMainForm::FileKind TMainForm::waveKind{&TMainForm::LastWaveLabel, &TMainForm::WavRadioButton,
+                                              mci::dtWaveAudio,          waveFilter,
+                                              &TMainForm::WavRadioButtonDblClick, &TMainForm::midiKind,
+                                              &TMainForm::MidiRadioButton};
+const TMainForm::FileKind TMainForm::midiKind{&TMainForm::LastMidiLabel, &TMainForm::MidiRadioButton,
+                                              mci::dtSequencer,          midiFilter,
+                                              &TMainForm::MidiRadioButtonDblClick, &TMainForm::waveKind,
+                                              &TMainForm::WavRadioButton};
+
+void TMainForm::WavRadioButtonClick(ui::Component* sender) { fileRadioClick(waveKind, sender); }
+void TMainForm::WavRadioButtonDblClick(ui::Component* sender) { fileRadioDblClick(waveKind, sender); }
+void TMainForm::MidiRadioButtonClick(ui::Component* sender) { fileRadioClick(midiKind, sender); }
+void TMainForm::MidiRadioButtonDblClick(ui::Component* sender) { fileRadioDblClick(midiKind, sender); }
+
+void TMainForm::stopAndClose() {
+    if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
+    MediaPlayer->close();
+}
+
+void TMainForm::restoreAlarm(bool alarmWasOn) {
+    if (alarmWasOn) {
+        AlarmOn = true;
+        setAlarmButtonColor(ui::colors::red);
+    }
+    SetTitleOn(this);
+}
+
+void TMainForm::showLength() {
+    TimeLabel->setCaption("Length:");
+    TimeIndexLabel->setCaption(std::to_string(MediaPlayer->length() / 1000) + " sec");
+}
+
+void TMainForm::fileRadioClick(const FileKind& kind, ui::Component* sender) {
+    const std::string lastFile = (this->*kind.lastFileLabel)->caption();
+    if (lastFile.empty()) {
+        (this->*kind.dblClick)(sender);
+        return;
+    }
+    if (!FormReady) return;
+    const bool alarmWasOn = AlarmOn;
+    AlarmOn = false;
+    stopAndClose();
+    FilePanel->setAlignment(ui::Alignment::Right);
+    FilePanel->setCaption(lastFile);
+    OpenDialog->setFileName(lastFile);
+    MediaPlayer->setShareable(false);
+    MediaPlayer->setFileName(lastFile);
+    MediaPlayer->setDeviceType(kind.deviceType);
+    openFileSource(alarmWasOn);
+}
+
+// Open, redraw, take the armed state back, show the title and the length.
+void TMainForm::openFileSource(bool alarmWasOn) {
+    MediaPlayer->open();
+    MediaPlayer->invalidate();
+    restoreAlarm(alarmWasOn);
+    MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
+    showLength();
+}
+
+void TMainForm::fileRadioDblClick(const FileKind& kind, ui::Component*) {
+    if (!FormReady) return;
+    const bool alarmWasOn = AlarmOn;
+    OpenDialog->setFilter(kind.filter);
+    if (OpenDialog->execute()) {
+        AlarmOn = false;
+        stopAndClose();
+        FilePanel->setAlignment(ui::Alignment::Right);
+        FilePanel->setCaption(OpenDialog->fileName());
+        (this->*kind.lastFileLabel)->setCaption(OpenDialog->fileName());
+        MediaPlayer->setShareable(false);
+        MediaPlayer->setFileName(FilePanel->caption());
+        MediaPlayer->setDeviceType(kind.deviceType);
+        openFileSource(alarmWasOn);
+        return;
+    }
+    // Cancelled: the device stays as it was; only the radio buttons are put back in
+    // step with it, without reopening anything.
+    if (MediaPlayer->deviceType() == kind.other->deviceType) {
+        FormReady = false;
+        (this->*kind.otherRadio)->setChecked(true);
+        OpenDialog->setFilter(kind.other->filter);
+        OpenDialog->setFileName((this->*kind.other->lastFileLabel)->caption());
+        FormReady = true;
+    }
+    if (MediaPlayer->deviceType() == mci::dtCDAudio) {
+        FormReady = false;
+        CDRadioButton->setChecked(true);
+        FormReady = true;
+    }
+}
+
+void TMainForm::CDRadioButtonClick(ui::Component*) {
+    if (!FormReady) return;
+    const bool alarmWasOn = AlarmOn;
+    AlarmOn = false;
+    stopAndClose();
+    MediaPlayer->setFileName("");
+    OpenDialog->setFileName("");
+    FilePanel->setAlignment(ui::Alignment::Left);
+    FilePanel->setCaption("Music CD");
+    MediaPlayer->setDeviceType(mci::dtCDAudio);
+    MediaPlayer->setShareable(true);
+    MediaPlayer->open();  // a CD device comes up in the track/minute/second/frame format
+    MediaPlayer->invalidate();
+    restoreAlarm(alarmWasOn);
+    TimeLabel->setCaption("Track:");
+    TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position()));
+}
+
+void TMainForm::MediaPlayerPostClick(ui::Component*, mci::TMPBtnType) {
+    if (!CDRadioButton->checked()) return;
+    // A CD device refuses the frames format and keeps its track format; the position is
+    // below 50 only at the very start of a track, where it equals the track number.
+    MediaPlayer->setTimeFormat(mci::fmtFrames);
+    const std::int32_t position = MediaPlayer->position();
+    if (position < 50) TimeIndexLabel->setCaption(std::to_string(position));
+}
+
+void TMainForm::MediaPlayerNotify(ui::Component*) {
+    if (MediaPlayer->mode() == mci::mdStopped) MediaPlayer->rewind();
+}

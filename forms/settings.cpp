@@ -1,0 +1,99 @@
+// The settings file: restored when the main window is created, saved when it is
+// destroyed.
+#include "forms/main_form.h"
+
+namespace {
+
+const char* const section = "Saved Settings";
+
+std::string twoDigits(int value) { return value <= 9 ? "0" + std::to_string(value) : std::to_string(value); }
+
+// Raises FormReady when the restore ends, however it ends, so that a restore cut short
+// by an error (a saved file that has gone, say) does not leave the media buttons dead
+// for the rest of the run.
+struct RaiseFormReadyOnExit {
+    ~RaiseFormReadyOnExit() { FormReady = true; }
+};
+
+}  // namespace
+
+void TMainForm::FormCreate(ui::Component* sender) {
+    ui::ProfileAccessor ini(services_.profile, settingsFile);
+    FormReady = false;
+    RaiseFormReadyOnExit raise;
+
+    SaveSettingsMnu->setChecked(ini.readBool(section, "Save Settings", true));
+    OpenDialog->setFileName(ini.readString(section, "LastFileName", ""));
+    AudioCheckBox->setChecked(ini.readBool(section, "AudioChecked", true));
+    MsgCheckBox->setChecked(ini.readBool(section, "MsgChecked", false));
+    MessageEdit->setText(ini.readString(section, "MessageText", ""));
+    FilePanel->setCaption(OpenDialog->fileName());
+    MediaPlayer->setFileName(OpenDialog->fileName());
+    LastWaveLabel->setCaption(ini.readString(section, "LastWave", ""));
+    LastMidiLabel->setCaption(ini.readString(section, "LastMidi", ""));
+
+    AlarmHourUpDown->setPosition(ini.readInteger(section, "AlarmHour", 12));
+    AlarmHourEdit->setText(std::to_string(AlarmHourUpDown->position()));
+    AlarmMinuteUpDown->setPosition(ini.readInteger(section, "AlarmMin", 0));
+    AlarmMinuteEdit->setText(twoDigits(AlarmMinuteUpDown->position()));
+    AMPMUpDown->setPosition(ini.readInteger(section, "AlarmAMPM", 0));
+    AlarmAMPMEdit->setText(AMPMUpDown->position() == 0 ? "AM" : "PM");
+
+    const std::string lastType = ini.readString(section, "LastType", "");
+    if (lastType == "CD") {
+        FilePanel->setAlignment(ui::Alignment::Left);
+        CDRadioButton->setChecked(true);
+        FilePanel->setCaption("Music CD");
+        MediaPlayer->setDeviceType(mci::dtCDAudio);
+        MediaPlayer->setShareable(true);
+        MediaPlayer->open();
+        MediaPlayer->invalidate();
+        TimeLabel->setCaption("Track:");
+        MediaPlayer->setTimeFormat(mci::fmtTMSF);
+        TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position() & 0xFF));
+        if (TimeIndexLabel->caption() == "0") FilePanel->setCaption("No CD in Drive");
+    } else if (lastType == "Wave" || lastType == "Midi") {
+        const bool wave = lastType == "Wave";
+        FilePanel->setAlignment(ui::Alignment::Right);
+        (wave ? WavRadioButton : MidiRadioButton)->setChecked(true);
+        MediaPlayer->setDeviceType(wave ? mci::dtWaveAudio : mci::dtSequencer);
+        MediaPlayer->open();
+        MediaPlayer->invalidate();
+        MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
+        showLength();
+    }
+
+    // The saved armed state is taken up through the ALARM button's own code.
+    AlarmOn = !ini.readBool(section, "AlarmOn", false);
+    OnOffBtnClick(sender);
+}
+
+void TMainForm::FormDestroy(ui::Component*) {
+    if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
+    ui::ProfileAccessor ini(services_.profile, settingsFile);
+    if (SaveSettingsMnu->checked()) {
+        ini.eraseSection(section);
+        ini.writeBool(section, "Save Settings", true);
+        ini.writeString(section, "LastFileName", OpenDialog->fileName());
+        ini.writeString(section, "LastWave", LastWaveLabel->caption());
+        ini.writeString(section, "LastMidi", LastMidiLabel->caption());
+        ini.writeInteger(section, "AlarmHour", AlarmHourUpDown->position());
+        ini.writeInteger(section, "AlarmMin", AlarmMinuteUpDown->position());
+        ini.writeInteger(section, "AlarmAMPM", AMPMUpDown->position());
+        ini.writeBool(section, "AudioChecked", AudioCheckBox->checked());
+        ini.writeBool(section, "MsgChecked", MsgCheckBox->checked());
+        ini.writeString(section, "MessageText", MessageEdit->text());
+        if (CDRadioButton->checked()) {
+            ini.writeString(section, "LastType", "CD");
+        } else if (WavRadioButton->checked()) {
+            ini.writeString(section, "LastType", "Wave");
+        } else if (MidiRadioButton->checked()) {
+            ini.writeString(section, "LastType", "Midi");
+        }
+        ini.writeBool(section, "AlarmOn", AlarmOn);
+    } else {
+        ini.writeBool(section, "Save Settings", false);
+    }
+    // Every write above lands in one atomic replacement of the file.
+    ini.release();
+}
