@@ -1,0 +1,15 @@
+// The whole program behind main(): the Qt platform, the media devices, the settings
+// store and the two windows, from start-up to shutdown.
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+struct StartupHooks {
+    // Runs once the main window's widget exists, before the message loop starts.
+    std::function<void(QWidget& mainWindow)> mainWindowCreated;
+};
+
+// Returns the process exit code (0).
+int runTolvane(int& argc, char** argv, const StartupHooks& hooks = {});
