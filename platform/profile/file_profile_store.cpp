@@ -1,0 +1,345 @@
+#include "platform/profile/file_profile_store.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace profile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view tempInfix = ".tmp.";
+constexpr std::size_t tempSuffixLength = 6;
+constexpr char tempAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports close()'s own result.
+    int close() {
+        int result = ::close(std::exchange(fd_, -1));
+        return result;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+std::string tempPrefix(const std::string& base) { return "." + base + std::string(tempInfix); }
+
+bool isOurTemp(std::string_view name, const std::string& prefix) {
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + tempSuffixLength) return false;
+    return name.substr(prefix.size()).find_first_not_of(tempAlphabet) == std::string_view::npos;
+}
+
+std::string randomSuffix() {
+    unsigned char bytes[tempSuffixLength];
+    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+        static std::atomic<unsigned long long> counter{0};
+        unsigned long long mix = static_cast<unsigned long long>(
+                                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                                 (static_cast<unsigned long long>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15ull);
+        for (unsigned char& byte : bytes) {
+            mix = mix * 6364136223846793005ull + 1442695040888963407ull;
+            byte = static_cast<unsigned char>(mix >> 56);
+        }
+    }
+    std::string suffix;
+    for (unsigned char byte : bytes) suffix += tempAlphabet[byte % (sizeof tempAlphabet - 1)];
+    return suffix;
+}
+
+// The whole of a regular file; errno-style error otherwise (ENOENT when missing).
+struct FileContents {
+    int error = 0;
+    std::string text;
+    struct stat info {};
+};
+
+FileContents readRegularFile(int dirfd, const char* name) {
+    FileContents result;
+    // Non-blocking so that a FIFO in the file's place cannot hang the program.
+    Descriptor fd(::openat(dirfd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        result.error = errno;
+        return result;
+    }
+    if (::fstat(fd.get(), &result.info) != 0) {
+        result.error = errno;
+        return result;
+    }
+    if (!S_ISREG(result.info.st_mode)) {
+        result.error = S_ISDIR(result.info.st_mode) ? EISDIR : EINVAL;
+        return result;
+    }
+    char buffer[16384];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result.error = errno;
+            return result;
+        }
+        if (n == 0) break;
+        result.text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return result;
+}
+
+int writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// Makes folder and any missing parent, each with mode 0700.
+int makeFolders(const fs::path& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder) {
+        if (int error = makeFolders(parent)) return error;
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+void removeStaleTemps(int dirfd, const std::string& base) {
+    int listfd = ::dup(dirfd);
+    if (listfd < 0) return;
+    DIR* dir = ::fdopendir(listfd);
+    if (dir == nullptr) {
+        ::close(listfd);
+        return;
+    }
+    const std::string prefix = tempPrefix(base);
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isOurTemp(entry->d_name, prefix)) stale.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) ::unlinkat(dirfd, name.c_str(), 0);
+}
+
+int lockFolder(int dirfd) {
+    while (::flock(dirfd, LOCK_EX) != 0) {
+        if (errno != EINTR) return errno;
+    }
+    return 0;
+}
+
+}  // namespace
+
+const char* saveStepName(SaveStep step) {
+    switch (step) {
+        case SaveStep::CreateFolder: return "CreateFolder";
+        case SaveStep::ReadOld: return "ReadOld";
+        case SaveStep::CreateTemp: return "CreateTemp";
+        case SaveStep::SetMode: return "SetMode";
+        case SaveStep::Write: return "Write";
+        case SaveStep::SyncFile: return "SyncFile";
+        case SaveStep::CloseTemp: return "CloseTemp";
+        case SaveStep::Rename: return "Rename";
+        case SaveStep::SyncFolder: return "SyncFolder";
+    }
+    return "?";
+}
+
+namespace {
+
+class FileBatch final : public ui::ProfileBatch {
+public:
+    FileBatch(FileProfileStore& store, std::string file) : store_(store), file_(std::move(file)) {}
+    void eraseSection(const std::string& section) override { edits_.eraseSection(section); }
+    void writeString(const std::string& section, const std::string& key, const std::string& value) override {
+        edits_.writeString(section, key, value);
+    }
+    bool commit() override { return store_.save(file_, edits_); }
+
+private:
+    FileProfileStore& store_;
+    std::string file_;
+    ProfileEdits edits_;
+};
+
+}  // namespace
+
+FileProfileStore::FileProfileStore() : configFolder_(userConfigFolder()) {}
+
+FileProfileStore::FileProfileStore(fs::path configFolder) : configFolder_(std::move(configFolder)) {}
+
+fs::path FileProfileStore::userConfigFolder() {
+    // Only an absolute XDG_CONFIG_HOME counts; an empty or relative one is ignored.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "tolvane";
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] == '/') {
+        home = env;
+    } else {
+        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+        passwd entry {};
+        passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+            home = found->pw_dir;
+        }
+    }
+    if (home.empty()) return {};
+    return fs::path(home) / ".config" / "tolvane";
+}
+
+fs::path FileProfileStore::pathOf(const std::string& file) const {
+    if (file.empty() || file.find('\0') != std::string::npos) return {};
+    if (file.find('/') != std::string::npos) {
+        fs::path path(file);
+        if (!path.has_filename() || path.filename() == "." || path.filename() == "..") return {};
+        return path;
+    }
+    if (file == "." || file == ".." || configFolder_.empty()) return {};
+    return configFolder_ / file;
+}
+
+std::string FileProfileStore::readString(const std::string& file, const std::string& section,
+                                         const std::string& key, const std::string& defaultValue,
+                                         std::size_t bufferSize) {
+    fs::path path = pathOf(file);
+    if (path.empty()) return clipToBuffer(defaultValue, bufferSize);
+    FileContents contents = readRegularFile(AT_FDCWD, path.c_str());
+    IniDocument document(contents.error == 0 ? std::string_view(contents.text) : std::string_view());
+    return readProfileString(document, section, key, defaultValue, bufferSize);
+}
+
+std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
+    return std::make_unique<FileBatch>(*this, file);
+}
+
+bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) {
+    lastError_ = 0;
+    auto fail = [this](int error) {
+        lastError_ = error != 0 ? error : EIO;
+        return false;
+    };
+
+    fs::path path = pathOf(file);
+    if (path.empty()) return fail(EINVAL);
+
+    // The configuration folder is ours to make; a folder the caller named must exist.
+    if (file.find('/') == std::string::npos) {
+        struct stat info {};
+        if (::stat(configFolder_.c_str(), &info) != 0) {
+            if (int error = fault(SaveStep::CreateFolder)) return fail(error);
+            if (int error = makeFolders(configFolder_)) return fail(error);
+        }
+    }
+
+    // Replace what a symbolic link points at, not the link.
+    struct stat linkInfo {};
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) == nullptr) return fail(errno);
+        path = resolved;
+    }
+    fs::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    const std::string base = path.filename().string();
+
+    Descriptor dirfd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirfd.valid()) return fail(errno);
+    // Released when dirfd closes, or by the system if this process dies. Without the lock
+    // (a file system that has none) the save still runs, but leaves others' temporary
+    // files alone.
+    if (lockFolder(dirfd.get()) == 0) removeStaleTemps(dirfd.get(), base);
+
+    if (int error = fault(SaveStep::ReadOld)) return fail(error);
+    FileContents old = readRegularFile(dirfd.get(), base.c_str());
+    const bool exists = old.error == 0;
+    if (!exists && old.error != ENOENT) return fail(old.error);
+
+    IniDocument document(old.text);
+    if (!edits.applyTo(document)) return fail(EINVAL);
+    const std::string text = document.text();
+    if (exists ? text == old.text : text.empty()) return true;
+
+    // Renaming over a file needs no right to the file itself; refuse as writing it would.
+    if (exists && ::faccessat(dirfd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
+
+    std::string tempName;
+    Descriptor temp;
+    for (int attempt = 0; attempt < 100 && !temp.valid(); ++attempt) {
+        if (int error = fault(SaveStep::CreateTemp)) return fail(error);
+        tempName = tempPrefix(base) + randomSuffix();
+        temp.reset(::openat(dirfd.get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+        if (!temp.valid() && errno != EEXIST) return fail(errno);
+    }
+    if (!temp.valid()) return fail(EEXIST);
+
+    // From here on a failure removes the temporary file.
+    bool placed = false;
+    struct TempRemover {
+        int dirfd;
+        const std::string& name;
+        const bool& placed;
+        ~TempRemover() {
+            if (!placed) ::unlinkat(dirfd, name.c_str(), 0);
+        }
+    } remover{dirfd.get(), tempName, placed};
+
+    if (exists) {
+        // Owner first: changing it may clear set-id bits that the mode then restores.
+        // Only a privileged writer can give the file away, so a refusal is expected.
+        [[maybe_unused]] int owned = ::fchown(temp.get(), old.info.st_uid, old.info.st_gid);
+        if (int error = fault(SaveStep::SetMode)) return fail(error);
+        if (::fchmod(temp.get(), old.info.st_mode & 07777) != 0) return fail(errno);
+    }
+    if (int error = fault(SaveStep::Write)) return fail(error);
+    if (int error = writeAll(temp.get(), text)) return fail(error);
+    if (int error = fault(SaveStep::SyncFile)) return fail(error);
+    if (::fsync(temp.get()) != 0) return fail(errno);
+    if (int error = fault(SaveStep::CloseTemp)) return fail(error);
+    if (temp.close() != 0) return fail(errno);
+    if (int error = fault(SaveStep::Rename)) return fail(error);
+    if (::renameat(dirfd.get(), tempName.c_str(), dirfd.get(), base.c_str()) != 0) return fail(errno);
+    placed = true;
+
+    // Makes the rename itself durable. Some file systems cannot flush a folder (EINVAL);
+    // the rename is then as durable as they make it.
+    if (int error = fault(SaveStep::SyncFolder)) return fail(error);
+    if (::fsync(dirfd.get()) != 0 && errno != EINVAL) return fail(errno);
+    return true;
+}
+
+}  // namespace profile

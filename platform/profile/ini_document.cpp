@@ -1,0 +1,245 @@
+#include "platform/profile/ini_document.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace profile {
+
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool hasAny(std::string_view text, std::string_view chars) {
+    return text.find_first_of(chars) != std::string_view::npos;
+}
+
+// Line breaks and NUL can never be part of a name, since the name would not survive a
+// read of the file.
+constexpr std::string_view lineBreaksAndNul{"\r\n\0", 3};
+
+std::optional<std::string_view> validSection(std::string_view section) {
+    std::string_view name = trimBlanks(section);
+    if (name.empty() || hasAny(name, lineBreaksAndNul) || hasAny(name, "]")) return std::nullopt;
+    return name;
+}
+
+std::optional<std::string_view> validKey(std::string_view key) {
+    std::string_view name = trimBlanks(key);
+    if (name.empty() || hasAny(name, lineBreaksAndNul) || hasAny(name, "=")) return std::nullopt;
+    if (name.front() == '[' || name.front() == ';' || name.front() == '#') return std::nullopt;
+    return name;
+}
+
+bool isQuoted(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
+std::string storedValue(std::string_view value) {
+    std::string result(value.substr(0, value.find('\0')));
+    std::replace(result.begin(), result.end(), '\r', ' ');
+    std::replace(result.begin(), result.end(), '\n', ' ');
+    // A value that a read would trim or unquote is quoted, so that it reads back as it was.
+    std::string_view trimmed = trimBlanks(result);
+    if (trimmed.size() != result.size() || isQuoted(trimmed)) result = '"' + result + '"';
+    return result;
+}
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+std::string clipToBuffer(std::string text, std::size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    if (text.size() < bufferSize) return text;
+    std::size_t cut = bufferSize - 1;
+    // A UTF-8 character cut in two is dropped whole: find its lead byte (at most three
+    // bytes back) and check that the character would have run past the cut.
+    auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if ((byteAt(cut) & 0xC0) == 0x80) {
+        std::size_t lead = cut;
+        while (lead > 0 && cut - lead < 3 && (byteAt(lead) & 0xC0) == 0x80) --lead;
+        unsigned char first = byteAt(lead);
+        std::size_t length = (first & 0xE0) == 0xC0 ? 2 : (first & 0xF0) == 0xE0 ? 3 : (first & 0xF8) == 0xF0 ? 4 : 0;
+        if (length > cut - lead) cut = lead;
+    }
+    text.resize(cut);
+    return text;
+}
+
+IniDocument::Line IniDocument::makeLine(std::string text, std::string end) {
+    Line line;
+    line.text = std::move(text);
+    line.end = std::move(end);
+    std::string_view body = trimBlanks(line.text);
+    if (body.empty()) {
+        line.kind = Kind::Blank;
+    } else if (body.front() == ';' || body.front() == '#') {
+        line.kind = Kind::Comment;
+    } else if (body.front() == '[') {
+        std::size_t close = body.find(']');
+        if (close != std::string_view::npos) {
+            line.kind = Kind::Header;
+            line.name = std::string(trimBlanks(body.substr(1, close - 1)));
+        }
+    } else if (std::size_t equals = line.text.find('='); equals != std::string::npos) {
+        std::string_view name = trimBlanks(std::string_view(line.text).substr(0, equals));
+        if (!name.empty()) {
+            line.kind = Kind::Key;
+            line.name = std::string(name);
+            line.valueStart = equals + 1;
+        }
+    }
+    return line;
+}
+
+IniDocument::IniDocument(std::string_view text) {
+    if (text.starts_with(byteOrderMark)) {
+        byteOrderMark_ = std::string(byteOrderMark);
+        text.remove_prefix(byteOrderMark.size());
+    }
+    if (std::size_t lf = text.find('\n'); lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r') {
+        lineEnding_ = "\r\n";
+    }
+    while (!text.empty()) {
+        std::size_t lf = text.find('\n');
+        if (lf == std::string_view::npos) {
+            lines_.push_back(makeLine(std::string(text), ""));
+            break;
+        }
+        std::string_view body = text.substr(0, lf);
+        std::string end = "\n";
+        if (!body.empty() && body.back() == '\r') {
+            body.remove_suffix(1);
+            end = "\r\n";
+        }
+        lines_.push_back(makeLine(std::string(body), std::move(end)));
+        text.remove_prefix(lf + 1);
+    }
+}
+
+std::optional<std::size_t> IniDocument::findKey(std::string_view section, std::string_view key) const {
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (line.kind == Kind::Header) {
+            inSection = sameName(line.name, section);
+        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
+    section = trimBlanks(section);
+    key = trimBlanks(key);
+    if (section.empty() || key.empty()) return std::nullopt;
+    std::optional<std::size_t> at = findKey(section, key);
+    if (!at) return std::nullopt;
+    const Line& line = lines_[*at];
+    std::string_view value = trimBlanks(std::string_view(line.text).substr(line.valueStart));
+    if (isQuoted(value)) value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+bool IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
+    std::optional<std::string_view> sectionName = validSection(section);
+    std::optional<std::string_view> keyName = validKey(key);
+    if (!sectionName || !keyName) return false;
+    const std::string stored = storedValue(value);
+
+    if (std::optional<std::size_t> at = findKey(*sectionName, *keyName)) {
+        Line& line = lines_[*at];
+        std::string end = line.end;
+        line = makeLine(line.name + "=" + stored, std::move(end));
+        return true;
+    }
+
+    Line newKey = makeLine(std::string(*keyName) + "=" + stored, lineEnding_);
+
+    // After the last header, key or other content line of the section's last block, so
+    // that blank lines and comments leading to the next header stay with that header.
+    std::optional<std::size_t> insertAfter;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (line.kind == Kind::Header) inSection = sameName(line.name, *sectionName);
+        if (inSection && line.kind != Kind::Blank && line.kind != Kind::Comment) insertAfter = i;
+    }
+    if (insertAfter) {
+        Line& previous = lines_[*insertAfter];
+        if (previous.end.empty()) previous.end = lineEnding_;
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter + 1), std::move(newKey));
+        return true;
+    }
+
+    if (!lines_.empty()) {
+        if (lines_.back().end.empty()) lines_.back().end = lineEnding_;
+        if (lines_.back().kind != Kind::Blank) lines_.push_back(makeLine("", lineEnding_));
+    }
+    lines_.push_back(makeLine("[" + std::string(*sectionName) + "]", lineEnding_));
+    lines_.push_back(std::move(newKey));
+    return true;
+}
+
+bool IniDocument::eraseSection(std::string_view section) {
+    std::optional<std::string_view> name = validSection(section);
+    if (!name) return false;
+    bool inSection = false;
+    std::erase_if(lines_, [&](const Line& line) {
+        if (line.kind == Kind::Header) inSection = sameName(line.name, *name);
+        return inSection;
+    });
+    return true;
+}
+
+std::string IniDocument::text() const {
+    std::string result = byteOrderMark_;
+    for (const Line& line : lines_) {
+        result += line.text;
+        result += line.end;
+    }
+    return result;
+}
+
+void ProfileEdits::eraseSection(std::string section) {
+    edits_.push_back(Edit{true, std::move(section), {}, {}});
+}
+
+void ProfileEdits::writeString(std::string section, std::string key, std::string value) {
+    edits_.push_back(Edit{false, std::move(section), std::move(key), std::move(value)});
+}
+
+bool ProfileEdits::applyTo(IniDocument& document) const {
+    for (const Edit& edit : edits_) {
+        bool done = edit.erase ? document.eraseSection(edit.section)
+                               : document.setValue(edit.section, edit.key, edit.value);
+        if (!done) return false;
+    }
+    return true;
+}
+
+std::string readProfileString(const IniDocument& document, std::string_view section,
+                              std::string_view key, const std::string& defaultValue,
+                              std::size_t bufferSize) {
+    std::optional<std::string> value = document.value(section, key);
+    return clipToBuffer(value ? std::move(*value) : defaultValue, bufferSize);
+}
+
+}  // namespace profile

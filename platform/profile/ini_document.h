@@ -1,0 +1,108 @@
+// The text of one private-profile (INI) file, held line by line so that an edit
+// rewrites only the lines it concerns and every other byte stays as it was.
+//
+// Format, as read:
+//   [Section]        a header; the name runs from '[' to the first ']', blanks trimmed
+//   Key=Value        a key of the section above it; blanks around both trimmed
+//   ; text / # text  a comment
+// Names match without regard to ASCII case. A value loses the blanks around it and one
+// pair of surrounding quotes ("..." or '...'). A section may appear more than once; its
+// blocks then act as one section in file order. Lines before the first header, lines
+// without '=' and malformed headers are kept but belong to no key.
+//
+// Line endings: LF and CRLF are both read. Lines written by an edit use the ending of
+// the file's first line (LF for a file without one). A leading UTF-8 byte order mark is
+// kept and is not part of the first line.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace profile {
+
+// Space and tab.
+std::string_view trimBlanks(std::string_view text);
+// ASCII letters compared without regard to case, every other byte exactly.
+bool sameName(std::string_view a, std::string_view b);
+// What a caller with a buffer of bufferSize bytes receives of text: at most
+// bufferSize - 1 bytes, never ending in part of a UTF-8 sequence.
+std::string clipToBuffer(std::string text, std::size_t bufferSize);
+
+class IniDocument {
+public:
+    IniDocument() = default;
+    explicit IniDocument(std::string_view text);
+
+    // The value of key in section (trimmed, quotes removed); nothing when the section or
+    // the key is missing. The first occurrence of a key wins.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+
+    // Replaces the first occurrence of key in section with "Key=value", keeping the
+    // spelling of the key already in the file. A new key goes after the last key of the
+    // section; a new section goes at the end of the file, after a blank line when the
+    // file does not already end in one. A value is stored up to its first NUL, with each
+    // CR and LF turned into a blank so that it stays on one line; a value with blanks at
+    // either end, or already in a pair of quotes, is put in double quotes so that it
+    // reads back as written. False, with the
+    // document unchanged, for a name that the format cannot hold: empty after trimming,
+    // a line break or NUL in either name, ']' in a section name, '=' in a key name, or a
+    // key name starting with '[', ';' or '#'.
+    bool setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    // Removes every block of section: its header and every line up to the next header.
+    // False, with nothing removed, for a section name the format cannot hold.
+    bool eraseSection(std::string_view section);
+
+    std::string text() const;
+    const std::string& lineEnding() const { return lineEnding_; }
+
+private:
+    enum class Kind { Blank, Comment, Header, Key, Other };
+    struct Line {
+        std::string text;  // without its line ending
+        std::string end;   // "\n", "\r\n", or "" for a last line without one
+        Kind kind = Kind::Other;
+        std::string name;  // header or key name, trimmed
+        std::size_t valueStart = 0;  // Key: offset of the byte after '='
+    };
+
+    static Line makeLine(std::string text, std::string end);
+    std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
+
+    std::string byteOrderMark_;
+    std::vector<Line> lines_;
+    std::string lineEnding_ = "\n";
+};
+
+// A list of edits applied to a document in order: what one save collects before it is
+// committed. Applying them gives exactly the file that making each edit on its own
+// would give.
+class ProfileEdits {
+public:
+    void eraseSection(std::string section);
+    void writeString(std::string section, std::string key, std::string value);
+    bool empty() const { return edits_.empty(); }
+    // False when an edit names something the format cannot hold; the document is then
+    // left partly edited and must be thrown away.
+    bool applyTo(IniDocument& document) const;
+
+private:
+    struct Edit {
+        bool erase = false;
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    std::vector<Edit> edits_;
+};
+
+// The read the program's profile calls make: the value of key, or defaultValue when
+// the document has no such key, clipped to the caller's buffer.
+std::string readProfileString(const IniDocument& document, std::string_view section,
+                              std::string_view key, const std::string& defaultValue,
+                              std::size_t bufferSize);
+
+}  // namespace profile
