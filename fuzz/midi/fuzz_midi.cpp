@@ -1,0 +1,58 @@
+// Fuzz target for the MIDI file reader: any bytes must give either an error or a
+// sequence that keeps every promise the reader makes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "platform/mcidev/midi/smf.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) {
+        std::abort();
+    }
+}
+
+void checkSequence(const mcidev::midi::Sequence& seq) {
+    using mcidev::midi::EventKind;
+    check(seq.format == 0 || seq.format == 1);
+    check(seq.trackCount >= 1);
+    std::uint64_t lastTick = 0;
+    double lastMs = 0;
+    for (const mcidev::midi::MidiEvent& e : seq.events) {
+        check(e.tick >= lastTick);
+        check(e.ms >= lastMs);
+        check(e.tick <= seq.lengthTicks);
+        check(e.track < seq.trackCount);
+        check(std::size_t{e.offset} + e.length <= seq.payload.size());
+        if (e.kind == EventKind::Channel) {
+            check(e.status >= 0x80 && e.status < 0xF0);
+            check(e.data1 < 0x80 && e.data2 < 0x80);
+            check(e.length == 0);
+        }
+        (void)seq.data(e);
+        (void)seq.tempo.frame(e.tick, 44100);
+        lastTick = e.tick;
+        lastMs = e.ms;
+    }
+    check(seq.lengthMs == seq.tempo.roundedMs(seq.lengthTicks));
+    check(seq.lengthMsExact >= lastMs);
+    // Converting back lands on or before the tick, and the next tick is later.
+    const std::uint64_t t = seq.tempo.tickAtMs(seq.lengthMs);
+    check(seq.tempo.ms(t) <= static_cast<double>(seq.lengthMs) + 1e-6);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    mcidev::midi::Sequence seq;
+    mcidev::midi::ReadLimits limits;
+    limits.maxEvents = 1000;  // small enough that inputs of a few kilobytes reach the cap
+    const auto bytes = std::span<const std::uint8_t>(data, size);
+    if (mcidev::midi::readMidi(bytes, seq, limits) == mcidev::midi::MidiError::None) {
+        checkSequence(seq);
+    }
+    return 0;
+}

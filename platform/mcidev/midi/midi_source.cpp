@@ -1,0 +1,266 @@
+#include "platform/mcidev/midi/midi_source.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/mcidev/midi/synth_setup.h"
+
+namespace mcidev::midi {
+
+namespace {
+
+// The synthesizer renders in blocks of this many frames and takes new events only
+// between blocks, so an event sounds at the block start nearest to its own frame.
+constexpr std::uint64_t kBlock = 64;
+constexpr std::uint64_t kHalfBlock = kBlock / 2;
+constexpr std::uint64_t kMaxBlocksPerRender = 32;
+
+// One event as the renderer sends it.
+struct RenderEvent {
+    std::uint64_t frame;
+    std::uint32_t offset;  // system exclusive: data in Sequence::payload
+    std::uint32_t length;
+    std::uint8_t status;   // channel status byte, or 0xF0
+    std::uint8_t data1;
+    std::uint8_t data2;
+};
+
+bool soundsNote(const RenderEvent& e) {
+    const std::uint8_t kind = e.status & 0xF0;
+    return kind == 0x80 || kind == 0x90 || kind == 0xA0;
+}
+
+}  // namespace
+
+struct MidiSource::Impl {
+    Sequence sequence;
+    std::vector<RenderEvent> events;
+    int rate = 44100;
+    std::uint64_t length = 0;       // frames
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    std::string fontPath;
+    bool pristine = false;          // nothing sent to or rendered by `synth` yet
+
+    std::uint64_t position = 0;     // next frame read() returns
+    std::uint64_t blockFrame = 0;   // frame at which the synthesizer's next block starts
+    std::size_t next = 0;           // first event not yet sent
+    std::vector<float> buffer;      // rendered, interleaved stereo
+    std::size_t bufferRead = 0;     // frames of `buffer` already returned
+    std::size_t bufferFrames = 0;   // frames in `buffer`
+    bool failed = false;
+
+    ~Impl() {
+        if (synth) {
+            delete_fluid_synth(synth);
+        }
+        if (settings) {
+            delete_fluid_settings(settings);
+        }
+    }
+
+    void send(const RenderEvent& e) {
+        const int channel = e.status & 0x0F;
+        switch (e.status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth, channel, e.data1);
+            break;
+        case 0x90:
+            fluid_synth_noteon(synth, channel, e.data1, e.data2);  // velocity 0 is a note off
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(synth, channel, e.data1, e.data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth, channel, e.data1, e.data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth, channel, e.data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth, channel, e.data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth, channel, e.data1 | (e.data2 << 7));
+            break;
+        case 0xF0:
+            if (e.length > 0 && e.length <= static_cast<std::uint32_t>(INT32_MAX)) {
+                const auto* data = reinterpret_cast<const char*>(sequence.payload.data() + e.offset);
+                fluid_synth_sysex(synth, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Sends the events now due and renders up to the block where the next one falls due.
+    bool render() {
+        while (next < events.size() && events[next].frame < blockFrame + kHalfBlock) {
+            send(events[next++]);
+        }
+        std::uint64_t blocks = kMaxBlocksPerRender;
+        if (next < events.size()) {
+            // Due at the first block start b with frame < b + kHalfBlock.
+            const std::uint64_t ahead = events[next].frame - kHalfBlock - blockFrame;
+            blocks = std::min(blocks, ahead / kBlock + 1);
+        }
+        const std::uint64_t toEnd = length > blockFrame ? (length - blockFrame + kBlock - 1) / kBlock : 1;
+        blocks = std::max<std::uint64_t>(1, std::min(blocks, toEnd));
+
+        pristine = false;
+        const int frames = static_cast<int>(blocks * kBlock);
+        buffer.resize(static_cast<std::size_t>(frames) * 2);
+        if (fluid_synth_write_float(synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2) != FLUID_OK) {
+            failed = true;
+            return false;
+        }
+        blockFrame += static_cast<std::uint64_t>(frames);
+        bufferRead = 0;
+        bufferFrames = static_cast<std::size_t>(frames);
+        return true;
+    }
+
+    // A new synthesizer with the sound font loaded. A reset of a used one is not
+    // enough to repeat its output exactly: voice slots keep some signal state, and
+    // the chorus keeps its phase.
+    bool makeSynth() {
+        if (synth) {
+            delete_fluid_synth(synth);
+        }
+        synth = new_fluid_synth(settings);
+        pristine = true;
+        return synth && fluid_synth_sfload(synth, fontPath.c_str(), 1) != FLUID_FAILED;
+    }
+
+    bool seek(std::uint64_t frame) {
+        if (frame > length || failed) {
+            return false;
+        }
+        if (!pristine && !makeSynth()) {
+            failed = true;
+            return false;
+        }
+        // Rebuild the channel state without the notes.
+        std::size_t i = 0;
+        for (; i < events.size() && events[i].frame < frame; ++i) {
+            if (!soundsNote(events[i])) {
+                send(events[i]);
+                pristine = false;
+            }
+        }
+        next = i;
+        position = frame;
+        blockFrame = frame;
+        bufferRead = bufferFrames = 0;
+        return true;
+    }
+
+    std::size_t read(std::int16_t* out, std::size_t frames) {
+        if (failed) {
+            return 0;
+        }
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(frames, length - position));
+        std::size_t done = 0;
+        while (done < wanted) {
+            if (bufferRead == bufferFrames && !render()) {
+                break;
+            }
+            const std::size_t take = std::min(bufferFrames - bufferRead, wanted - done);
+            const float* in = buffer.data() + bufferRead * 2;
+            std::int16_t* to = out + done * 2;
+            for (std::size_t k = 0; k < take * 2; ++k) {
+                const float v = std::clamp(in[k] * 32767.0f, -32768.0f, 32767.0f);
+                to[k] = static_cast<std::int16_t>(std::lrint(v));
+            }
+            bufferRead += take;
+            done += take;
+        }
+        position += done;
+        return done;
+    }
+};
+
+std::unique_ptr<MidiSource> MidiSource::open(const std::string& path, SoundFontCache& fonts,
+                                             MidiError& error, const MidiOptions& options) {
+    Sequence sequence;
+    error = readMidiFile(path, sequence);
+    if (error != MidiError::None) {
+        return nullptr;
+    }
+    return create(std::move(sequence), fonts, error, options);
+}
+
+std::unique_ptr<MidiSource> MidiSource::create(Sequence sequence, SoundFontCache& fonts,
+                                               MidiError& error, const MidiOptions& options) {
+    error = fonts.wait();
+    if (error != MidiError::None) {
+        return nullptr;
+    }
+    detail::prepareSynthLibrary();
+
+    auto impl = std::make_unique<Impl>();
+    impl->rate = std::clamp(options.sampleRate, 8000, 96000);
+    impl->settings = new_fluid_settings();
+    fluid_settings_t* s = impl->settings;
+    if (!s || fluid_settings_setnum(s, "synth.sample-rate", impl->rate) != FLUID_OK) {
+        error = MidiError::SynthFailed;
+        return nullptr;
+    }
+    fluid_settings_setnum(s, "synth.gain", std::clamp(options.gain, 0.0f, 10.0f));
+    fluid_settings_setint(s, "synth.reverb.active", options.effects ? 1 : 0);
+    fluid_settings_setint(s, "synth.chorus.active", options.effects ? 1 : 0);
+    fluid_settings_setint(s, "synth.lock-memory", 0);
+    fluid_settings_setint(s, "synth.dynamic-sample-loading", 0);
+    fluid_settings_setint(s, "synth.cpu-cores", 1);
+    // Calls come from one thread at a time: the device serialises them.
+    fluid_settings_setint(s, "synth.threadsafe-api", 0);
+    impl->fontPath = fonts.path();
+    if (!impl->makeSynth()) {
+        error = impl->synth ? MidiError::BadSoundFont : MidiError::SynthFailed;
+        return nullptr;
+    }
+
+    impl->events.reserve(sequence.events.size());
+    for (const MidiEvent& e : sequence.events) {
+        if (e.kind != EventKind::Channel && e.kind != EventKind::SysEx) {
+            continue;
+        }
+        impl->events.push_back(RenderEvent{sequence.tempo.frame(e.tick, static_cast<std::uint32_t>(impl->rate)),
+                                           e.offset, e.length, e.status, e.data1, e.data2});
+    }
+    impl->length = msToFrames(sequence.lengthMs, impl->rate);
+    impl->sequence = std::move(sequence);
+    if (!impl->seek(0)) {
+        error = MidiError::SynthFailed;
+        return nullptr;
+    }
+    error = MidiError::None;
+    return std::unique_ptr<MidiSource>(new MidiSource(std::move(impl)));
+}
+
+MidiSource::MidiSource(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+MidiSource::~MidiSource() = default;
+
+int MidiSource::sampleRate() const { return impl_->rate; }
+std::uint64_t MidiSource::lengthFrames() const { return impl_->length; }
+bool MidiSource::seek(std::uint64_t frame) { return impl_->seek(frame); }
+std::uint64_t MidiSource::positionFrames() const { return impl_->position; }
+std::size_t MidiSource::read(std::int16_t* out, std::size_t frames) { return impl_->read(out, frames); }
+bool MidiSource::failed() const { return impl_->failed; }
+std::uint32_t MidiSource::lengthMs() const { return impl_->sequence.lengthMs; }
+
+std::uint32_t MidiSource::positionMs() const {
+    return static_cast<std::uint32_t>(framesToMs(impl_->position, impl_->rate));
+}
+
+bool MidiSource::seekMs(std::uint32_t ms) {
+    return ms <= lengthMs() && impl_->seek(msToFrames(ms, impl_->rate));
+}
+
+const Sequence& MidiSource::sequence() const { return impl_->sequence; }
+
+}  // namespace mcidev::midi
