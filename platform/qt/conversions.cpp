@@ -1,0 +1,126 @@
+#include <QFont>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include "platform/qt/view_internal.h"
+
+namespace qtui {
+namespace {
+
+// The first of the faces this machine has, in order of preference.
+QString pickFamily(std::initializer_list<const char*> faces) {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* face : faces) {
+        if (installed.contains(QString::fromLatin1(face), Qt::CaseInsensitive))
+            return QString::fromLatin1(face);
+    }
+    return {};
+}
+
+const QString& sansFamily() {
+    // Liberation Sans keeps the widths of the designed captions (a label measured at
+    // 70 pixels comes out at 71); DejaVu Sans is wider but everywhere.
+    static const QString family = pickFamily({"Liberation Sans", "DejaVu Sans", "Arimo"});
+    return family;
+}
+
+const QString& serifFamily() {
+    static const QString family = pickFamily({"Liberation Serif", "Tinos", "DejaVu Serif"});
+    return family;
+}
+
+}  // namespace
+
+QColor toQColor(ui::Color c) { return QColor(c.r, c.g, c.b); }
+
+QFont toQFont(const ui::Font& f) {
+    QFont font;
+    const QString& family = f.family == ui::FontFamily::Serif ? serifFamily() : sansFamily();
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setStyleHint(f.family == ui::FontFamily::Serif ? QFont::Serif : QFont::SansSerif);
+    font.setPixelSize(f.pixelHeight());
+    font.setBold(f.bold);
+    return font;
+}
+
+QString toQString(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::string fromQString(const QString& s) { return s.toStdString(); }
+
+QImage toQImage(const ui::Bitmap& bmp) {
+    QImage image(bmp.width(), bmp.height(), QImage::Format_RGB888);
+    for (int y = 0; y < bmp.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < bmp.width(); ++x) {
+            const ui::Color c = bmp.pixel(x, y);
+            line[3 * x] = c.r;
+            line[3 * x + 1] = c.g;
+            line[3 * x + 2] = c.b;
+        }
+    }
+    return image;
+}
+
+QPalette classicPalette() {
+    namespace colors = ui::colors;
+    QPalette p;
+    const QColor face = toQColor(colors::btnFace);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(g, QPalette::Window, face);
+        p.setColor(g, QPalette::Button, face);
+        p.setColor(g, QPalette::Base, toQColor(colors::window));
+        p.setColor(g, QPalette::AlternateBase, face);
+        p.setColor(g, QPalette::Light, toQColor(colors::btnHighlight));
+        p.setColor(g, QPalette::Midlight, QColor(223, 223, 223));
+        p.setColor(g, QPalette::Mid, QColor(160, 160, 160));
+        p.setColor(g, QPalette::Dark, toQColor(colors::btnShadow));
+        p.setColor(g, QPalette::Shadow, toQColor(colors::windowFrame));
+        p.setColor(g, QPalette::Highlight, QColor(0, 0, 128));
+        p.setColor(g, QPalette::HighlightedText, toQColor(colors::white));
+        p.setColor(g, QPalette::ToolTipBase, QColor(255, 255, 225));
+        p.setColor(g, QPalette::ToolTipText, toQColor(colors::black));
+        const QColor text = g == QPalette::Disabled ? toQColor(colors::grey) : toQColor(colors::windowText);
+        p.setColor(g, QPalette::WindowText, text);
+        p.setColor(g, QPalette::ButtonText, text);
+        p.setColor(g, QPalette::Text, text);
+    }
+    return p;
+}
+
+void setTextColor(QPalette& palette, ui::Color c) {
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(g, QPalette::WindowText, toQColor(c));
+        palette.setColor(g, QPalette::ButtonText, toQColor(c));
+        palette.setColor(g, QPalette::Text, toQColor(c));
+    }
+}
+
+QIcon resourceIcon(const std::vector<std::string>& names) {
+    QIcon icon;
+    for (const std::string& name : names) {
+        const ui::Bitmap& bmp = ui::resourceBitmap(name);
+        if (!bmp.empty())
+            icon.addPixmap(QPixmap::fromImage(toQImage(bmp)));
+    }
+    return icon;
+}
+
+void drawEdge(QPainter& p, QRect& r, ui::Color topLeft, ui::Color bottomRight) {
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    const int l = r.left(), t = r.top(), rr = r.left() + r.width() - 1, b = r.top() + r.height() - 1;
+    p.fillRect(QRect(l, t, r.width() - 1, 1), toQColor(topLeft));
+    p.fillRect(QRect(l, t, 1, r.height() - 1), toQColor(topLeft));
+    p.fillRect(QRect(l, b, r.width(), 1), toQColor(bottomRight));
+    p.fillRect(QRect(rr, t, 1, r.height()), toQColor(bottomRight));
+    r.adjust(1, 1, -1, -1);
+}
+
+}  // namespace qtui

@@ -1,0 +1,926 @@
+// Widgets for the control kinds, and the peers that keep them in step with the model.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <optional>
+
+#include "platform/qt/view_internal.h"
+#include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace qtui {
+namespace {
+
+namespace colors = ui::colors;
+
+Qt::FocusPolicy focusPolicyFor(const ui::Control& c) {
+    return c.tabStop() ? Qt::StrongFocus : Qt::ClickFocus;
+}
+
+// Focus changes made by the user (or asked for by the model) reach the model; the
+// window losing or regaining activation, or a menu opening, does not move the focus
+// between controls and is not reported.
+class FocusWatcher : public QObject {
+public:
+    FocusWatcher(QWidget* target, ControlPeer& peer) : QObject(target), peer_(peer) {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::FocusIn && e->type() != QEvent::FocusOut)
+            return false;
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+            reason == Qt::MenuBarFocusReason)
+            return false;
+        peer_.reportFocus(e->type() == QEvent::FocusIn);
+        return false;
+    }
+
+private:
+    ControlPeer& peer_;
+};
+
+// ---- Label ------------------------------------------------------------------------
+
+class LabelPeer : public ControlPeer {
+public:
+    LabelPeer(ui::Label& label, QWidget* parent, FormContext& ctx) : ControlPeer(label, ctx), label_(label) {
+        w_ = new QLabel(parent);
+        w_->setTextFormat(Qt::PlainText);
+        w_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        w_->setMargin(0);
+        w_->setIndent(0);
+        setWidget(w_);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Text) {
+            w_->setWordWrap(label_.wordWrap());
+            w_->setText(toQString(label_.caption()));
+            measure();
+        } else if (what == ui::Change::Font) {
+            measure();
+        }
+    }
+
+private:
+    // An auto-sized label takes the size of its caption: the widest line by its
+    // advance, one line height per line; an empty caption measures as one blank.
+    void measure() {
+        if (!label_.autoSize())
+            return;
+        const QFontMetrics fm(toQFont(label_.font()));
+        const QString text = label_.caption().empty() ? QStringLiteral(" ") : toQString(label_.caption());
+        if (label_.wordWrap()) {
+            const QRect r = fm.boundingRect(QRect(0, 0, label_.width(), 100000), Qt::TextWordWrap, text);
+            label_.textMeasured(label_.width(), r.height());
+            return;
+        }
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        int width = 0;
+        for (const QString& line : lines)
+            width = std::max(width, fm.horizontalAdvance(line));
+        label_.textMeasured(width, fm.height() * static_cast<int>(lines.size()));
+    }
+
+    ui::Label& label_;
+    QLabel* w_;
+};
+
+// ---- Shape, Panel -------------------------------------------------------------------
+
+class ShapeWidget : public QWidget {
+public:
+    ShapeWidget(ui::Shape& shape, QWidget* parent) : QWidget(parent), shape_(shape) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), toQColor(shape_.brushColor()));
+        p.setPen(toQColor(shape_.penColor()));
+        p.setBrush(Qt::NoBrush);
+        if (width() <= 2 || height() <= 2)
+            p.fillRect(rect(), toQColor(shape_.penColor()));
+        else
+            p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+
+private:
+    ui::Shape& shape_;
+};
+
+class ShapePeer : public ControlPeer {
+public:
+    ShapePeer(ui::Shape& shape, QWidget* parent, FormContext& ctx) : ControlPeer(shape, ctx) {
+        setWidget(new ShapeWidget(shape, parent));
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Color)
+            widget()->update();
+    }
+};
+
+void drawBevel(QPainter& p, QRect& r, ui::Bevel bevel) {
+    if (bevel == ui::Bevel::Lowered)
+        drawEdge(p, r, colors::btnShadow, colors::btnHighlight);
+    else if (bevel == ui::Bevel::Raised)
+        drawEdge(p, r, colors::btnHighlight, colors::btnShadow);
+}
+
+class PanelWidget : public QWidget {
+public:
+    PanelWidget(ui::Panel& panel, QWidget* parent) : QWidget(parent), panel_(panel) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QRect r = rect();
+        drawBevel(p, r, panel_.bevelOuter());
+        drawBevel(p, r, panel_.bevelInner());
+        p.fillRect(r, toQColor(panel_.color()));
+        if (panel_.caption().empty())
+            return;
+        p.setFont(toQFont(panel_.font()));
+        p.setPen(toQColor(panel_.font().color));
+        int align = Qt::AlignVCenter | Qt::TextSingleLine;
+        switch (panel_.alignment()) {
+        case ui::Alignment::Left: align |= Qt::AlignLeft; break;
+        case ui::Alignment::Right: align |= Qt::AlignRight; break;
+        case ui::Alignment::Center: align |= Qt::AlignHCenter; break;
+        }
+        p.setClipRect(r);
+        p.drawText(r, align, toQString(panel_.caption()));
+    }
+
+private:
+    ui::Panel& panel_;
+};
+
+class PanelPeer : public ControlPeer {
+public:
+    PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx) : ControlPeer(panel, ctx) {
+        setWidget(new PanelWidget(panel, parent));
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Text || what == ui::Change::Color || what == ui::Change::Alignment)
+            widget()->update();
+    }
+};
+
+// ---- TabbedNotebook -----------------------------------------------------------------
+
+// The pages sit inside a two-pixel raised border with a two-pixel margin.
+constexpr int pageInset = 4;
+
+class NotebookWidget : public QWidget {
+public:
+    explicit NotebookWidget(QWidget* parent) : QWidget(parent) {
+        bar = new QTabBar(this);
+        bar->setDrawBase(false);
+        bar->setExpanding(false);
+        bar->setUsesScrollButtons(false);
+    }
+    QTabBar* bar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QRect r(0, ui::TabbedNotebook::tabHeight, width(), height() - ui::TabbedNotebook::tabHeight);
+        p.fillRect(r, toQColor(colors::btnFace));
+        drawEdge(p, r, colors::btnHighlight, colors::windowFrame);
+        drawEdge(p, r, colors::btnFace, colors::btnShadow);
+    }
+    void resizeEvent(QResizeEvent*) override {
+        bar->setGeometry(0, 0, width(), ui::TabbedNotebook::tabHeight + 1);
+    }
+};
+
+class NotebookPeer : public ControlPeer {
+public:
+    NotebookPeer(ui::TabbedNotebook& nb, QWidget* parent, FormContext& ctx) : ControlPeer(nb, ctx), nb_(nb) {
+        w_ = new NotebookWidget(parent);
+        setWidget(w_);
+        for (const ui::NotebookPage* page : nb.pages())
+            w_->bar->addTab(toQString(page->caption()));
+        QObject::connect(w_->bar, &QTabBar::currentChanged, w_, [this](int index) {
+            if (updating() || index < 0)
+                return;
+            this->ctx().dispatch([this, index] { nb_.setPageIndex(index); });
+            Updating guard(*this);
+            apply(ui::Change::PageIndex);
+        });
+    }
+
+    QWidget* focusTarget() const override { return w_->bar; }
+
+    void apply(ui::Change what) override {
+        if (what != ui::Change::PageIndex)
+            return;
+        w_->bar->setCurrentIndex(nb_.pageIndex());
+        const auto& pages = nb_.pages();
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (ControlPeer* page = ctx().peerOf(*pages[i]))
+                page->widget()->setVisible(static_cast<int>(i) == nb_.pageIndex() && pages[i]->visible());
+        }
+    }
+
+protected:
+    void applyFont() override {
+        ControlPeer::applyFont();
+        w_->bar->setFont(toQFont(nb_.font()));
+    }
+
+private:
+    ui::TabbedNotebook& nb_;
+    NotebookWidget* w_;
+};
+
+class PagePeer : public ControlPeer {
+public:
+    PagePeer(ui::NotebookPage& page, QWidget* parent, FormContext& ctx) : ControlPeer(page, ctx) {
+        auto* w = new QWidget(parent);
+        setWidget(w);
+    }
+
+protected:
+    void applyGeometry() override {
+        const ui::Rect b = control().bounds();
+        widget()->setGeometry(b.left + pageInset, b.top + ui::TabbedNotebook::tabHeight + pageInset, b.width(),
+                              b.height());
+    }
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Visible) {
+            if (ControlPeer* nb = control().parent() ? ctx().peerOf(*control().parent()) : nullptr)
+                static_cast<NotebookPeer*>(nb)->apply(ui::Change::PageIndex);
+        }
+    }
+    void applyVisible() override { apply(ui::Change::Visible); }
+};
+
+// ---- Button, CheckBox, RadioButton ----------------------------------------------------
+
+class ButtonPeer : public ControlPeer {
+public:
+    ButtonPeer(ui::Button& button, QWidget* parent, FormContext& ctx) : ControlPeer(button, ctx), button_(button) {
+        auto* w = new QPushButton(parent);
+        w->setAutoDefault(false);
+        w->setFocusPolicy(focusPolicyFor(button));
+        QObject::connect(w, &QPushButton::clicked, w, [this] {
+            if (!updating())
+                this->ctx().dispatch([this] { button_.click(); });
+        });
+        setWidget(w);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Text)
+            static_cast<QPushButton*>(widget())->setText(toQString(button_.caption()));
+    }
+
+private:
+    ui::Button& button_;
+};
+
+// Check boxes and radio buttons whose checking the model decides: a click asks the
+// model, and the mark follows what the model then holds.
+template <class Base>
+class ModelButton : public Base {
+public:
+    using Base::Base;
+    std::function<void()> onDoubleClick;
+
+protected:
+    void nextCheckState() override {}
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        // The second press of a double click: no press look and no click of its own.
+        if (e->button() == Qt::LeftButton && onDoubleClick) {
+            e->accept();
+            onDoubleClick();
+            return;
+        }
+        Base::mouseDoubleClickEvent(e);
+    }
+};
+
+class CheckBoxPeer : public ControlPeer {
+public:
+    CheckBoxPeer(ui::CheckBox& box, QWidget* parent, FormContext& ctx) : ControlPeer(box, ctx), box_(box) {
+        auto* w = new ModelButton<QCheckBox>(parent);
+        w->setFocusPolicy(focusPolicyFor(box));
+        QObject::connect(w, &QAbstractButton::clicked, w, [this] {
+            if (updating())
+                return;
+            this->ctx().dispatch([this] { box_.click(); });
+            Updating guard(*this);
+            apply(ui::Change::Checked);
+        });
+        setWidget(w);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        auto* w = static_cast<QCheckBox*>(widget());
+        if (what == ui::Change::Text)
+            w->setText(toQString(box_.caption()));
+        else if (what == ui::Change::Checked)
+            w->setChecked(box_.checked());
+    }
+
+private:
+    ui::CheckBox& box_;
+};
+
+class RadioPeer : public ControlPeer {
+public:
+    RadioPeer(ui::RadioButton& radio, QWidget* parent, FormContext& ctx) : ControlPeer(radio, ctx), radio_(radio) {
+        auto* w = new ModelButton<QRadioButton>(parent);
+        w->setAutoExclusive(false);
+        w->setFocusPolicy(focusPolicyFor(radio));
+        QObject::connect(w, &QAbstractButton::clicked, w, [this] {
+            if (updating())
+                return;
+            this->ctx().dispatch([this] { radio_.click(); });
+            Updating guard(*this);
+            apply(ui::Change::Checked);
+        });
+        w->onDoubleClick = [this] {
+            this->ctx().dispatch([this] { radio_.doubleClick(); });
+            Updating guard(*this);
+            apply(ui::Change::Checked);
+        };
+        setWidget(w);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        auto* w = static_cast<QRadioButton*>(widget());
+        if (what == ui::Change::Text)
+            w->setText(toQString(radio_.caption()));
+        else if (what == ui::Change::Checked)
+            w->setChecked(radio_.checked());
+    }
+
+private:
+    ui::RadioButton& radio_;
+};
+
+// ---- Edit ---------------------------------------------------------------------------
+
+// The character a key press types, as the model's key-press event sees it: printable
+// characters (Latin-1 as they are, others as '?'), Backspace, Enter, Escape and the
+// control characters of Ctrl+letter. Delete, the arrows and Alt combinations type none.
+std::optional<char> typedCharacter(const QKeyEvent& e) {
+    const int key = e.key();
+    const Qt::KeyboardModifiers mods = e.modifiers();
+    if (mods & (Qt::AltModifier | Qt::MetaModifier))
+        return std::nullopt;
+    if (key == Qt::Key_Delete)
+        return std::nullopt;
+    if (key == Qt::Key_Backspace)
+        return '\b';
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        return '\r';
+    if (key == Qt::Key_Escape)
+        return '\x1b';
+    if ((mods & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<char>(key - Qt::Key_A + 1);
+    const QString text = e.text();
+    if (text.size() != 1)
+        return std::nullopt;
+    const char16_t c = text.at(0).unicode();
+    if (c < 0x20 || c == 0x7F)
+        return std::nullopt;
+    if (c > 0xFF)
+        return '?';
+    return static_cast<char>(static_cast<unsigned char>(c));
+}
+
+// A key event that types `c` instead of what the user typed.
+QKeyEvent replacementEvent(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u == '\b')
+        return QKeyEvent(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+    if (u == '\r')
+        return QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    if (u == 0x1b)
+        return QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(0x1b)));
+    if (u >= 1 && u <= 26)
+        return QKeyEvent(QEvent::KeyPress, Qt::Key_A + (u - 1), Qt::ControlModifier, QString(QChar(u)));
+    const QChar ch = QChar::fromLatin1(c);
+    const int key = ch.isLetterOrNumber() && u < 0x80 ? int(ch.toUpper().unicode()) : int(Qt::Key_unknown);
+    return QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
+}
+
+
+class EditWidget : public QLineEdit {
+public:
+    EditWidget(ui::Edit& edit, FormContext& ctx, QWidget* parent) : QLineEdit(parent), edit_(edit), ctx_(ctx) {
+        setMouseTracking(true);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const int key = e->key();
+        if ((key == Qt::Key_Up || key == Qt::Key_Down) &&
+            !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            bool used = false;
+            ctx_.dispatch([&] { used = edit_.keyDown(key == Qt::Key_Up ? ui::Key::Up : ui::Key::Down); });
+            if (used) {
+                e->accept();
+                return;
+            }
+            QLineEdit::keyPressEvent(e);
+            return;
+        }
+        const std::optional<char> typed = typedCharacter(*e);
+        if (!typed) {
+            QLineEdit::keyPressEvent(e);
+            return;
+        }
+        char left = 0;
+        ctx_.dispatch([&] { left = edit_.keyPress(*typed); });
+        if (left == 0) {
+            e->accept();
+            return;
+        }
+        if (left == *typed) {
+            QLineEdit::keyPressEvent(e);
+            return;
+        }
+        QKeyEvent replaced = replacementEvent(left);
+        QLineEdit::keyPressEvent(&replaced);
+        e->setAccepted(replaced.isAccepted());
+    }
+
+    void mouseMoveEvent(QMouseEvent* e) override {
+        const QPoint p = e->position().toPoint();
+        ctx_.dispatch([&] { edit_.mouseMove({p.x(), p.y()}); });
+        QLineEdit::mouseMoveEvent(e);
+    }
+
+private:
+    ui::Edit& edit_;
+    FormContext& ctx_;
+};
+
+class EditPeer : public ControlPeer {
+public:
+    EditPeer(ui::Edit& edit, QWidget* parent, FormContext& ctx) : ControlPeer(edit, ctx), edit_(edit) {
+        auto* w = new EditWidget(edit, ctx, parent);
+        w->setFocusPolicy(focusPolicyFor(edit));
+        QObject::connect(w, &QLineEdit::textEdited, w, [this](const QString& text) {
+            if (updating())
+                return;
+            this->ctx().dispatch([this, t = fromQString(text)] { edit_.setText(t); });
+        });
+        setWidget(w);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        auto* w = static_cast<QLineEdit*>(widget());
+        if (what == ui::Change::Text) {
+            const QString text = toQString(edit_.text());
+            if (w->text() != text)
+                w->setText(text);
+        } else if (what == ui::Change::ReadOnly) {
+            w->setReadOnly(edit_.readOnly());
+        }
+    }
+
+private:
+    ui::Edit& edit_;
+};
+
+// ---- UpDown -------------------------------------------------------------------------
+
+// Two arrow buttons stacked; a press steps at once and repeats while held.
+class SpinWidget : public QWidget {
+public:
+    SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent)
+        : QWidget(parent), updown_(updown), ctx_(ctx) {
+        repeat_.setSingleShot(false);
+        QObject::connect(&repeat_, &QTimer::timeout, this, [this] { repeatStep(); });
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const int half = height() / 2;
+        drawHalf(p, QRect(0, 0, width(), half), true);
+        drawHalf(p, QRect(0, half, width(), height() - half), false);
+    }
+
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton)
+            return;
+        pressed_ = e->position().y() < height() / 2 ? ui::UpDownButton::Up : ui::UpDownButton::Down;
+        over_ = true;
+        update();
+        repeat_.start(400);
+        step();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (!pressed_)
+            return;
+        const bool over = halfAt(e->position().toPoint()) == pressed_;
+        if (over != over_) {
+            over_ = over;
+            update();
+        }
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { stop(); }
+    void changeEvent(QEvent* e) override {
+        if (e->type() == QEvent::EnabledChange && !isEnabled())
+            stop();
+        QWidget::changeEvent(e);
+    }
+    void hideEvent(QHideEvent*) override { stop(); }
+
+private:
+    std::optional<ui::UpDownButton> halfAt(QPoint p) const {
+        if (!rect().contains(p))
+            return std::nullopt;
+        return p.y() < height() / 2 ? ui::UpDownButton::Up : ui::UpDownButton::Down;
+    }
+
+    void step() {
+        const ui::UpDownButton button = *pressed_;
+        ctx_.dispatch([this, button] { updown_.step(button); });
+    }
+
+    void repeatStep() {
+        // Keep stepping only while the button is really held down here: a box opened
+        // by a step takes the mouse away.
+        if (!pressed_ || !(QApplication::mouseButtons() & Qt::LeftButton) || QApplication::activeModalWidget() ||
+            QApplication::activePopupWidget()) {
+            stop();
+            return;
+        }
+        repeat_.setInterval(100);
+        if (over_)
+            step();
+    }
+
+    void stop() {
+        repeat_.stop();
+        if (pressed_) {
+            pressed_.reset();
+            update();
+        }
+    }
+
+    void drawHalf(QPainter& p, QRect r, bool up) {
+        const bool down = pressed_ && over_ && (*pressed_ == ui::UpDownButton::Up) == up;
+        p.fillRect(r, toQColor(colors::btnFace));
+        QRect edge = r;
+        if (down) {
+            drawEdge(p, edge, colors::btnShadow, colors::btnHighlight);
+        } else {
+            drawEdge(p, edge, colors::btnHighlight, colors::windowFrame);
+            drawEdge(p, edge, colors::btnFace, colors::btnShadow);
+        }
+        // A small solid triangle in the middle.
+        const int cx = r.left() + (r.width() - 1) / 2 + (down ? 1 : 0);
+        const int cy = r.top() + (r.height() - 1) / 2 + (down ? 1 : 0);
+        const QColor color = isEnabled() ? toQColor(colors::btnText) : toQColor(colors::btnShadow);
+        const int size = std::max(1, std::min(3, (std::min(r.width(), r.height()) - 4) / 2));
+        for (int i = 0; i < size; ++i) {
+            const int y = up ? cy - size / 2 + i : cy + size / 2 - i;
+            p.fillRect(QRect(cx - i, y, 2 * i + 1, 1), color);
+        }
+    }
+
+    ui::UpDown& updown_;
+    FormContext& ctx_;
+    QTimer repeat_;
+    std::optional<ui::UpDownButton> pressed_;
+    bool over_ = false;
+};
+
+class UpDownPeer : public ControlPeer {
+public:
+    UpDownPeer(ui::UpDown& updown, QWidget* parent, FormContext& ctx) : ControlPeer(updown, ctx) {
+        setWidget(new SpinWidget(updown, ctx, parent));
+    }
+};
+
+// ---- ScrollBox, Memo -------------------------------------------------------------------
+
+class ScrollBoxPeer : public ControlPeer {
+public:
+    ScrollBoxPeer(ui::ScrollBox& box, QWidget* parent, FormContext& ctx) : ControlPeer(box, ctx), box_(box) {
+        area_ = new QScrollArea(parent);
+        area_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        area_->setWidgetResizable(false);
+        area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        area_->setFocusPolicy(Qt::NoFocus);
+        content_ = new QWidget;
+        area_->setWidget(content_);
+        setWidget(area_);
+    }
+
+    QWidget* container() const override { return content_; }
+    QWidget* focusTarget() const override { return nullptr; }
+
+    void childGeometryChanged() override {
+        int right = 0, bottom = 0;
+        for (const ui::Control* c : box_.children()) {
+            right = std::max(right, c->bounds().right);
+            bottom = std::max(bottom, c->bounds().bottom);
+        }
+        content_->resize(right, bottom);
+    }
+
+protected:
+    void applyGeometry() override {
+        ControlPeer::applyGeometry();
+        area_->setHorizontalScrollBarPolicy(box_.horizontalBarVisible() ? Qt::ScrollBarAsNeeded
+                                                                        : Qt::ScrollBarAlwaysOff);
+    }
+
+private:
+    ui::ScrollBox& box_;
+    QScrollArea* area_;
+    QWidget* content_;
+};
+
+// A memo without scroll bars of its own hands the wheel to the box around it.
+class MemoWidget : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void wheelEvent(QWheelEvent* e) override {
+        if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff) {
+            for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+                if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+                    QCoreApplication::sendEvent(area->verticalScrollBar(), e);
+                    return;
+                }
+            }
+        }
+        QPlainTextEdit::wheelEvent(e);
+    }
+};
+
+class MemoPeer : public ControlPeer {
+public:
+    MemoPeer(ui::Memo& memo, QWidget* parent, FormContext& ctx) : ControlPeer(memo, ctx), memo_(memo) {
+        auto* w = new MemoWidget(parent);
+        w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        w->setTabChangesFocus(true);
+        w->setFocusPolicy(Qt::StrongFocus);
+        w->document()->setDocumentMargin(1);
+        setWidget(w);
+    }
+
+protected:
+    void apply(ui::Change what) override {
+        auto* w = static_cast<QPlainTextEdit*>(widget());
+        if (what == ui::Change::Text) {
+            QString text;
+            for (std::size_t i = 0; i < memo_.lines().size(); ++i) {
+                if (i)
+                    text += QLatin1Char('\n');
+                text += toQString(memo_.lines()[i]);
+            }
+            w->setPlainText(text);
+            w->setLineWrapMode(memo_.wordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+            w->setReadOnly(memo_.readOnly());
+        } else if (what == ui::Change::ReadOnly) {
+            w->setReadOnly(memo_.readOnly());
+        }
+    }
+
+private:
+    ui::Memo& memo_;
+};
+
+// ---- CustomControl ----------------------------------------------------------------------
+
+class CanvasWidget : public QWidget {
+public:
+    CanvasWidget(ui::CustomControl& control, FormContext& ctx, QWidget* parent)
+        : QWidget(parent), control_(control), ctx_(ctx) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setMouseTracking(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (width() <= 0 || height() <= 0)
+            return;
+        ui::Bitmap surface(width(), height(), colors::btnFace);
+        ui::RasterCanvas canvas(surface);
+        try {
+            control_.paint(canvas);
+        } catch (...) {
+            // A failed paint leaves the face colour; painting reports nothing.
+        }
+        QPainter p(this);
+        p.drawImage(0, 0, toQImage(surface));
+    }
+
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton)
+            return;
+        const ui::Point at = pointOf(e);
+        ctx_.dispatch([&] { control_.mouseDown(at); });
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        const ui::Point at = pointOf(e);
+        ctx_.dispatch([&] { control_.mouseMove(at); });
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton)
+            return;
+        const ui::Point at = pointOf(e);
+        ctx_.dispatch([&] { control_.mouseUp(at); });
+    }
+
+    void keyPressEvent(QKeyEvent* e) override {
+        ui::Key key = ui::Key::Other;
+        switch (e->key()) {
+        case Qt::Key_Left: key = ui::Key::Left; break;
+        case Qt::Key_Right: key = ui::Key::Right; break;
+        case Qt::Key_Up: key = ui::Key::Up; break;
+        case Qt::Key_Down: key = ui::Key::Down; break;
+        case Qt::Key_Space: key = ui::Key::Space; break;
+        default: break;
+        }
+        const bool arrow = key == ui::Key::Left || key == ui::Key::Right || key == ui::Key::Up || key == ui::Key::Down;
+        if (key == ui::Key::Other || (arrow && !control_.wantsArrows()) ||
+            (e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
+            QWidget::keyPressEvent(e);
+            return;
+        }
+        ctx_.dispatch([&] { control_.keyDown(key); });
+        e->accept();
+    }
+
+private:
+    static ui::Point pointOf(QMouseEvent* e) {
+        const QPoint p = e->position().toPoint();
+        return {p.x(), p.y()};
+    }
+
+    ui::CustomControl& control_;
+    FormContext& ctx_;
+};
+
+class CustomPeer : public ControlPeer {
+public:
+    CustomPeer(ui::CustomControl& control, QWidget* parent, FormContext& ctx) : ControlPeer(control, ctx) {
+        auto* w = new CanvasWidget(control, ctx, parent);
+        w->setFocusPolicy(control.tabStop() ? Qt::TabFocus : Qt::NoFocus);
+        setWidget(w);
+    }
+};
+
+}  // namespace
+
+// ---- ControlPeer ----------------------------------------------------------------------
+
+ControlPeer::~ControlPeer() = default;
+
+void ControlPeer::setWidget(QWidget* w) {
+    widget_ = w;
+    if (QWidget* target = focusTarget())
+        new FocusWatcher(target, *this);
+}
+
+void ControlPeer::componentChanged(ui::Component&, ui::Change what) {
+    Updating guard(*this);
+    switch (what) {
+    case ui::Change::Bounds:
+        applyGeometry();
+        if (ui::Control* parent = control_.parent()) {
+            if (ControlPeer* p = ctx_.peerOf(*parent))
+                p->childGeometryChanged();
+        }
+        apply(what);
+        break;
+    case ui::Change::Visible:
+        applyVisible();
+        break;
+    case ui::Change::Enabled:
+        applyEnabled();
+        break;
+    case ui::Change::Font:
+        applyFont();
+        apply(what);
+        break;
+    case ui::Change::Focus:
+        if (QWidget* target = focusTarget())
+            target->setFocus(Qt::OtherFocusReason);
+        break;
+    case ui::Change::Repaint:
+        widget_->update();
+        break;
+    default:
+        apply(what);
+        break;
+    }
+}
+
+void ControlPeer::syncAll() {
+    Updating guard(*this);
+    applyGeometry();
+    applyFont();
+    applyEnabled();
+    widget_->setToolTip(control_.showHint() ? toQString(control_.hint()) : QString());
+    for (ui::Change c : {ui::Change::Text, ui::Change::Checked, ui::Change::Alignment, ui::Change::ReadOnly,
+                         ui::Change::Color, ui::Change::Position, ui::Change::PageIndex})
+        apply(c);
+    applyVisible();
+    childGeometryChanged();
+}
+
+void ControlPeer::reportFocus(bool hasFocus) {
+    ctx_.dispatch([this, hasFocus] {
+        if (control_.focused() != hasFocus)
+            control_.focusChanged(hasFocus);
+    });
+    if (dynamic_cast<ui::CustomControl*>(&control_))
+        widget_->update();
+}
+
+void ControlPeer::apply(ui::Change) {}
+
+void ControlPeer::applyVisible() { widget_->setVisible(control_.visible()); }
+
+void ControlPeer::applyEnabled() { widget_->setEnabled(control_.enabled()); }
+
+void ControlPeer::applyGeometry() {
+    const ui::Rect b = control_.bounds();
+    widget_->setGeometry(b.left, b.top, b.width(), b.height());
+}
+
+void ControlPeer::applyFont() {
+    widget_->setFont(toQFont(control_.font()));
+    QPalette palette = widget_->palette();
+    setTextColor(palette, control_.font().color);
+    widget_->setPalette(palette);
+}
+
+std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& c, QWidget* parent, FormContext& ctx) {
+    if (auto* x = dynamic_cast<ui::CustomControl*>(&c))
+        return std::make_unique<CustomPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Label*>(&c))
+        return std::make_unique<LabelPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Shape*>(&c))
+        return std::make_unique<ShapePeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Panel*>(&c))
+        return std::make_unique<PanelPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::TabbedNotebook*>(&c))
+        return std::make_unique<NotebookPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::NotebookPage*>(&c))
+        return std::make_unique<PagePeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Button*>(&c))
+        return std::make_unique<ButtonPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Edit*>(&c))
+        return std::make_unique<EditPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::UpDown*>(&c))
+        return std::make_unique<UpDownPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::CheckBox*>(&c))
+        return std::make_unique<CheckBoxPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::RadioButton*>(&c))
+        return std::make_unique<RadioPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::ScrollBox*>(&c))
+        return std::make_unique<ScrollBoxPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Memo*>(&c))
+        return std::make_unique<MemoPeer>(*x, parent, ctx);
+    return nullptr;
+}
+
+}  // namespace qtui

@@ -1,0 +1,145 @@
+#include "platform/qt/qt_event_loop.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
+
+#include <map>
+
+#include "platform/locale/second_aligner.h"
+
+namespace qtui {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using std::chrono::system_clock;
+
+struct QtEventLoop::Impl {
+    struct Timer {
+        QTimer* timer = nullptr;
+        std::shared_ptr<std::function<void()>> callback;
+        ui::TimerPhase phase = ui::TimerPhase::Free;
+        milliseconds period{1000};
+        regional::SecondAligner aligner;
+        steady_clock::time_point due;  // free-running timers
+    };
+
+    explicit Impl(milliseconds slack) : slack(slack) {}
+
+    void scheduleDrain() {
+        QMetaObject::invokeMethod(&context, [this] { drain(); }, Qt::QueuedConnection);
+    }
+
+    void drain() {
+        queue.drain();
+        // Tasks beyond the ones drained (posted while it ran) wait for one more pass.
+        if (!queue.empty())
+            scheduleDrain();
+    }
+
+    // Each timer is a single-shot QTimer armed again before its callback runs, so an
+    // expiry that opens a modal box does not hold back the next one.
+    void fire(ui::TimerId id) {
+        const auto it = timers.find(id);
+        if (it == timers.end())
+            return;
+        Timer& t = *it->second;
+        if (t.phase == ui::TimerPhase::WallClockSecond) {
+            const regional::SecondAligner::Step step = t.aligner.expired(system_clock::now());
+            t.timer->start(step.delay);
+            if (!step.deliver)
+                return;
+        } else {
+            const auto now = steady_clock::now();
+            // Expiries missed while the loop was busy are not made up for.
+            t.due += t.period;
+            if (t.due <= now)
+                t.due += t.period * ((now - t.due) / t.period + 1);
+            t.timer->start(std::chrono::ceil<milliseconds>(t.due - now));
+        }
+        const std::shared_ptr<std::function<void()>> callback = t.callback;
+        try {
+            (*callback)();
+        } catch (...) {
+            // Callers route their callbacks through the application's dispatcher; an
+            // error must still not unwind through the toolkit's event loop.
+        }
+    }
+
+    ui::MessageQueue queue;
+    QObject context;
+    std::map<ui::TimerId, std::unique_ptr<Timer>> timers;
+    ui::TimerId nextId = 1;
+    milliseconds slack;
+    bool quitPending = false;
+    int quitCode = 0;
+    bool running = false;
+};
+
+QtEventLoop::QtEventLoop(milliseconds wallClockSlack) : impl_(std::make_unique<Impl>(wallClockSlack)) {
+    impl_->queue.setWaker([impl = impl_.get()] { impl->scheduleDrain(); });
+}
+
+QtEventLoop::~QtEventLoop() {
+    impl_->queue.setWaker(nullptr);
+    for (auto& [id, t] : impl_->timers)
+        delete t->timer;
+}
+
+ui::MessageQueue& QtEventLoop::queue() { return impl_->queue; }
+
+ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, std::function<void()> callback) {
+    const ui::TimerId id = impl_->nextId++;
+    auto t = std::make_unique<Impl::Timer>();
+    t->period = std::max(period, milliseconds(1));
+    t->phase = phase;
+    t->callback = std::make_shared<std::function<void()>>(std::move(callback));
+    t->timer = new QTimer(&impl_->context);
+    t->timer->setTimerType(Qt::PreciseTimer);
+    t->timer->setSingleShot(true);
+    QObject::connect(t->timer, &QTimer::timeout, &impl_->context, [impl = impl_.get(), id] { impl->fire(id); });
+    if (phase == ui::TimerPhase::WallClockSecond) {
+        t->aligner = regional::SecondAligner(t->period, impl_->slack);
+        t->timer->start(t->aligner.start(system_clock::now()));
+    } else {
+        t->due = steady_clock::now() + t->period;
+        t->timer->start(t->period);
+    }
+    impl_->timers.emplace(id, std::move(t));
+    return id;
+}
+
+void QtEventLoop::stopTimer(ui::TimerId id) {
+    const auto it = impl_->timers.find(id);
+    if (it == impl_->timers.end())
+        return;
+    // The timer may be the one whose expiry is running right now.
+    it->second->timer->stop();
+    it->second->timer->deleteLater();
+    impl_->timers.erase(it);
+}
+
+int QtEventLoop::run() {
+    if (impl_->quitPending) {
+        impl_->quitPending = false;
+        return impl_->quitCode;
+    }
+    impl_->running = true;
+    const int code = QCoreApplication::exec();
+    impl_->running = false;
+    impl_->quitPending = false;
+    return code;
+}
+
+void QtEventLoop::quit(int code) {
+    impl_->quitPending = true;
+    impl_->quitCode = code;
+    // Outside run() there is nothing to end; telling Qt anyway would make every later
+    // modal wait (a box at shutdown) return at once.
+    if (impl_->running)
+        QCoreApplication::exit(code);
+}
+
+std::size_t QtEventLoop::activeTimers() const { return impl_->timers.size(); }
+
+}  // namespace qtui

@@ -1,0 +1,115 @@
+// Shared between the view's source files; declares Qt types only by name.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/canvas.h"
+#include "ui/control.h"
+#include "ui/geometry.h"
+
+class QColor;
+class QFont;
+class QIcon;
+class QImage;
+class QPainter;
+class QPalette;
+class QRect;
+class QString;
+class QWidget;
+
+namespace ui {
+class Application;
+class Form;
+}  // namespace ui
+
+namespace qtui {
+
+// ---- Conversions ------------------------------------------------------------------
+
+QColor toQColor(ui::Color c);
+// The designed font at its designed pixel height, in a face this machine has.
+QFont toQFont(const ui::Font& f);
+QString toQString(const std::string& s);
+std::string fromQString(const QString& s);
+QImage toQImage(const ui::Bitmap& bmp);
+// The classic three-dimensional colours the design is drawn in.
+QPalette classicPalette();
+// An icon from the program's bitmap resources (missing names are skipped).
+QIcon resourceIcon(const std::vector<std::string>& names);
+// The font colour on the text roles of a palette (active and inactive groups).
+void setTextColor(QPalette& palette, ui::Color c);
+
+// A one-pixel 3-D edge just inside r: top and left in `topLeft`, bottom and right in
+// `bottomRight`; r shrinks by one pixel on every side.
+void drawEdge(QPainter& p, QRect& r, ui::Color topLeft, ui::Color bottomRight);
+
+// ---- Peers ------------------------------------------------------------------------
+
+class FormContext {
+public:
+    virtual ~FormContext() = default;
+    virtual ui::Application& application() = 0;
+    // Delivers one piece of user input to the model; errors go to the error report.
+    virtual void dispatch(const std::function<void()>& event) = 0;
+    // The peer of a control of this form, or null.
+    virtual class ControlPeer* peerOf(const ui::Component& c) = 0;
+};
+
+// Mirrors one control onto its widget.
+class ControlPeer : public ui::ComponentPeer {
+public:
+    ControlPeer(ui::Control& control, FormContext& ctx) : control_(control), ctx_(ctx) {}
+    virtual ~ControlPeer();
+    ControlPeer(const ControlPeer&) = delete;
+    ControlPeer& operator=(const ControlPeer&) = delete;
+
+    ui::Control& control() const { return control_; }
+    QWidget* widget() const { return widget_; }
+    // Where the widgets of child controls go.
+    virtual QWidget* container() const { return widget_; }
+    // The widget that takes the keyboard focus for the control (null: none).
+    virtual QWidget* focusTarget() const { return widget_; }
+
+    void componentChanged(ui::Component& component, ui::Change what) override;
+    // Reads the whole state of the control.
+    void syncAll();
+    // A child control moved or changed size.
+    virtual void childGeometryChanged() {}
+    // The user gave or took the keyboard focus.
+    void reportFocus(bool hasFocus);
+
+protected:
+    virtual void apply(ui::Change what);
+    virtual void applyVisible();
+    virtual void applyEnabled();
+    virtual void applyGeometry();
+    virtual void applyFont();
+    void setWidget(QWidget* w);
+    bool updating() const { return updating_ > 0; }
+    FormContext& ctx() const { return ctx_; }
+
+    // Marks a model-to-widget update, so the widget's signals are not fed back.
+    struct Updating {
+        explicit Updating(ControlPeer& p) : peer(p) { ++peer.updating_; }
+        ~Updating() { --peer.updating_; }
+        ControlPeer& peer;
+    };
+
+private:
+    ui::Control& control_;
+    FormContext& ctx_;
+    QWidget* widget_ = nullptr;
+    int updating_ = 0;
+};
+
+// The peer for a control of any kind, its widget made as a child of `parent`.
+// Returns null for kinds that have no widget.
+std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& control, QWidget* parent, FormContext& ctx);
+
+// Sets the X11 icon name of a top-level window; does nothing off X11.
+void setX11IconName(QWidget* window, const std::string& name);
+
+}  // namespace qtui
