@@ -111,6 +111,7 @@ private:
     static const FileKind midiKind;
     void fileRadioClick(const FileKind& kind, ui::Component* sender);
     void fileRadioDblClick(const FileKind& kind, ui::Component* sender);
+    void openChosenSource(bool alarmWasOn);
     void openFileSource(bool alarmWasOn);
     void stopAndClose();
     void restoreAlarm(bool alarmWasOn);

@@ -67,9 +67,24 @@ void TMainForm::fileRadioClick(const FileKind& kind, ui::Component* sender) {
     openFileSource(alarmWasOn);
 }
 
+// Opens the chosen source. The alarm is down while the source changes; when the open
+// fails it stays down, so an alarm that was armed is shown as off too: the window must
+// never claim an alarm that cannot ring.
+void TMainForm::openChosenSource(bool alarmWasOn) {
+    try {
+        MediaPlayer->open();
+    } catch (...) {
+        if (alarmWasOn) {
+            setAlarmButtonColor(ui::colors::grey);
+            app_.setTitle("Tolvane Off");
+        }
+        throw;
+    }
+}
+
 // Open, redraw, take the armed state back, show the title and the length.
 void TMainForm::openFileSource(bool alarmWasOn) {
-    MediaPlayer->open();
+    openChosenSource(alarmWasOn);
     MediaPlayer->invalidate();
     restoreAlarm(alarmWasOn);
     MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
@@ -119,7 +134,7 @@ void TMainForm::CDRadioButtonClick(ui::Component*) {
     FilePanel->setCaption("Music CD");
     MediaPlayer->setDeviceType(mci::dtCDAudio);
     MediaPlayer->setShareable(true);
-    MediaPlayer->open();  // a CD device comes up in the track/minute/second/frame format
+    openChosenSource(alarmWasOn);  // a CD device comes up in the track/minute/second/frame format
     MediaPlayer->invalidate();
     restoreAlarm(alarmWasOn);
     TimeLabel->setCaption("Track:");

@@ -37,8 +37,9 @@ public:
     // (in time order, the clock standing at each expiry) and running posted tasks after
     // each event. May be called from inside a handler (a box "open" in a test).
     void advance(std::chrono::milliseconds by);
-    // Moves to just after the given local time of the current day (or the next day when
-    // it has passed) and fires what falls due on the way.
+    // Moves to the given local time of the current day (or of the next day when it has
+    // passed) and fires what falls due on the way; a tick due just after that second
+    // has not fired yet.
     void advanceTo(int hour, int minute, int second, int millisecond = 0);
     // Runs posted tasks until the queue is empty.
     void processPosted();
