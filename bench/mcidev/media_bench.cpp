@@ -1,0 +1,343 @@
+// Media device benchmarks. Prints `name: value unit` lines.
+//
+//  - start latency: from the play request to the first sound at the output, for a wave
+//    file, a CD image and a MIDI file. Measured at a private PulseAudio null sink: its
+//    monitor is read through parec in small pieces, and the arrival time of the first
+//    loud sample is taken as the time it left the sink (so the figure includes the
+//    monitor's own delivery delay and is an upper bound).
+//  - restarts: a short sound started 60 times in a row (as the alarm minute does, but
+//    back to back): threads, file descriptors and resident memory before and after.
+//  - idle: threads and thread wake-ups of the process once playing has stopped.
+//
+// Without pulseaudio, parec or sox the latency part is skipped and the rest runs on
+// SDL's dummy output.
+#include <dirent.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/mcidev/device_manager.h"
+#include "tests/mcidev/media_fixture.h"
+#include "tests/mcidev/sound_server.h"
+#include "tests/midi/smf_writer.h"
+#include "tests/support/cd_image_writer.h"
+
+namespace {
+
+using namespace mci;
+using namespace mcitest;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+int countEntries(const char* dir) {
+    int n = 0;
+    if (DIR* d = ::opendir(dir)) {
+        while (const dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+long residentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Context switches of every thread but the calling one.
+long otherThreadSwitches() {
+    long total = 0;
+    const std::string self = std::to_string(::gettid());
+    if (DIR* d = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.' || self == e->d_name) continue;
+            std::ifstream status(std::string("/proc/self/task/") + e->d_name + "/status");
+            std::string line;
+            while (std::getline(status, line)) {
+                long v = 0;
+                if (std::sscanf(line.c_str(), "voluntary_ctxt_switches: %ld", &v) == 1 ||
+                    std::sscanf(line.c_str(), "nonvoluntary_ctxt_switches: %ld", &v) == 1)
+                    total += v;
+            }
+        }
+        ::closedir(d);
+    }
+    return total;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+// Reads the sink's monitor and notes when the first loud sample after arm() arrives.
+class LoudnessProbe {
+public:
+    bool start(const SoundServer& server) {
+        if (!parec_.startPiped(monitorRecordCommand(2), server.clientEnvironment(), fd_)) return false;
+        thread_ = std::thread([this] { run(); });
+        std::this_thread::sleep_for(300ms);
+        return true;
+    }
+    void stop() {
+        running_ = false;
+        parec_.stop(SIGINT, 2000);
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    void arm() {
+        heard_ = false;
+        armed_ = true;
+    }
+    bool waitHeard(std::chrono::milliseconds timeout, Clock::time_point& at) {
+        const auto end = Clock::now() + timeout;
+        while (Clock::now() < end) {
+            if (heard_.load()) {
+                at = heardAt_;
+                return true;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        return false;
+    }
+
+private:
+    void run() {
+        std::vector<std::int16_t> buffer(4096);
+        std::size_t carry = 0;  // a sample split across reads
+        unsigned char partial[4];
+        while (running_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            unsigned char raw[8192];
+            const ssize_t n = ::read(fd_, raw, sizeof raw);
+            if (n <= 0) break;
+            const auto arrived = Clock::now();
+            // Whole frames (4 bytes) only; keep any rest for the next read.
+            std::vector<unsigned char> bytes(partial, partial + carry);
+            bytes.insert(bytes.end(), raw, raw + n);
+            const std::size_t frames = bytes.size() / 4;
+            carry = bytes.size() - frames * 4;
+            std::copy(bytes.end() - static_cast<long>(carry), bytes.end(), partial);
+            if (!armed_) continue;
+            for (std::size_t f = 0; f < frames; ++f) {
+                const auto left = static_cast<std::int16_t>(bytes[4 * f] | (bytes[4 * f + 1] << 8));
+                if (std::abs(left) > 330) {  // 1% of full scale
+                    // The sample left the sink (frames - f) frames before this read came in.
+                    heardAt_ = arrived - std::chrono::microseconds((frames - f) * 1000000 / 44100);
+
+                    armed_ = false;
+                    heard_ = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    ChildProcess parec_;
+    int fd_ = -1;
+    std::thread thread_;
+    std::atomic<bool> running_{true};
+    std::atomic<bool> armed_{false};
+    std::atomic<bool> heard_{false};
+    Clock::time_point heardAt_;
+};
+
+struct Medium {
+    std::string name;
+    const char* type;
+    std::string element;
+    DWORD timeFormat;
+    DWORD from;
+};
+
+// The latency the sink reports while something plays: "Latency: N usec, configured M usec".
+void printSinkLatency(const SoundServer& server) {
+    std::string command = "env";
+    for (const std::string& e : server.clientEnvironment()) command += " '" + e + "'";
+    command += " pactl list sinks 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        long now = 0, configured = 0;
+        if (std::sscanf(line, " Latency: %ld usec, configured %ld usec", &now, &configured) == 2) {
+            std::printf("sink_reported_latency: %.1f ms\n", static_cast<double>(now) / 1000.0);
+            std::printf("sink_configured_latency: %.1f ms\n", static_cast<double>(configured) / 1000.0);
+            break;
+        }
+    }
+    ::pclose(pipe);
+}
+
+void measureStartLatency(const SoundServer& server, ui::MessageQueue& queue, const TempFolder& folder) {
+    const cdtest::WrittenImage image = cdtest::writeImage(
+        folder / "cd", cdtest::DiscPlan{{cdtest::TrackPlan{.sectors = 150, .kind = cdtest::SampleKind::Tone}}});
+    mcidev::DeviceOptions options;
+    options.cdImage = image.cue.string();
+    auto devices = mcidev::createDeviceManager(queue, options);
+    Commands cmd(*devices);
+
+    const auto wave = writeWave(folder / "tone.wav", {.frames = 88200});
+    midi_test::Track t;
+    t.tempo(0, 500000).program(0, 0, 19).noteOn(0, 0, 60, 127).noteOn(0, 0, 67, 127);
+    t.noteOff(1920, 0, 60).noteOff(0, 0, 67).end();
+    writeFile(folder / "organ.mid", midi_test::smf(0, 480, {t}));
+
+    const std::vector<Medium> media{
+        {"wav", nullptr, wave.string(), MCI_FORMAT_MILLISECONDS, 0},
+        {"cd_image", "CDAudio", "", MCI_FORMAT_TMSF, MCI_MAKE_TMSF(1, 0, 0, 0)},
+        {"midi", nullptr, (folder / "organ.mid").string(), MCI_FORMAT_MILLISECONDS, 0},
+    };
+
+    LoudnessProbe probe;
+    if (!probe.start(server)) {
+        std::printf("start_latency_skipped: 1 flag\n");
+        return;
+    }
+    NoticeWindow window(queue);
+    for (const Medium& m : media) {
+        MCIDEVICEID id = 0;
+        if (cmd.open(m.type, m.element, id) != 0) {
+            std::printf("%s_start_latency_skipped: 1 flag\n", m.name.c_str());
+            continue;
+        }
+        cmd.setTimeFormat(id, m.timeFormat);
+        std::vector<double> samples;
+        int misses = 0;
+        for (int i = 0; i < 41; ++i) {
+            probe.arm();
+            const auto requested = Clock::now();
+            if (cmd.play(id, window.handle(), MCI_NOTIFY | MCI_FROM, m.from) != 0) break;
+            Clock::time_point heard;
+            const bool ok = probe.waitHeard(3s, heard);
+            cmd.simple(id, MCI_STOP);
+            drainFor(queue, 150ms);  // let the sink fall silent again
+            if (i == 0) continue;    // the first run also wakes the sink up
+            if (!ok) {
+                ++misses;
+                continue;
+            }
+            samples.push_back(std::chrono::duration<double, std::milli>(heard - requested).count());
+
+        }
+        if (m.name == "wav" && cmd.play(id, 0, MCI_FROM, m.from) == 0) {
+            std::this_thread::sleep_for(300ms);
+            printSinkLatency(server);
+            cmd.simple(id, MCI_STOP);
+        }
+        cmd.close(id);
+        std::printf("%s_start_latency_p50: %.1f ms\n", m.name.c_str(), percentile(samples, 0.5));
+        std::printf("%s_start_latency_p95: %.1f ms\n", m.name.c_str(), percentile(samples, 0.95));
+        std::printf("%s_start_latency_max: %.1f ms\n", m.name.c_str(), percentile(samples, 1.0));
+        std::printf("%s_start_latency_runs: %zu runs\n", m.name.c_str(), samples.size());
+        if (misses > 0) std::printf("%s_start_latency_misses: %d runs\n", m.name.c_str(), misses);
+    }
+    drainFor(queue, 50ms);
+    probe.stop();
+}
+
+void measureRestartsAndIdle(const SoundServer* server, ui::MessageQueue& queue, const TempFolder& folder) {
+    // A null sink left alone works in two-second blocks; a listener on its monitor keeps
+    // it at a real device's pace.
+    std::unique_ptr<MonitorRecorder> listener;
+    if (server != nullptr) {
+        listener = std::make_unique<MonitorRecorder>(*server, "/dev/null");
+        listener->start();
+    }
+    auto devices = mcidev::createDeviceManager(queue, {});
+    Commands cmd(*devices);
+    const auto chime = writeWave(folder / "chime.wav", {.frames = 4410});  // 100 ms
+    MCIDEVICEID id = 0;
+    if (cmd.open(nullptr, chime.string(), id) != 0) {
+        std::printf("restart_skipped: 1 flag\n");
+        return;
+    }
+    NoticeWindow window(queue);
+    auto playOnce = [&] {
+        window.received.clear();
+        cmd.seek(id, MCI_SEEK_TO_START);
+        if (cmd.play(id, window.handle()) != 0) return false;
+        return drainUntil(queue, [&] { return !window.received.empty(); }, 5s);
+    };
+    // One start first: libraries loaded, caches filled.
+    playOnce();
+    drainFor(queue, 50ms);
+    const int threads0 = countEntries("/proc/self/task");
+    const int fds0 = countEntries("/proc/self/fd");
+    const long rss0 = residentKiB();
+    int playingThreads = 0;
+    int failures = 0;
+    for (int i = 0; i < 60; ++i) {
+        window.received.clear();
+        cmd.seek(id, MCI_SEEK_TO_START);
+        if (cmd.play(id, window.handle()) != 0) {
+            ++failures;
+            continue;
+        }
+        playingThreads = std::max(playingThreads, countEntries("/proc/self/task"));
+        if (!drainUntil(queue, [&] { return !window.received.empty(); }, 5s)) ++failures;
+    }
+    drainFor(queue, 50ms);
+    std::printf("restart_count: 60 starts\n");
+    std::printf("restart_failures: %d starts\n", failures);
+    std::printf("restart_threads_while_playing: %d threads\n", playingThreads);
+    std::printf("restart_thread_growth: %d threads\n", countEntries("/proc/self/task") - threads0);
+    std::printf("restart_fd_growth: %d fds\n", countEntries("/proc/self/fd") - fds0);
+    std::printf("restart_rss_growth: %ld KiB\n", residentKiB() - rss0);
+
+    // Idle: the device stays open, nothing plays.
+    const long before = otherThreadSwitches();
+    std::this_thread::sleep_for(2s);
+    std::printf("idle_threads: %d threads\n", countEntries("/proc/self/task"));
+    std::printf("idle_other_thread_wakeups: %ld per 2 s\n", otherThreadSwitches() - before);
+    cmd.close(id);
+    if (listener) listener->stop();
+}
+
+}  // namespace
+
+int main() {
+    TempFolder folder;
+    ui::MessageQueue queue;
+    const std::string missing = SoundServer::missingTools();
+    std::unique_ptr<SoundServer> server;
+    if (missing.empty()) {
+        server = std::make_unique<SoundServer>(folder / "runtime");
+        std::string error;
+        if (server->start(error)) {
+            server->useInThisProcess();
+            ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+            std::printf("media_output: pulseaudio-null-sink driver\n");
+            measureStartLatency(*server, queue, folder);
+        } else {
+            std::printf("start_latency_skipped: 1 flag\n");
+            std::fprintf(stderr, "no sound server: %s\n", error.c_str());
+            server.reset();
+        }
+    } else {
+        std::printf("start_latency_skipped: 1 flag\n");
+        std::fprintf(stderr, "no sound server: %s\n", missing.c_str());
+    }
+    if (!server) {
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        std::printf("media_output: sdl-dummy driver\n");
+    }
+    measureRestartsAndIdle(server.get(), queue, folder);
+    return 0;
+}

@@ -1,0 +1,46 @@
+// Where the devices' sound goes: an output opens one stream per playing device. The
+// output's audio thread pulls interleaved 16-bit frames from each stream's fill
+// function; once a stream is closed its function is never called again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "mci/commands.h"
+
+namespace mcidev {
+
+struct StreamFormat {
+    int sampleRate = 44100;
+    int channels = 2;
+};
+
+// Called on the stream's audio thread with room for `frames` frames; must fill all of it.
+using FillFunction = std::function<void(std::int16_t* out, std::size_t frames)>;
+
+class AudioStream {
+public:
+    virtual ~AudioStream() = default;  // the fill function is not called after this
+    // Frames per pull: the amount that sits in the output between two pulls.
+    virtual std::size_t bufferFrames() const = 0;
+};
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    // Opens and starts a stream. Returns 0 or an MCI error code (no output device).
+    virtual mci::MCIERROR open(const StreamFormat& format, FillFunction fill,
+                               std::unique_ptr<AudioStream>& stream) = 0;
+};
+
+// The system's default output through SDL: all streams are mixed into one output
+// device. The device and the SDL audio subsystem are started with the first open stream
+// and shut down again when the last one closes, so nothing of it runs while nothing
+// plays.
+std::unique_ptr<AudioOutput> makeSdlOutput();
+// An output that has no device: every open fails with MCIERR_NO_AUDIO_OUTPUT.
+std::unique_ptr<AudioOutput> makeNoOutput();
+
+}  // namespace mcidev

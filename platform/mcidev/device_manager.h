@@ -1,0 +1,60 @@
+// The real media devices behind the command interface: wave audio, the MIDI sequencer
+// and CD audio, played through the system's audio output.
+//
+//   mcidev::DeviceOptions options;                 // system output, default drive
+//   auto devices = mcidev::createDeviceManager(queue, options);
+//   // then hand *devices to the transport control
+//
+// Device types by name (case-insensitive): "WaveAudio", "Sequencer", "CDAudio"; with no
+// type, by the element's extension: .wav, or .mid/.midi/.rmi. Completion notices are
+// posted to the callback window through the message queue and arrive on the
+// user-interface thread.
+//
+// Threads: sendCommand and errorString are called on the user-interface thread, the one
+// that drains `queue`. The queue must outlive the manager. While a device plays, it
+// has an audio thread of its own; nothing of the audio output runs while nothing
+// plays.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "mci/commands.h"
+#include "mci/device.h"
+#include "platform/mcidev/cd/disc.h"
+
+namespace ui {
+class MessageQueue;
+}
+
+namespace mcidev {
+
+// Error codes of our own, above the range the command interface reserves for drivers.
+inline constexpr mci::MCIERROR MCIERR_NO_AUDIO_OUTPUT = mci::MCIERR_CUSTOM_DRIVER_BASE + 1;
+inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 2;
+
+enum class AudioOutputChoice {
+    System,  // the system's default output device
+    None,    // no output: devices open and answer, playing fails with MCIERR_NO_AUDIO_OUTPUT
+};
+
+struct DeviceOptions {
+    AudioOutputChoice audioOutput = AudioOutputChoice::System;
+    // The CD device plays the computer's default drive, or this disc image (a cue sheet
+    // path) when it is set.
+    std::string cdImage;
+    // When set, makes the disc for each first open of the CD device instead (tests).
+    std::function<std::shared_ptr<cd::Disc>()> discFactory;
+    // The General MIDI sound font; empty means the system's default one. It starts
+    // loading in the background when the manager is created.
+    std::string soundFont;
+};
+
+std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue,
+                                                          const DeviceOptions& options = {});
+
+// The text of an error code the devices return; null for a code they never return.
+const char* errorText(mci::MCIERROR code);
+
+}  // namespace mcidev
