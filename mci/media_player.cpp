@@ -275,6 +275,19 @@ void TMediaPlayer::pause() {
     }
 }
 
+// Next and Previous on a disc: a playing disc plays on from the target, a stopped
+// one seeks to it.
+void TMediaPlayer::goToTrackPosition(std::int32_t target, DWORD flags, MCI_SEEK_PARMS& parms) {
+    if (mode() == mdPlaying) {
+        setFrom(target);
+        play();
+        pressedButton_ = btPlay;
+        return;
+    }
+    parms.dwTo = static_cast<DWORD>(target);
+    error_ = device_.sendCommand(deviceId_, MCI_SEEK, flags | MCI_TO, &parms);
+}
+
 void TMediaPlayer::next() {
     checkOpen();
     DWORD flags = waitNotifyFlags(true, false);
@@ -287,14 +300,7 @@ void TMediaPlayer::next() {
     const std::int32_t track = position() & 0xFF;
     const std::int32_t count = tracks();
     const std::int32_t target = track == count ? trackPosition(count) : trackPosition(track + 1);
-    if (mode() == mdPlaying) {
-        setFrom(target);
-        play();
-        pressedButton_ = btPlay;
-        return;
-    }
-    parms.dwTo = static_cast<DWORD>(target);
-    error_ = device_.sendCommand(deviceId_, MCI_SEEK, flags | MCI_TO, &parms);
+    goToTrackPosition(target, flags, parms);
 }
 
 void TMediaPlayer::previous() {
@@ -315,14 +321,7 @@ void TMediaPlayer::previous() {
                                    MCI_TMSF_SECOND(here) == MCI_TMSF_SECOND(start);
     const std::int32_t target =
         track > 1 && withinFirstSecond ? trackPosition(track - 1) : static_cast<std::int32_t>(start);
-    if (mode() == mdPlaying) {
-        setFrom(target);
-        play();
-        pressedButton_ = btPlay;
-        return;
-    }
-    parms.dwTo = static_cast<DWORD>(target);
-    error_ = device_.sendCommand(deviceId_, MCI_SEEK, flags | MCI_TO, &parms);
+    goToTrackPosition(target, flags, parms);
 }
 
 void TMediaPlayer::step() {

@@ -273,6 +273,7 @@ private:
     void readCapabilities();
     void sendDisplayWindow();
     void playOrRecord(UINT message);
+    void goToTrackPosition(std::int32_t target, DWORD flags, MCI_SEEK_PARMS& parms);
     void clickSequence();
     void runCommand(TMPBtnType button);
     void refreshAutoButtons();
