@@ -14,6 +14,10 @@
 #include "ui/application.h"
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
+    // The window is small and repaints one panel a second: plain X requests copy that
+    // cheaply, while shared-memory images cost the X event thread and the main thread
+    // an extra wake-up for every repaint's completion event.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication qtApplication(argc, argv);
     QApplication::setApplicationName("Tolvane");
     QApplication::setDesktopFileName("tolvane");

@@ -22,3 +22,5 @@ section "MIDI reading and rendering (bench/midi)"
 "$build/bench/midi/bench_midi_render"
 section "media devices (bench/mcidev)"
 "$build/bench/mcidev/bench_media"
+section "idle program: CPU and wake-ups (bench/idle)"
+"$here/bench/idle/idle_bench.sh" "$build/app/tolvane" 60
