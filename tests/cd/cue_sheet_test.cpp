@@ -75,7 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedCueSheet,
     testing::Values(
         DamagedSheet{"Empty", "", "lists no tracks"},
-        DamagedSheet{"OnlyRemarks", "REM a\nTITLE \"x\"\n", "lists no tracks"},
         DamagedSheet{"TrackBeforeFile", "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "line 1: TRACK comes before any FILE"},
         DamagedSheet{"IndexBeforeTrack", kFile + "INDEX 01 00:00:00\n", "line 2: INDEX comes before any TRACK"},
         DamagedSheet{"SixtySeconds", kFile + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n", "line 3: the seconds"},

@@ -27,24 +27,14 @@ void expectSectors(cd::Disc& disc, const cdtest::WrittenImage& image, std::int32
             }
 }
 
-using ImageDiscTest = cdtest::ImageFolderTest;
-
-TEST_F(ImageDiscTest, TwoTrackImageGivesItsTableAndItsSamples) {
-    const cdtest::WrittenImage image = cdtest::writeTwoTrackImage(folder_);
+std::unique_ptr<cd::ImageDisc> openDisc(const std::filesystem::path& cue) {
     std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
-    EXPECT_EQ(disc->state(), cd::DiscState::Ready);
-    EXPECT_EQ(disc->stateText(), "");
-    EXPECT_EQ(disc->name(), image.cue.string());
-    const cd::Toc toc = disc->toc();
-    EXPECT_EQ(toc, image.toc);
-    EXPECT_EQ(toc.tracks[1], (cd::TrackInfo{2, 150, 225, true}));
-    // Both edges of both tracks, and a read across the boundary.
-    expectSectors(*disc, image, 0, 1);
-    expectSectors(*disc, image, 148, 4);
-    expectSectors(*disc, image, 374, 1);
+    auto disc = cd::ImageDisc::open(cue, error);
+    EXPECT_NE(disc, nullptr) << error;
+    return disc;
 }
+
+using ImageDiscTest = cdtest::ImageFolderTest;
 
 struct Layout {
     const char* name;
@@ -55,44 +45,37 @@ class ImageLayouts : public cdtest::ImageFolderTest, public testing::WithParamIn
 
 TEST_P(ImageLayouts, WholeDiscReadsBackExactly) {
     const cdtest::WrittenImage image = cdtest::writeImage(folder_, GetParam().plan);
-    std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
+    auto disc = openDisc(image.cue);
+    ASSERT_NE(disc, nullptr);
     EXPECT_EQ(disc->toc(), image.toc);
     expectSectors(*disc, image, 0, image.toc.leadoutLba);
 }
 
-cdtest::TrackPlan track(int sectors, int indexZero = 0, int pregap = 0, bool audio = true) {
-    cdtest::TrackPlan t;
-    t.sectors = sectors;
-    t.indexZeroSectors = indexZero;
-    t.pregapSectors = pregap;
-    t.audio = audio;
-    return t;
-}
-
-cdtest::DiscPlan discPlan(std::vector<cdtest::TrackPlan> tracks, bool filePerTrack = false, bool bigEndian = false) {
-    cdtest::DiscPlan s;
-    s.tracks = std::move(tracks);
-    s.filePerTrack = filePerTrack;
-    s.bigEndian = bigEndian;
-    return s;
-}
+using T = cdtest::TrackPlan;
 
 INSTANTIATE_TEST_SUITE_P(
     Images, ImageLayouts,
-    testing::Values(Layout{"IndexZeroAndPregap", discPlan({track(10, 3), track(7, 4, 5), track(9, 0, 2)})},
-                    Layout{"FilePerTrack", discPlan({track(10, 2), track(7, 4, 3), track(5)}, true)},
-                    Layout{"BigEndian", discPlan({track(6), track(5, 2)}, false, true)},
-                    Layout{"DataTrackFirst", discPlan({track(8, 0, 0, false), track(6, 0, 2), track(4)})},
-                    Layout{"HiddenAudioBeforeTrackOne", discPlan({track(5, 4), track(5)})}),
+    testing::Values(
+        Layout{"TwoToneTracks",
+               {{T{.sectors = 150, .kind = cdtest::SampleKind::Tone},
+                 T{.sectors = 225, .kind = cdtest::SampleKind::Tone, .toneHz = 660}}}},
+        Layout{"IndexZeroAndPregap",
+               {{T{.sectors = 10, .indexZeroSectors = 3}, T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 5},
+                 T{.sectors = 9, .pregapSectors = 2}}}},
+        Layout{"FilePerTrack",
+               {{T{.sectors = 10, .indexZeroSectors = 2}, T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 3},
+                 T{.sectors = 5}},
+                true}},
+        Layout{"BigEndian", {{T{.sectors = 6}, T{.sectors = 5, .indexZeroSectors = 2}}, false, true}},
+        Layout{"DataTrackFirst",
+               {{T{.sectors = 8, .audio = false}, T{.sectors = 6, .pregapSectors = 2}, T{.sectors = 4}}}},
+        Layout{"HiddenAudioBeforeTrackOne", {{T{.sectors = 5, .indexZeroSectors = 4}, T{.sectors = 5}}}}),
     [](const testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 TEST_F(ImageDiscTest, ReadsOutsideTheDiscFail) {
     const cdtest::WrittenImage image = cdtest::writeTwoTrackImage(folder_);
-    std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
+    auto disc = openDisc(image.cue);
+    ASSERT_NE(disc, nullptr);
     std::vector<std::uint8_t> buf(2 * cd::kBytesPerSector);
     EXPECT_FALSE(disc->readAudio(-1, 1, buf.data()));
     EXPECT_FALSE(disc->readAudio(374, 2, buf.data()));
@@ -103,9 +86,12 @@ TEST_F(ImageDiscTest, ReadsOutsideTheDiscFail) {
 
 TEST_F(ImageDiscTest, EjectTakesTheDiscOutAndInsertPutsItBack) {
     const cdtest::WrittenImage image = cdtest::writeTwoTrackImage(folder_);
-    std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
+    auto disc = openDisc(image.cue);
+    ASSERT_NE(disc, nullptr);
+    EXPECT_EQ(disc->state(), cd::DiscState::Ready);
+    EXPECT_EQ(disc->stateText(), "");
+    EXPECT_EQ(disc->name(), image.cue.string());
+    EXPECT_EQ(disc->toc().tracks[1], (cd::TrackInfo{2, 150, 225, true}));
     EXPECT_TRUE(disc->canEject());
     ASSERT_TRUE(disc->eject());
     EXPECT_EQ(disc->state(), cd::DiscState::NoDisc);
@@ -121,9 +107,8 @@ TEST_F(ImageDiscTest, EjectTakesTheDiscOutAndInsertPutsItBack) {
 
 TEST_F(ImageDiscTest, ABinFileCutShortAfterOpeningFailsTheRead) {
     const cdtest::WrittenImage image = cdtest::writeTwoTrackImage(folder_);
-    std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
+    auto disc = openDisc(image.cue);
+    ASSERT_NE(disc, nullptr);
     std::filesystem::resize_file(image.bins[0], 100 * cd::kBytesPerSector);
     std::vector<std::uint8_t> buf(cd::kBytesPerSector);
     EXPECT_FALSE(disc->readAudio(300, 1, buf.data()));
@@ -134,9 +119,8 @@ TEST_F(ImageDiscTest, FindsABinNamedWithAForeignPathBesideTheSheet) {
     cdtest::WrittenImage image = cdtest::writeTwoTrackImage(folder_);
     std::ofstream(image.cue) << "FILE \"C:\\rips\\old place\\disc.bin\" BINARY\n"
                                 "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:02:00\n";
-    std::string error;
-    auto disc = cd::ImageDisc::open(image.cue, error);
-    ASSERT_NE(disc, nullptr) << error;
+    auto disc = openDisc(image.cue);
+    ASSERT_NE(disc, nullptr);
     EXPECT_EQ(disc->toc(), image.toc);
 }
 

@@ -29,9 +29,6 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         startWithWave(3000, {{"AlarmHour", "7"}, {"AlarmMin", "5"}, {"AlarmAMPM", "0"}});
-        ASSERT_EQ(form().AlarmHourEdit->text(), "7");
-        ASSERT_EQ(form().AlarmMinuteEdit->text(), "05");
-        ASSERT_EQ(form().AlarmAMPMEdit->text(), "AM");
     }
 
     ui::Edit* edit(Box b) {
@@ -58,67 +55,50 @@ protected:
     void applyAll() {
         for (const Input& in : GetParam().inputs) apply(GetParam().box, in);
     }
-    std::string armedTitle() {
-        return "Tolvane @" + form().AlarmHourEdit->text() + ":" + form().AlarmMinuteEdit->text() +
-               form().AlarmAMPMEdit->text();
-    }
 };
 
+// Disarmed, the title is never touched; armed, it shows the time as entered.
 TEST_P(AlarmEntryTest, BoxEndsWithTheValidTextAndItsSpinPosition) {
+    const std::size_t titlesBefore = services.titles.size();
     applyAll();
     EXPECT_EQ(edit(GetParam().box)->text(), GetParam().text);
     EXPECT_EQ(spin(GetParam().box)->position(), GetParam().position);
     EXPECT_TRUE(services.boxes.empty());
-}
-
-TEST_P(AlarmEntryTest, WhileDisarmedTheTitleIsNeverTouched) {
-    const std::size_t titlesBefore = services.titles.size();
-    applyAll();
     EXPECT_EQ(services.titles.size(), titlesBefore);
     EXPECT_EQ(title(), "Tolvane Off");
 }
 
 TEST_P(AlarmEntryTest, WhileArmedTheTitleShowsTheTimeAsEntered) {
     click(form().OnOffBtn);
-    ASSERT_TRUE(AlarmOn);
-    ASSERT_EQ(title(), "Tolvane @7:05AM");
     applyAll();
-    EXPECT_EQ(title(), armedTitle());
+    EXPECT_EQ(title(), "Tolvane @" + form().AlarmHourEdit->text() + ":" + form().AlarmMinuteEdit->text() +
+                           form().AlarmAMPMEdit->text());
     EXPECT_TRUE(AlarmOn);
 }
 
 const std::vector<EntryCase> entryCases = {
     // Hour box: 1 to 12, no leading zero.
     {"Hour13Gives12", Box::Hour, {{Do::Overtype, "1"}, {Do::Type, "3"}}, "12", 12},
-    {"Hour99Gives12", Box::Hour, {{Do::Overtype, "9"}, {Do::Type, "9"}}, "12", 12},
     {"Hour0Gives1", Box::Hour, {{Do::Overtype, "0"}}, "1", 1},
     {"Hour09PastedGives9", Box::Hour, {{Do::Paste, "09"}}, "9", 9},
-    {"Hour07PastedGives7", Box::Hour, {{Do::Paste, "07"}}, "7", 7},
     {"Hour10Typed", Box::Hour, {{Do::Overtype, "1"}, {Do::Type, "0"}}, "10", 10},
     {"HourLettersBlanksBackspaceDropped", Box::Hour, {{Do::Type, "aZ .-\b\t"}}, "7", 7},
-    {"HourSpinUp", Box::Hour, {{Do::SpinUp}}, "8", 8},
     {"HourSpinUpFrom12WrapsTo1", Box::Hour, {{Do::Paste, "12"}, {Do::SpinUp}}, "1", 1},
     {"HourSpinDownFrom1WrapsTo12", Box::Hour, {{Do::Overtype, "1"}, {Do::SpinDown}}, "12", 12},
     {"HourUpKey", Box::Hour, {{Do::KeyUp}}, "8", 8},
-    {"HourDownKey", Box::Hour, {{Do::KeyDown}}, "6", 6},
     // Minute box: capped at 59, one digit left alone until the mouse or the focus goes.
     {"Minute75Gives59", Box::Minute, {{Do::Overtype, "7"}, {Do::Type, "5"}}, "59", 59},
     {"MinuteSingleDigitStays", Box::Minute, {{Do::Overtype, "3"}}, "3", 3},
     {"MinuteSingleDigitMouseMove", Box::Minute, {{Do::Overtype, "3"}, {Do::MouseMove}}, "03", 3},
-    {"MinuteSingleDigitLeave", Box::Minute, {{Do::Overtype, "3"}, {Do::Leave}}, "03", 3},
     {"MinuteZeroMouseMove", Box::Minute, {{Do::Overtype, "0"}, {Do::MouseMove}}, "00", 0},
     {"MinuteTwoDigitsMouseMove", Box::Minute, {{Do::Paste, "42"}, {Do::MouseMove}, {Do::Leave}}, "42", 42},
     {"MinuteLettersBlanksBackspaceDropped", Box::Minute, {{Do::Type, "x ;\b"}}, "05", 5},
-    {"MinuteSpinUp", Box::Minute, {{Do::SpinUp}}, "06", 6},
     {"MinuteSpinUpFrom59WrapsTo00", Box::Minute, {{Do::Paste, "59"}, {Do::SpinUp}}, "00", 0},
     {"MinuteSpinDownFrom00WrapsTo59", Box::Minute, {{Do::Overtype, "0"}, {Do::SpinDown}}, "59", 59},
     // AM/PM box: read-only; a/A and p/P, and the spin buttons alternate.
     {"AmPmSpinUp", Box::AmPm, {{Do::SpinUp}}, "PM", 1},
     {"AmPmSpinUpTwice", Box::AmPm, {{Do::SpinUp}, {Do::SpinUp}}, "AM", 0},
-    {"AmPmSpinDown", Box::AmPm, {{Do::SpinDown}}, "PM", 1},
     {"AmPmLowerP", Box::AmPm, {{Do::Type, "p"}}, "PM", 1},
-    {"AmPmUpperP", Box::AmPm, {{Do::Type, "P"}}, "PM", 1},
-    {"AmPmLowerAAfterP", Box::AmPm, {{Do::Type, "pa"}}, "AM", 0},
     {"AmPmUpperAAfterP", Box::AmPm, {{Do::Type, "PA"}}, "AM", 0},
     {"AmPmOtherKeysIgnored", Box::AmPm, {{Do::Type, "xm7 \b"}}, "AM", 0},
     {"AmPmOtherKeysAfterP", Box::AmPm, {{Do::Type, "pxm"}}, "PM", 1},
@@ -127,7 +107,7 @@ const std::vector<EntryCase> entryCases = {
 INSTANTIATE_TEST_SUITE_P(Entry, AlarmEntryTest, ::testing::ValuesIn(entryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// ---- An emptied box --------------------------------------------------------------------
+// ---- An emptied box
 
 class EmptiedBoxTest : public MainWindowTest, public ::testing::WithParamInterface<Box> {
 protected:
@@ -140,7 +120,7 @@ protected:
     ui::UpDown* spin() { return GetParam() == Box::Hour ? form().AlarmHourUpDown : form().AlarmMinuteUpDown; }
 };
 
-TEST_P(EmptiedBoxTest, ReportsTheConversionErrorAndKeepsEverythingElse) {
+TEST_P(EmptiedBoxTest, ReportsTheConversionErrorAndRaisesNoAlarmUntilRefilled) {
     const int positionBefore = spin()->position();
     paste(edit(), "");
     ASSERT_EQ(services.boxes.size(), 1u);
@@ -152,24 +132,20 @@ TEST_P(EmptiedBoxTest, ReportsTheConversionErrorAndKeepsEverythingElse) {
     EXPECT_EQ(title(), "Tolvane @7:05AM");
     EXPECT_TRUE(AlarmOn);
 
-    // A digit typed into the empty box makes it valid again.
-    type(edit(), "8");
+    runTo(7, 5, 30);
+    EXPECT_TRUE(device.plays.empty());
+    EXPECT_EQ(display(), "7:05:30 AM");
+
+    type(edit(), "8");  // valid again
     EXPECT_EQ(edit()->text(), "8");
     EXPECT_EQ(spin()->position(), 8);
     EXPECT_EQ(services.boxes.size(), 1u);
 }
 
-TEST_P(EmptiedBoxTest, NoAlarmWhileTheBoxIsEmpty) {
-    paste(edit(), "");
-    runTo(7, 5, 30);
-    EXPECT_TRUE(device.plays.empty());
-    EXPECT_EQ(display(), "7:05:30 AM");
-}
-
 INSTANTIATE_TEST_SUITE_P(Entry, EmptiedBoxTest, ::testing::Values(Box::Hour, Box::Minute),
                          [](const auto& info) { return info.param == Box::Hour ? "Hour" : "Minute"; });
 
-// ---- A one-digit minute -------------------------------------------------------------------
+// ---- A one-digit minute
 
 TEST_F(MainWindowTest, OneDigitMinuteArmsWithItsTextAndFiresOnlyOnceMadeTwoDigit) {
     startWithWave(3000, {{"AlarmHour", "7"}, {"AlarmMin", "0"}, {"AlarmAMPM", "0"}});

@@ -1,7 +1,6 @@
 // The main window on the virtual-time platform: a scripted media device, in-memory
-// settings files, scripted boxes and dialogs. Every test builds the program the way
-// the entry point does (Program::start) and drives it as a user would, each action
-// delivered through the application's dispatcher like an event from the message loop.
+// settings files, scripted boxes and dialogs. Each test starts the program as the entry
+// point does and delivers every user action through the application's dispatcher.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,13 +31,14 @@ inline const std::string kMidi = "/home/ann/music/reveille.mid";
 inline const std::string kWarning =
     "You have not selected an output file or device on the Media Type tab or did not turn on a "
     "message or alarm on the Set Alarm tab.";
+inline const ui::Color kRed{255, 0, 0};
+inline const ui::Color kGrey{128, 128, 128};
 
-// What happened across the fakes, in order (device commands, settings commits, forms
-// going away).
+// Device commands, settings commits and forms going away, in order.
 using EventLog = std::vector<std::string>;
 
-// The scripted device, also logging every command (status and capability queries
-// left out) and offering a hook that runs before each request reaches the device.
+// The scripted device, logging every command (not status or capability queries), with a
+// hook that runs before each request.
 class LoggingDevice : public fakes::ScriptedDevice {
 public:
     LoggingDevice(fakes::VirtualLoop& loop, EventLog& log) : fakes::ScriptedDevice(loop.queue()), loop_(loop), log_(log) {}
@@ -51,20 +51,13 @@ public:
     }
 
     std::function<void(mci::UINT message, mci::DWORD flags)> beforeRequest;
-    // Every MCI_PLAY: the virtual time it was sent at and what the clock display read.
     struct Play {
-        std::int64_t at;
+        std::int64_t at;  // virtual time
         std::string display;
     };
     std::vector<Play> plays;
 
     bool playing() const { return mode == mci::MCI_MODE_PLAY; }
-    // MCI_OPEN requests for one device type name.
-    std::size_t opensOf(const std::string& typeName) const {
-        std::size_t n = 0;
-        for (const auto& r : requests(mci::MCI_OPEN)) n += r.deviceType && *r.deviceType == typeName ? 1 : 0;
-        return n;
-    }
 
 private:
     fakes::VirtualLoop& loop_;
@@ -101,8 +94,7 @@ private:
     EventLog& log_;
 };
 
-// Scripted services that also note, for every title written, whether the main window
-// existed at that moment.
+// Notes, for every title written, whether the main window existed then.
 class RecordingServices : public fakes::ScriptedServices {
 public:
     void applicationTitleChanged(const std::string& title) override {
@@ -114,7 +106,6 @@ public:
 
 using IniLines = std::vector<std::pair<std::string, std::string>>;
 
-// The text of a settings file holding the given keys of "Saved Settings".
 inline std::string iniWith(const IniLines& lines) {
     std::string text = "[Saved Settings]\n";
     for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
@@ -131,7 +122,6 @@ protected:
     }
     void TearDown() override { program.reset(); }
 
-    // ---- The program ------------------------------------------------------------------
     void start() {
         program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale});
         program->onFormCreated = [this](ui::Form& f) { log.push_back("created " + f.name()); };
@@ -142,22 +132,18 @@ protected:
         store.setFileText(kIni, iniWith(lines));
         start();
     }
-    // A wave file restored as the source (length in ms), plus any other keys.
+    // A wave file of lengthMs restored as the source; keys in `more` come first and win.
     void startWithWave(int lengthMs = 3000, IniLines more = {}) {
         device.profiles["WaveAudio"] = fakes::DeviceProfile::waveAudio(static_cast<mci::DWORD>(lengthMs));
-        // The first occurrence of a key wins, so `more` can override the defaults.
-        IniLines lines = std::move(more);
-        lines.insert(lines.end(), {{"LastFileName", kWave}, {"LastWave", kWave}, {"LastType", "Wave"}});
-        startWith(lines);
+        more.insert(more.end(), {{"LastFileName", kWave}, {"LastWave", kWave}, {"LastType", "Wave"}});
+        startWith(more);
     }
-    // Armed at start-up for the given alarm time, with a wave file of lengthMs.
     void startArmedAt(int hour, int minute, int ampm, int lengthMs = 3000, IniLines more = {}) {
-        IniLines lines = std::move(more);
-        lines.insert(lines.end(), {{"AlarmHour", std::to_string(hour)},
-                                   {"AlarmMin", std::to_string(minute)},
-                                   {"AlarmAMPM", std::to_string(ampm)},
-                                   {"AlarmOn", "1"}});
-        startWithWave(lengthMs, lines);
+        more.insert(more.end(), {{"AlarmHour", std::to_string(hour)},
+                                 {"AlarmMin", std::to_string(minute)},
+                                 {"AlarmAMPM", std::to_string(ampm)},
+                                 {"AlarmOn", "1"}});
+        startWithWave(lengthMs, more);
     }
     void shutdown() { program.reset(); }
     // A new run of the program on the same settings store and devices.
@@ -174,20 +160,17 @@ protected:
     std::string display() { return form().TimePanel->caption(); }
     std::string title() const { return app.title(); }
 
-    // ---- The user -----------------------------------------------------------------------
-    // One user action, delivered like an event from the message loop: an error that
-    // escapes it ends up in the error report.
+    // One user action, delivered like an event from the message loop.
     void user(const std::function<void()>& action) { app.dispatch(action); }
-    void click(ui::Button* b) { user([b] { b->click(); }); }
-    void click(ui::RadioButton* r) { user([r] { r->click(); }); }
+    template <class C>
+    void click(C* c) {
+        user([c] { c->click(); });
+    }
     void doubleClick(ui::RadioButton* r) {
         user([r] { r->click(); });
         user([r] { r->doubleClick(); });
     }
-    void click(ui::CheckBox* c) { user([c] { c->click(); }); }
-    void click(ui::MenuItem* m) { user([m] { m->click(); }); }
     void step(ui::UpDown* u, ui::UpDownButton b) { user([u, b] { u->step(b); }); }
-    // Typing at the end of the box's text.
     void type(ui::Edit* e, const std::string& keys) {
         for (char k : keys) user([e, k] { e->type(k); });
     }
@@ -197,7 +180,6 @@ protected:
             if (char left = e->keyPress(key)) e->setText(std::string(1, left));
         });
     }
-    // Pasting over the whole text, or deleting it (an empty text).
     void paste(ui::Edit* e, const std::string& text) { user([e, text] { e->setText(text); }); }
     void leave(ui::Edit* e) {
         user([e] {
@@ -213,18 +195,15 @@ protected:
             mp->mouseUp(at);
         });
     }
-    // Chooses a file through the dialog of a radio button's double click.
     void chooseFile(ui::RadioButton* r, const std::string& path) {
         services.dialogAnswers.push_back(path);
         doubleClick(r);
     }
 
-    // ---- Time ---------------------------------------------------------------------------
-    // Runs the clock up to and including the tick of the given time of day (ticks come
-    // 2 ms after each whole second).
+    // Runs up to and including the tick of the given time (ticks come 2 ms after each second).
     void runTo(int hour, int minute, int second) { loop.advanceTo(hour, minute, second, 2); }
-    // Runs the clock for `total`, in 250 ms steps; a sound that is playing is finished
-    // `soundMs` after its last start. Returns the display text at each MCI_PLAY.
+    // Runs for `total` in 250 ms steps, finishing a sound `soundMs` after its last start.
+    // Returns the display at each MCI_PLAY.
     std::vector<std::string> runWithSound(std::chrono::milliseconds total, int soundMs) {
         const std::size_t before = device.plays.size();
         for (std::int64_t done = 0; done < total.count(); done += 250) {
@@ -239,11 +218,10 @@ protected:
         return starts;
     }
 
-    std::vector<fakes::BoxRecord> boxesCaptioned(const std::string& caption) const {
-        std::vector<fakes::BoxRecord> out;
-        for (const auto& b : services.boxes)
-            if (b.caption == caption) out.push_back(b);
-        return out;
+    std::size_t boxesCaptioned(const std::string& caption) const {
+        std::size_t n = 0;
+        for (const auto& b : services.boxes) n += b.caption == caption;
+        return n;
     }
 
     EventLog log;
@@ -256,7 +234,6 @@ protected:
     std::unique_ptr<Program> program;
 };
 
-// Looks a control up by name anywhere below a component.
 inline ui::Component* findComponent(ui::Component& root, const std::string& name) {
     if (root.name() == name) return &root;
     for (const auto& c : root.components()) {

@@ -1,13 +1,9 @@
 // The settings file: what a start-up restores from it and what a shutdown leaves in it.
-#include <algorithm>
 
 #include "tests/forms/main_window_fixture.h"
 
 namespace formtest {
 namespace {
-
-const ui::Color kRed{255, 0, 0};
-const ui::Color kGrey{128, 128, 128};
 
 class SettingsTest : public MainWindowTest {
 protected:
@@ -22,8 +18,6 @@ protected:
     }
 };
 
-// ---- Restore ---------------------------------------------------------------------------------
-
 TEST_F(SettingsTest, FirstStartWithNoFileShowsTheDefaults) {
     start();
     TMainForm& f = form();
@@ -36,17 +30,10 @@ TEST_F(SettingsTest, FirstStartWithNoFileShowsTheDefaults) {
     EXPECT_EQ(f.AlarmMinuteEdit->text(), "00");
     EXPECT_EQ(f.AlarmAMPMEdit->text(), "AM");
     EXPECT_EQ(f.AlarmHourUpDown->position(), 12);
-    EXPECT_EQ(f.AlarmMinuteUpDown->position(), 0);
-    EXPECT_EQ(f.AMPMUpDown->position(), 0);
     EXPECT_FALSE(anySourceChecked());
     EXPECT_EQ(f.FilePanel->caption(), "");
-    EXPECT_EQ(f.TimeLabel->caption(), "");
     EXPECT_EQ(f.TimeIndexLabel->caption(), "");
-    EXPECT_EQ(f.LastWaveLabel->caption(), "");
-    EXPECT_EQ(f.LastMidiLabel->caption(), "");
-    EXPECT_EQ(f.OpenDialog->fileName(), "");
     EXPECT_FALSE(AlarmOn);
-    EXPECT_TRUE(FormReady);
     EXPECT_EQ(title(), "Tolvane Off");
     EXPECT_EQ(f.OnOffBtn->font().color, kGrey);
     EXPECT_TRUE(services.boxes.empty());
@@ -88,8 +75,6 @@ TEST_P(AlarmTimeRestoreTest, TextsComeFromTheStoredPositions) {
 INSTANTIATE_TEST_SUITE_P(
     Settings, AlarmTimeRestoreTest,
     ::testing::Values(TimeCase{"Plain", "7", "5", "0", "7", "05", "AM"},
-                      TimeCase{"SevenMinutes", "3", "7", "1", "3", "07", "PM"},
-                      TimeCase{"TwoDigitMinute", "12", "45", "1", "12", "45", "PM"},
                       TimeCase{"HexMinute", "9", "0x1A", "0", "9", "26", "AM"},
                       TimeCase{"OtherHexForms", "$b", "X1f", "0x1", "11", "31", "PM"},
                       TimeCase{"AmPmFiveIsPm", "5", "0", "5", "5", "00", "PM"},
@@ -107,68 +92,54 @@ TEST_P(LastTypeNoMatchTest, SelectsNoSource) {
     EXPECT_FALSE(anySourceChecked());
     EXPECT_EQ(device.count(mci::MCI_OPEN), 0u);
     EXPECT_EQ(form().FilePanel->caption(), kWave);
-    EXPECT_EQ(form().MediaPlayer->fileName(), kWave);
-    EXPECT_EQ(form().TimeLabel->caption(), "");
     EXPECT_EQ(form().TimeIndexLabel->caption(), "");
     EXPECT_TRUE(services.boxes.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, LastTypeNoMatchTest, ::testing::Values("cd", "wave", "MIDI", "Tape", ""),
-                         [](const auto& info) {
-                             return std::string(*info.param ? info.param : "Empty") + "_" +
-                                    std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Settings, LastTypeNoMatchTest, ::testing::Values("cd", "wave", "MIDI", "Tape", ""));
 
-struct LengthCase {
+struct SourceCase {
     const char* name;
     const char* type;
-    int lengthMs;
+    int lengthMs;  // of a file; for the CD, 0 means no disc
     const char* shows;
 };
 
-class LengthRestoreTest : public SettingsTest, public ::testing::WithParamInterface<LengthCase> {};
+class SourceRestoreTest : public SettingsTest, public ::testing::WithParamInterface<SourceCase> {};
 
-TEST_P(LengthRestoreTest, ShowsTheLengthInWholeSeconds) {
-    const LengthCase& c = GetParam();
-    const bool wave = std::string(c.type) == "Wave";
-    device.profiles["WaveAudio"] = fakes::DeviceProfile::waveAudio(static_cast<mci::DWORD>(c.lengthMs));
-    device.profiles["Sequencer"] = fakes::DeviceProfile::sequencer(static_cast<mci::DWORD>(c.lengthMs));
-    const std::string file = wave ? kWave : kMidi;
-    startWith({{"LastType", c.type}, {"LastFileName", file}, {wave ? "LastWave" : "LastMidi", file}});
-    EXPECT_TRUE((wave ? form().WavRadioButton : form().MidiRadioButton)->checked());
-    EXPECT_EQ(device.typeName(), wave ? "WaveAudio" : "Sequencer");
+TEST_P(SourceRestoreTest, OpensTheSourceAndShowsItsLengthOrTrack) {
+    const SourceCase& c = GetParam();
+    const std::string type = c.type;
+    const auto length = static_cast<mci::DWORD>(c.lengthMs);
+    device.profiles["WaveAudio"] = fakes::DeviceProfile::waveAudio(length);
+    device.profiles["Sequencer"] = fakes::DeviceProfile::sequencer(length);
+    device.profiles["CDAudio"].position = c.lengthMs ? mci::MCI_MAKE_TMSF(5, 2, 10, 0) : 0;
+    const std::string file = type == "Wave" ? kWave : type == "Midi" ? kMidi : "";
+    startWith({{"LastType", type}, {"LastFileName", file}, {type == "Wave" ? "LastWave" : "LastMidi", file}});
+    EXPECT_TRUE((type == "Wave" ? form().WavRadioButton : type == "Midi" ? form().MidiRadioButton
+                                                                          : form().CDRadioButton)->checked());
+    EXPECT_EQ(device.typeName(), type == "Wave" ? "WaveAudio" : type == "Midi" ? "Sequencer" : "CDAudio");
     EXPECT_EQ(device.element(), file);
-    EXPECT_EQ(form().FilePanel->caption(), file);
-    EXPECT_EQ(form().FilePanel->alignment(), ui::Alignment::Right);
-    EXPECT_EQ(form().TimeLabel->caption(), "Length:");
+    EXPECT_EQ(device.openedShareable(), type == "CD");
     EXPECT_EQ(form().TimeIndexLabel->caption(), c.shows);
-    EXPECT_EQ(device.state.timeFormat, mci::MCI_FORMAT_MILLISECONDS);
+    if (type == "CD") {
+        EXPECT_EQ(form().FilePanel->caption(), c.lengthMs ? "Music CD" : "No CD in Drive");
+        EXPECT_EQ(form().FilePanel->alignment(), ui::Alignment::Left);
+        EXPECT_EQ(form().TimeLabel->caption(), "Track:");
+        EXPECT_EQ(device.state.timeFormat, mci::MCI_FORMAT_TMSF);
+    } else {
+        EXPECT_EQ(form().FilePanel->alignment(), ui::Alignment::Right);
+        EXPECT_EQ(form().TimeLabel->caption(), "Length:");
+        EXPECT_EQ(device.state.timeFormat, mci::MCI_FORMAT_MILLISECONDS);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, LengthRestoreTest,
-                         ::testing::Values(LengthCase{"Wave2999", "Wave", 2999, "2 sec"},
-                                           LengthCase{"Wave60000", "Wave", 60'000, "60 sec"},
-                                           LengthCase{"Midi2999", "Midi", 2999, "2 sec"},
-                                           LengthCase{"Midi60000", "Midi", 60'000, "60 sec"}),
+INSTANTIATE_TEST_SUITE_P(Settings, SourceRestoreTest,
+                         ::testing::Values(SourceCase{"Wave2999", "Wave", 2999, "2 sec"},
+                                           SourceCase{"Midi60000", "Midi", 60'000, "60 sec"},
+                                           SourceCase{"CdAtTrack5", "CD", 1, "5"},
+                                           SourceCase{"NoCd", "CD", 0, "0"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-class CdRestoreTest : public SettingsTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(CdRestoreTest, ShowsTheTrackOrNoCdInDrive) {
-    const bool disc = GetParam();
-    device.profiles["CDAudio"].position = disc ? mci::MCI_MAKE_TMSF(5, 2, 10, 0) : 0;
-    startWith({{"LastType", "CD"}});
-    EXPECT_TRUE(form().CDRadioButton->checked());
-    EXPECT_EQ(form().FilePanel->caption(), disc ? "Music CD" : "No CD in Drive");
-    EXPECT_EQ(form().FilePanel->alignment(), ui::Alignment::Left);
-    EXPECT_EQ(form().TimeLabel->caption(), "Track:");
-    EXPECT_EQ(form().TimeIndexLabel->caption(), disc ? "5" : "0");
-    EXPECT_TRUE(device.openedShareable());
-    EXPECT_EQ(device.state.timeFormat, mci::MCI_FORMAT_TMSF);
-}
-
-INSTANTIATE_TEST_SUITE_P(Settings, CdRestoreTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "DiscAtTrack5" : "NoDisc"; });
 
 TEST_F(SettingsTest, WaveRestoreWithoutALastWaveAsksNothing) {
     startWith({{"LastType", "Wave"}, {"LastFileName", kWave}});
@@ -176,15 +147,6 @@ TEST_F(SettingsTest, WaveRestoreWithoutALastWaveAsksNothing) {
     EXPECT_TRUE(form().WavRadioButton->checked());
     EXPECT_EQ(device.element(), kWave);
     EXPECT_EQ(form().LastWaveLabel->caption(), "");
-}
-
-TEST_F(SettingsTest, ArmedRestoreWithAWaveFile) {
-    startArmedAt(7, 5, 0);
-    EXPECT_TRUE(AlarmOn);
-    EXPECT_EQ(form().OnOffBtn->font().color, kRed);
-    EXPECT_EQ(title(), "Tolvane @7:05AM");
-    EXPECT_TRUE(services.boxes.empty());
-    EXPECT_EQ(form().caption(), "Tolvane 1.2");
 }
 
 struct WarningCase {
@@ -229,18 +191,12 @@ TEST_F(SettingsTest, FailedOpenIsReportedSkipsReArmingAndLeavesTheButtonsWorking
     EXPECT_FALSE(AlarmOn);
     EXPECT_EQ(title(), "Tolvane Off");
     EXPECT_EQ(form().OnOffBtn->font().color, kGrey);
-    // What was restored before the failing step stays.
+    // What was restored before the failing step stays, and the media buttons answer.
     EXPECT_TRUE(form().WavRadioButton->checked());
-    EXPECT_EQ(form().FilePanel->caption(), kWave);
     EXPECT_EQ(form().AlarmHourEdit->text(), "7");
-    EXPECT_EQ(form().TimeLabel->caption(), "");
     EXPECT_TRUE(FormReady);
-
-    // The media buttons answer: the CD opens, and a new wave file can be chosen.
     click(form().CDRadioButton);
-    EXPECT_TRUE(device.isOpen());
     EXPECT_EQ(device.typeName(), "CDAudio");
-    EXPECT_EQ(form().FilePanel->caption(), "Music CD");
     chooseFile(form().WavRadioButton, "/home/ann/sounds/found.wav");
     EXPECT_EQ(device.element(), "/home/ann/sounds/found.wav");
     EXPECT_EQ(form().TimeIndexLabel->caption(), "3 sec");
@@ -257,13 +213,17 @@ TEST_F(SettingsTest, LongMessageIsSavedWholeAndComesBackCutTo1023Characters) {
     EXPECT_EQ(form().MessageEdit->text(), text.substr(0, 1023));
 }
 
-// ---- Save -----------------------------------------------------------------------------------
-
+// A full save replaces the whole section, in its own key order, and keeps the rest of the file.
 TEST_F(SettingsTest, FullSaveWritesTheKeysInTheirOrder) {
+    store.setFileText(kIni, "; my alarm clock\n[Saved Settings]\nHand Made=yes\nLastType=Tape\n[Other Program]\nColour=blue\n");
     start();
     chooseFile(form().WavRadioButton, kWave);
     shutdown();
     EXPECT_EQ(iniText(),
+              "; my alarm clock\n"
+              "[Other Program]\n"
+              "Colour=blue\n"
+              "\n"
               "[Saved Settings]\n"
               "Save Settings=1\n"
               "LastFileName=" + kWave + "\n"
@@ -279,24 +239,10 @@ TEST_F(SettingsTest, FullSaveWritesTheKeysInTheirOrder) {
               "AlarmOn=0\n");
 }
 
-TEST_F(SettingsTest, FullSaveReplacesTheWholeSectionAndKeepsTheRestOfTheFile) {
-    store.setFileText(kIni,
-                      "; my alarm clock\n"
-                      "[Saved Settings]\n"
-                      "Hand Made=yes\n"
-                      "LastType=Tape\n"
-                      "AlarmHour=3\n"
-                      "[Other Program]\n"
-                      "Colour=blue\n");
+TEST_F(SettingsTest, NothingSelectedWritesNoLastType) {
     start();
     shutdown();
-    const std::string text = iniText();
-    EXPECT_EQ(text.rfind("; my alarm clock\n", 0), 0u);
-    EXPECT_NE(text.find("[Other Program]\nColour=blue\n"), std::string::npos);
-    EXPECT_EQ(text.find("Hand Made"), std::string::npos);
-    EXPECT_EQ(text.find("LastType"), std::string::npos);  // nothing selected: no line at all
-    EXPECT_NE(text.find("AlarmHour=3\n"), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '['), 2);
+    EXPECT_EQ(iniText().find("LastType"), std::string::npos);
 }
 
 TEST_F(SettingsTest, ChoicesSurviveARestart) {
@@ -320,10 +266,8 @@ TEST_F(SettingsTest, ChoicesSurviveARestart) {
     EXPECT_TRUE(form().MsgCheckBox->checked());
     EXPECT_FALSE(form().AudioCheckBox->checked());
     EXPECT_FALSE(form().RepeatCheckBox->checked());  // never kept
-    EXPECT_TRUE(AlarmOn);
     EXPECT_EQ(title(), "Tolvane @11:45PM");
     EXPECT_EQ(form().OnOffBtn->font().color, kRed);
-    EXPECT_EQ(iniText().find("Repeat"), std::string::npos);
 }
 
 TEST_F(SettingsTest, SaveSettingsUncheckedChangesOnlyThatLine) {
@@ -353,15 +297,8 @@ TEST_F(SettingsTest, StoredSaveSettingsOffRestoresTheRestAndWritesOnlyThatKey) {
     EXPECT_EQ(form().AlarmHourEdit->text(), "6");
     EXPECT_TRUE(form().MsgCheckBox->checked());
     step(form().AlarmHourUpDown, ui::UpDownButton::Up);
-    restart();
-    EXPECT_EQ(iniText(), old);
-    EXPECT_EQ(form().AlarmHourEdit->text(), "6");
-    // Checked again before a shutdown, everything is saved.
-    click(form().SaveSettingsMnu);
-    step(form().AlarmHourUpDown, ui::UpDownButton::Up);
     shutdown();
-    EXPECT_NE(iniText().find("Save Settings=1\n"), std::string::npos);
-    EXPECT_NE(iniText().find("AlarmHour=7\n"), std::string::npos);
+    EXPECT_EQ(iniText(), old);
 }
 
 struct FailedSaveCase {
@@ -396,7 +333,6 @@ TEST_P(FailedSaveTest, KeepsTheOldFileByteForByteAndReportsIt) {
     EXPECT_EQ(services.boxes[0].text, "Unable to write to tolvan.ini.");
     EXPECT_EQ(services.boxes[0].caption, "Tolvane @7:05AM");
     EXPECT_EQ(services.boxes[0].flags, 0x10u);
-    EXPECT_EQ(store.failedCommits(), 1);
     EXPECT_FALSE(device.isOpen());  // the device is still closed at teardown
 }
 

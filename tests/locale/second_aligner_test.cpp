@@ -11,82 +11,66 @@ using namespace std::chrono;
 using regional::SecondAligner;
 using TimePoint = SecondAligner::TimePoint;
 
-const TimePoint base = sys_days{year{2026} / 12 / 7} + hours{7};
+TimePoint at(microseconds since) { return sys_days{year{2026} / 12 / 7} + hours{7} + since; }
 
-TimePoint at(microseconds since) { return base + since; }
+struct StartCase {
+    seconds period;
+    milliseconds slack;
+    microseconds now;
+    milliseconds delay;
+};
 
-TEST(SecondAligner, FirstExpiryLandsJustAfterTheNextWholeSecond) {
-    SecondAligner a(seconds(1), milliseconds(2));
-    EXPECT_EQ(a.start(at(milliseconds(300))), milliseconds(702));
-    EXPECT_EQ(a.boundary(), at(seconds(1)));
+class AlignerStart : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(AlignerStart, FirstExpiryLandsJustAfterTheNextWholeSecond) {
+    const StartCase& c = GetParam();
+    SecondAligner a(c.period, c.slack);
+    EXPECT_EQ(a.start(at(c.now)), c.delay);
 }
 
-TEST(SecondAligner, StartingOnAWholeSecondWaitsForTheNextOne) {
-    SecondAligner a;  // no slack: the rounding up alone keeps it after the boundary
-    EXPECT_EQ(a.start(at(seconds(5))), milliseconds(1000));
+INSTANTIATE_TEST_SUITE_P(Cases, AlignerStart,
+                         ::testing::Values(StartCase{1s, 2ms, 300ms, 702ms},
+                                           // on a whole second: the next one, not this one
+                                           StartCase{1s, 0ms, 5s, 1000ms},
+                                           // partial milliseconds round toward later
+                                           StartCase{1s, 0ms, 999'400us, 1ms},
+                                           StartCase{2s, 1ms, 250ms, 1751ms}));
+
+struct StepCase {
+    const char* name;
+    seconds period;
+    milliseconds slack;
+    microseconds start, expiry;
+    bool deliver;
+    milliseconds delay;
+    microseconds boundary;  // aimed at afterwards
+};
+
+class AlignerStep : public ::testing::TestWithParam<StepCase> {};
+
+TEST_P(AlignerStep, ExpiryDeliversOnlyAfterTheBoundaryAndRealigns) {
+    const StepCase& c = GetParam();
+    SecondAligner a(c.period, c.slack);
+    a.start(at(c.start));
+    const auto step = a.expired(at(c.expiry));
+    EXPECT_EQ(step.deliver, c.deliver);
+    EXPECT_EQ(step.delay, c.delay);
+    EXPECT_EQ(a.boundary(), at(c.boundary));
 }
 
-TEST(SecondAligner, PartialMillisecondsRoundTowardLater) {
-    SecondAligner a(seconds(1), milliseconds(0));
-    EXPECT_EQ(a.start(at(microseconds(999'400))), milliseconds(1));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AlignerStep,
+    ::testing::Values(StepCase{"OnTime", 1s, 2ms, 300ms, 1002ms, true, 1000ms, 2s},
+                      // 0.4 ms early: waits the rest rounded up, plus the slack
+                      StepCase{"Early", 1s, 2ms, 300ms, 999'600us, false, 3ms, 1s},
+                      StepCase{"LateAfterSleep", 1s, 1ms, 0ms, 3400ms, true, 601ms, 4s},
+                      StepCase{"ClockSetForward", 1s, 1ms, 500ms, 1h + 1250ms, true, 751ms, 1h + 2s},
+                      StepCase{"ClockSetBack", 1s, 1ms, 1h + 500ms, 1250ms, true, 751ms, 2s},
+                      StepCase{"TwoSecondPeriod", 2s, 1ms, 250ms, 2001ms, true, 2000ms, 4s}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SecondAligner, OnTimeExpiryDeliversAndAimsAtTheFollowingSecond) {
-    SecondAligner a(seconds(1), milliseconds(2));
-    a.start(at(milliseconds(300)));
-    const auto step = a.expired(at(milliseconds(1002)));
-    EXPECT_TRUE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(1000));
-    EXPECT_EQ(a.boundary(), at(seconds(2)));
-}
-
-TEST(SecondAligner, EarlyExpiryWaitsForTheRestInsteadOfDelivering) {
-    SecondAligner a(seconds(1), milliseconds(2));
-    a.start(at(milliseconds(300)));
-    const auto step = a.expired(at(microseconds(999'600)));
-    EXPECT_FALSE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(3));  // 0.4 ms rounded up, plus the slack
-    EXPECT_EQ(a.boundary(), at(seconds(1)));
-    EXPECT_TRUE(a.expired(at(milliseconds(1003))).deliver);
-}
-
-TEST(SecondAligner, LateExpiryDeliversOnceAndRealigns) {
-    SecondAligner a(seconds(1), milliseconds(1));
-    a.start(at(milliseconds(0)));
-    const auto step = a.expired(at(milliseconds(3400)));  // the machine slept
-    EXPECT_TRUE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(601));
-    EXPECT_EQ(a.boundary(), at(seconds(4)));
-}
-
-TEST(SecondAligner, ClockSetForwardIsTakenUpAtTheNextExpiry) {
-    SecondAligner a(seconds(1), milliseconds(1));
-    a.start(at(milliseconds(500)));
-    const auto step = a.expired(at(hours(1) + milliseconds(1250)));
-    EXPECT_TRUE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(751));
-}
-
-TEST(SecondAligner, ClockSetBackDeliversAtOnceRatherThanWaitingForTheOldTime) {
-    SecondAligner a(seconds(1), milliseconds(1));
-    a.start(at(hours(1) + milliseconds(500)));
-    const auto step = a.expired(at(milliseconds(1250)));
-    EXPECT_TRUE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(751));
-    EXPECT_EQ(a.boundary(), at(seconds(2)));
-}
-
-TEST(SecondAligner, LongerPeriodsStayOnWholeSeconds) {
-    SecondAligner a(seconds(2), milliseconds(1));
-    EXPECT_EQ(a.start(at(milliseconds(250))), milliseconds(1751));
-    const auto step = a.expired(at(milliseconds(2001)));
-    EXPECT_TRUE(step.deliver);
-    EXPECT_EQ(step.delay, milliseconds(2000));
-}
-
-// A timer whose expiries come anywhere from 0.8 ms early (its clock drifting against
-// the system clock) to 4 ms late: every delivery falls in a new second, right after its
-// boundary, and no second is left out.
+// Expiries from 0.8 ms early (drift against the system clock) to 4 ms late: every
+// delivery falls in a new second just after its boundary, and none is left out.
 class JitteryTimer : public ::testing::TestWithParam<int> {};
 
 TEST_P(JitteryTimer, DeliversEverySecondOnceAndNeverEarly) {
@@ -96,14 +80,12 @@ TEST_P(JitteryTimer, DeliversEverySecondOnceAndNeverEarly) {
     TimePoint now = at(microseconds(123'456));
     milliseconds delay = a.start(now);
     std::optional<seconds> lastSecond;
-    int delivered = 0;
-    while (delivered < 2000) {
+    for (int delivered = 0; delivered < 2000;) {
         now += delay + microseconds(jitter(random));
         const auto step = a.expired(now);
         if (step.deliver) {
             const auto second = duration_cast<seconds>(now.time_since_epoch());
-            const auto offset = now.time_since_epoch() - second;
-            EXPECT_LT(offset, milliseconds(10));
+            EXPECT_LT(now.time_since_epoch() - second, milliseconds(10));
             if (lastSecond) {
                 ASSERT_EQ(second, *lastSecond + seconds(1));
             }

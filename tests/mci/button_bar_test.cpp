@@ -1,3 +1,4 @@
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,19 +13,13 @@ namespace colors = ui::colors;
 
 // ---- Sizing ------------------------------------------------------------------------------------
 
-TEST_F(PlayerTest, SixButtonsIn169PixelsAre29Wide) {
+TEST_F(PlayerTest, ButtonsShareEdgesAndTheBarSnapsToWholeButtons) {
     programLayout();
     EXPECT_EQ(player->buttonWidth(), 29);
     EXPECT_EQ(player->bounds(), (ui::Rect{8, 8, 8 + 169, 8 + 30}));
     EXPECT_EQ(player->buttonLeft(btPause), 28);
     EXPECT_EQ(player->buttonLeft(btEject), 140);
     EXPECT_EQ(player->buttonLeft(btStep), -1);
-}
-
-TEST_F(PlayerTest, ShrinkingBelowTheSmallestButtonsSnapsBack) {
-    programLayout();
-    EXPECT_EQ(player->minButtonWidth(), 29);
-    EXPECT_EQ(player->minButtonHeight(), 20);
     player->setBounds(8, 8, 120, 12);
     EXPECT_EQ(player->bounds(), (ui::Rect{8, 8, 8 + 169, 8 + 20}));
     player->setBounds(8, 8, 230, 40);  // wider: rounded down to whole buttons
@@ -145,6 +140,9 @@ TEST_F(PlayerTest, NextOnAPlayingCdReportsPlay) {
     clickButton(btNext);
     EXPECT_EQ(posted, std::vector<TMPBtnType>{btPlay});
     EXPECT_EQ(player->autoButtons(), (TButtonSet{btPause, btStop, btNext, btPrev, btEject}));
+    device.profiles["CDAudio"].mode = MCI_MODE_PLAY;  // opened while another program plays it
+    openDevice(dtCDAudio);
+    EXPECT_EQ(player->autoButtons(), (TButtonSet{btPause, btStop, btNext, btPrev, btEject}));
 }
 
 TEST_F(PlayerTest, FailedCommandLeavesTheAutoEnableSet) {
@@ -190,12 +188,6 @@ INSTANTIATE_TEST_SUITE_P(Devices, AutoEnable,
                          ::testing::Values(SessionCase{"Midi", dtSequencer, {}},
                                            SessionCase{"Cd", dtCDAudio, {btEject}}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(PlayerTest, OpeningADeviceThatPlaysMakesPauseAndStopLive) {
-    device.profiles["CDAudio"].mode = MCI_MODE_PLAY;  // shared with another program
-    openDevice(dtCDAudio);
-    EXPECT_EQ(player->autoButtons(), (TButtonSet{btPause, btStop, btNext, btPrev, btEject}));
-}
 
 TEST_F(PlayerTest, AutoEnableOffUsesTheEnabledButtons) {
     programLayout();
@@ -274,12 +266,9 @@ TEST_F(BarPaint, RaisedButtonsInAnOutline) {
     EXPECT_EQ(image.pixel(100, h - 1), colors::windowFrame);
     const int x = 28;  // Pause
     EXPECT_EQ(image.pixel(x + 1, h - 2), colors::btnHighlight);
-    EXPECT_EQ(image.pixel(x + 1, 1), colors::btnHighlight);
     EXPECT_EQ(image.pixel(x + 27, 1), colors::btnHighlight);  // the top line's last pixel
     EXPECT_EQ(image.pixel(x + 2, h - 2), colors::btnShadow);
-    EXPECT_EQ(image.pixel(x + 27, h - 2), colors::btnShadow);
     EXPECT_EQ(image.pixel(x + 27, 2), colors::btnShadow);
-    EXPECT_EQ(image.pixel(x + 4, 4), colors::btnFace);
     EXPECT_EQ(image.pixel(x + 2, 2), colors::btnFace);
 }
 
@@ -304,7 +293,6 @@ TEST_F(BarPaint, PressedButtonSinksAndFocusFollows) {
     const ui::Bitmap image = paint();
     const int x = 28;
     EXPECT_EQ(image.pixel(x + 1, 28), colors::btnShadow);
-    EXPECT_EQ(image.pixel(x + 1, 1), colors::btnShadow);
     EXPECT_EQ(image.pixel(x + 27, 1), colors::btnShadow);
     EXPECT_EQ(image.pixel(x + 27, 28), colors::btnFace);
     EXPECT_TRUE(glyphAt(image, glyph("CL_MPPAUSE"), x + 14 - 6 + 1, 8));
@@ -312,8 +300,6 @@ TEST_F(BarPaint, PressedButtonSinksAndFocusFollows) {
     const Color inverted{63, 63, 63};
     EXPECT_EQ(image.pixel(x + 4, 4), inverted);
     EXPECT_EQ(image.pixel(x + 5, 4), colors::btnFace);
-    EXPECT_EQ(image.pixel(x + 6, 4), inverted);
-    EXPECT_EQ(image.pixel(x + 4, 6), inverted);
     EXPECT_EQ(image.pixel(x + 3, 3), colors::btnFace);
 
     player->mouseMove({100, 5});  // off the button: drawn raised again, focus stays
@@ -335,24 +321,15 @@ TEST_F(PlayerTest, LookChangesAskForARepaint) {
     programLayout();
     RepaintCounter peer;
     player->setPeer(&peer);
-    int last = 0;
-    auto repainted = [&] {
-        const bool more = peer.repaints > last;
-        last = peer.repaints;
-        return more;
-    };
-    player->focusChanged(true);
-    EXPECT_TRUE(repainted());
-    player->keyDown(ui::Key::Right);
-    EXPECT_TRUE(repainted());
-    player->setColoredButtons({});
-    EXPECT_TRUE(repainted());
-    openDevice(dtSequencer);
-    EXPECT_TRUE(repainted());
-    player->mouseDown({10, 10});
-    EXPECT_TRUE(repainted());
-    player->mouseMove({100, 10});
-    EXPECT_TRUE(repainted());
+    const std::vector<std::function<void()>> changes = {
+        [&] { player->focusChanged(true); },       [&] { player->keyDown(ui::Key::Right); },
+        [&] { player->setColoredButtons({}); },    [&] { openDevice(dtSequencer); },
+        [&] { player->mouseDown({10, 10}); },      [&] { player->mouseMove({100, 10}); }};
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const int before = peer.repaints;
+        changes[i]();
+        EXPECT_GT(peer.repaints, before) << "change " << i;
+    }
     player->setPeer(nullptr);
 }
 

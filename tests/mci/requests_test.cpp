@@ -107,7 +107,6 @@ TEST_F(PlayerTest, OpenSendsTypeElementAndShareableAndReadsTheDevice) {
     EXPECT_EQ(open.flags, MCI_WAIT | MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_OPEN_SHAREABLE);
     EXPECT_EQ(open.deviceType, "WaveAudio");
     EXPECT_EQ(open.elementName, "C:\\alarm.wav");
-    EXPECT_EQ(open.alias, std::nullopt);
     EXPECT_EQ(open.callback, window());
     EXPECT_TRUE(player->isOpen());
     EXPECT_EQ(player->deviceID(), device.openId());
@@ -390,19 +389,6 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, Notices,
                                            NoticeCase{MCI_NOTIFY_SUPERSEDED, nfSuperseded},
                                            NoticeCase{MCI_NOTIFY_ABORTED, nfAborted},
                                            NoticeCase{MCI_NOTIFY_FAILURE, nfFailure}));
-
-TEST_F(PlayerTest, EndOfPlayNoticeMakesPlayLiveAgain) {
-    int fired = 0;
-    player->onNotify = [&](ui::Component*) { ++fired; };
-    openDevice(dtSequencer);
-    clickButton(btPlay);
-    EXPECT_EQ(player->autoButtons(), (TButtonSet{btPause, btStop, btNext, btPrev}));
-    device.finishPlaying();
-    loop.processPosted();
-    EXPECT_EQ(fired, 1);
-    EXPECT_EQ(player->notifyValue(), nfSuccessful);
-    EXPECT_EQ(player->autoButtons(), (TButtonSet{btPlay, btNext, btPrev}));
-}
 
 TEST_F(PlayerTest, DestructionClosesTheDevice) {
     openDevice(dtWaveAudio);

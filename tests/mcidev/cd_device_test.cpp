@@ -26,15 +26,14 @@ cdtest::DiscPlan threeTracks() {
     return plan;
 }
 
+mcidev::DeviceOptions imageOptions(const std::string& cue) {
+    mcidev::DeviceOptions o;
+    o.cdImage = cue;
+    return o;
+}
+
 class CdImageTest : public ::testing::Test {
 protected:
-    CdImageTest() {
-        image = cdtest::writeImage(folder.path(), threeTracks());
-        mcidev::DeviceOptions options;
-        options.cdImage = image.cue.string();
-        devices = mcidev::createDeviceManager(queue, options);
-        cmd = std::make_unique<Commands>(*devices);
-    }
 
     MCIDEVICEID openCd(DWORD flags = 0) {
         MCIDEVICEID id = 0;
@@ -44,13 +43,14 @@ protected:
 
     ui::MessageQueue queue;
     TempFolder folder;
-    cdtest::WrittenImage image;
-    std::unique_ptr<DeviceInterface> devices;
-    std::unique_ptr<Commands> cmd;
+    cdtest::WrittenImage image = cdtest::writeImage(folder.path(), threeTracks());
+    std::unique_ptr<DeviceInterface> devices =
+        mcidev::createDeviceManager(queue, imageOptions(image.cue.string()));
+    std::unique_ptr<Commands> cmd = std::make_unique<Commands>(*devices);
     NoticeWindow window{queue};
 };
 
-TEST_F(CdImageTest, TracksAndLengthsInMinutesSecondsFrames) {
+TEST_F(CdImageTest, TracksLengthsAndPositionsInEachTimeFormat) {
     const MCIDEVICEID id = openCd();
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_TIME_FORMAT), MCI_FORMAT_MSF);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_NUMBER_OF_TRACKS), 3u);
@@ -60,10 +60,6 @@ TEST_F(CdImageTest, TracksAndLengthsInMinutesSecondsFrames) {
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION, MCI_TRACK, 3), MCI_MAKE_MSF(0, 2, 70));
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_STOP);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_CURRENT_TRACK), 1u);
-}
-
-TEST_F(CdImageTest, TrackPositionsInTracksMinutesSecondsFrames) {
-    const MCIDEVICEID id = openCd();
     ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_TMSF, MCI_NOTIFY), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), MCI_MAKE_TMSF(1, 0, 0, 0));
     for (DWORD track = 1; track <= 3; ++track)
@@ -106,9 +102,13 @@ TEST_F(CdImageTest, PlayTrackTwo) {
 
 TEST_F(CdImageTest, EjectStopsThePlayAndLeavesTheDeviceNotReady) {
     const MCIDEVICEID id = openCd();
-    DWORD canEject = 0;
-    ASSERT_EQ(cmd->caps(id, MCI_GETDEVCAPS_CAN_EJECT, canEject), 0u);
-    EXPECT_EQ(canEject, 1u);
+    const std::pair<DWORD, DWORD> caps[] = {{MCI_GETDEVCAPS_CAN_EJECT, 1}, {MCI_GETDEVCAPS_USES_FILES, 0},
+                                            {MCI_GETDEVCAPS_DEVICE_TYPE, MCI_DEVTYPE_CD_AUDIO}};
+    for (const auto& [item, expected] : caps) {
+        DWORD value = 77;
+        ASSERT_EQ(cmd->caps(id, item, value), 0u);
+        EXPECT_EQ(value, expected) << item;
+    }
     ASSERT_EQ(cmd->play(id, window.handle()), 0u);
     MCI_SET_PARMS door{};
     ASSERT_EQ(devices->sendCommand(id, MCI_SET, MCI_SET_DOOR_OPEN | MCI_WAIT, &door), 0u);
@@ -125,19 +125,6 @@ TEST_F(CdImageTest, EjectStopsThePlayAndLeavesTheDeviceNotReady) {
     ASSERT_EQ(devices->sendCommand(id, MCI_SET, MCI_SET_DOOR_CLOSED | MCI_WAIT, &door), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_STOP);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_NUMBER_OF_TRACKS), 3u);
-}
-
-TEST_F(CdImageTest, CapabilitiesOfACdDevice) {
-    const MCIDEVICEID id = openCd();
-    DWORD value = 0;
-    ASSERT_EQ(cmd->caps(id, MCI_GETDEVCAPS_DEVICE_TYPE, value), 0u);
-    EXPECT_EQ(value, MCI_DEVTYPE_CD_AUDIO);
-    ASSERT_EQ(cmd->caps(id, MCI_GETDEVCAPS_USES_FILES, value), 0u);
-    EXPECT_EQ(value, 0u);
-    ASSERT_EQ(cmd->caps(id, MCI_GETDEVCAPS_CAN_PLAY, value), 0u);
-    EXPECT_EQ(value, 1u);
-    ASSERT_EQ(cmd->caps(id, MCI_GETDEVCAPS_HAS_VIDEO, value), 0u);
-    EXPECT_EQ(value, 0u);
 }
 
 TEST_F(CdImageTest, SharingTheDrive) {
@@ -169,9 +156,7 @@ TEST(CdImageErrors, DamagedImageIsRefused) {
     TempFolder folder;
     writeFile(folder / "bad.cue", {'T', 'R', 'A', 'C', 'K', ' ', 'x'});
     ui::MessageQueue queue;
-    mcidev::DeviceOptions options;
-    options.cdImage = (folder / "bad.cue").string();
-    auto devices = mcidev::createDeviceManager(queue, options);
+    auto devices = mcidev::createDeviceManager(queue, imageOptions((folder / "bad.cue").string()));
     MCIDEVICEID id = 0;
     EXPECT_EQ(Commands(*devices).open("cdaudio", "", id), MCIERR_INVALID_FILE);
 }
@@ -217,17 +202,14 @@ public:
 
 class CdScriptedTest : public ::testing::Test {
 protected:
-    CdScriptedTest() {
-        mcidev::DeviceOptions options;
-        options.discFactory = [this] { return disc; };
-        devices = mcidev::createDeviceManager(queue, options);
-        cmd = std::make_unique<Commands>(*devices);
-    }
-
     ui::MessageQueue queue;
     std::shared_ptr<ScriptedDisc> disc = std::make_shared<ScriptedDisc>();
-    std::unique_ptr<DeviceInterface> devices;
-    std::unique_ptr<Commands> cmd;
+    std::unique_ptr<DeviceInterface> devices = [this] {
+        mcidev::DeviceOptions o;
+        o.discFactory = [this] { return disc; };
+        return mcidev::createDeviceManager(queue, o);
+    }();
+    std::unique_ptr<Commands> cmd = std::make_unique<Commands>(*devices);
 };
 
 TEST_F(CdScriptedTest, NoDriveFailsTheOpenWithAClearText) {
@@ -277,10 +259,6 @@ TEST_F(CdScriptedTest, DiscTakenOutWhilePlayingEndsThePlay) {
     ASSERT_TRUE(drainUntil(queue, [&] { return !window.received.empty(); }));
     EXPECT_EQ(window.outcomes(), std::vector<UINT>{MCI_NOTIFY_ABORTED});
 }
-
-}  // namespace
-
-namespace {
 
 // A drive that takes its time over every read still plays to the end in time, and the
 // position counts only what was played.

@@ -33,44 +33,37 @@ protected:
         ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     }
 
-    std::unique_ptr<DeviceInterface> makeDevices(const mcidev::DeviceOptions& options) {
-        return mcidev::createDeviceManager(queue, options);
-    }
-
-    // Plays the open device from `from` to `to` (or its end) while recording the sink,
-    // and measures what came out.
-    SoundMeasure playAndRecord(DeviceInterface& devices, MCIDEVICEID id, const std::string& name, DWORD flags,
-                               DWORD from, DWORD to, std::chrono::milliseconds& noticeAfter) {
+    // Plays the open device while recording the sink, and expects about one second of
+    // sound of at least `minRms`, with the notice after it.
+    void expectOneSecondOfSound(DeviceInterface& devices, MCIDEVICEID id, const std::string& name, DWORD flags,
+                                DWORD from, double tolerance, double minRms) {
         MonitorRecorder recorder(*server, folder / (name + ".raw"));
-        EXPECT_TRUE(recorder.start());
+        ASSERT_TRUE(recorder.start());
         NoticeWindow window(queue);
         warmUp(devices, window);
         const auto start = std::chrono::steady_clock::now();
-        const MCIERROR result = Commands(devices).play(id, window.handle(), MCI_NOTIFY | flags, from, to);
-        EXPECT_EQ(result, 0u);
-        EXPECT_TRUE(drainUntil(queue, [&] { return !window.received.empty(); }, 10s));
-        if (!window.received.empty()) {
-            EXPECT_EQ(window.received[0].outcome, MCI_NOTIFY_SUCCESSFUL);
-            noticeAfter = std::chrono::duration_cast<std::chrono::milliseconds>(window.received[0].at - start);
-        }
+        ASSERT_EQ(Commands(devices).play(id, window.handle(), MCI_NOTIFY | flags, from, 0), 0u);
+        ASSERT_TRUE(drainUntil(queue, [&] { return !window.received.empty(); }, 10s));
+        EXPECT_EQ(window.received[0].outcome, MCI_NOTIFY_SUCCESSFUL);
+        const auto noticeAfter = std::chrono::duration_cast<std::chrono::milliseconds>(window.received[0].at - start);
         std::this_thread::sleep_for(300ms);
         EXPECT_TRUE(recorder.stop());
         std::string error;
-        const SoundMeasure measure = measureRecording(recorder.file(), error);
-        EXPECT_TRUE(measure.ok) << error;
-        std::printf("%s: sound for %.3f s (rms %.3f), notice after %lld ms\n", name.c_str(), measure.trimmedSeconds,
-                    measure.rms, static_cast<long long>(noticeAfter.count()));
-        return measure;
+        const SoundMeasure m = measureRecording(recorder.file(), error);
+        ASSERT_TRUE(m.ok) << error;
+        std::printf("%s: sound for %.3f s (rms %.3f), notice after %lld ms\n", name.c_str(), m.trimmedSeconds, m.rms,
+                    static_cast<long long>(noticeAfter.count()));
+        EXPECT_NEAR(m.trimmedSeconds, 1.0, tolerance);
+        EXPECT_GT(m.rms, minRms);
+        EXPECT_GE(noticeAfter, 980ms);
     }
 
-    // A fresh null sink may hold the first stream it gets for up to its idle block time
-    // (two seconds) before it renders regularly. A short silent sound takes that wait,
-    // so that the measured play starts on a sink that is already running.
+    // A fresh null sink may hold its first stream for up to its idle block time (two
+    // seconds); a short silent sound takes that wait before the measured play.
     void warmUp(DeviceInterface& devices, NoticeWindow& window) {
-        const auto path = writeWave(folder / "silence.wav", {.frames = 4410, .toneHz = 0});
         Commands cmd(devices);
         MCIDEVICEID id = 0;
-        ASSERT_EQ(cmd.open(nullptr, path.string(), id), 0u);
+        ASSERT_EQ(cmd.open(nullptr, writeWave(folder / "silence.wav", {.frames = 4410, .toneHz = 0}).string(), id), 0u);
         ASSERT_EQ(cmd.play(id, window.handle()), 0u);
         EXPECT_TRUE(drainUntil(queue, [&] { return !window.received.empty(); }, 10s));
         EXPECT_EQ(cmd.close(id), 0u);
@@ -83,19 +76,14 @@ protected:
 };
 
 TEST_F(SoundServerTest, WaveFileSoundsForItsLength) {
-    auto devices = makeDevices({});
-    const auto path = writeWave(folder / "tone.wav", {.sampleRate = 44100, .channels = 2, .frames = 44100});
+    auto devices = mcidev::createDeviceManager(queue);
     MCIDEVICEID id = 0;
-    ASSERT_EQ(Commands(*devices).open(nullptr, path.string(), id), 0u);
-    std::chrono::milliseconds noticeAfter{0};
-    const SoundMeasure m = playAndRecord(*devices, id, "wave", 0, 0, 0, noticeAfter);
-    EXPECT_NEAR(m.trimmedSeconds, 1.0, 0.05);
-    EXPECT_GT(m.rms, 0.2);
-    EXPECT_GE(noticeAfter, 980ms);
+    ASSERT_EQ(Commands(*devices).open(nullptr, writeWave(folder / "tone.wav", {.frames = 44100}).string(), id), 0u);
+    expectOneSecondOfSound(*devices, id, "wave", 0, 0, 0.05, 0.2);
 }
 
 TEST_F(SoundServerTest, MidiFileSoundsForItsLength) {
-    auto devices = makeDevices({});
+    auto devices = mcidev::createDeviceManager(queue);
     // An organ chord held for two quarters at 120 bpm: one second of steady sound.
     midi_test::Track t;
     t.tempo(0, 500000).program(0, 0, 19);
@@ -105,11 +93,7 @@ TEST_F(SoundServerTest, MidiFileSoundsForItsLength) {
     MCIDEVICEID id = 0;
     ASSERT_EQ(Commands(*devices).open(nullptr, (folder / "organ.mid").string(), id), 0u);
     ASSERT_EQ(Commands(*devices).statusOr(id, MCI_STATUS_LENGTH), 1000u);
-    std::chrono::milliseconds noticeAfter{0};
-    const SoundMeasure m = playAndRecord(*devices, id, "midi", 0, 0, 0, noticeAfter);
-    EXPECT_NEAR(m.trimmedSeconds, 1.0, 0.1);
-    EXPECT_GT(m.rms, 0.01);
-    EXPECT_GE(noticeAfter, 980ms);
+    expectOneSecondOfSound(*devices, id, "midi", 0, 0, 0.1, 0.01);
 }
 
 TEST_F(SoundServerTest, CdImageTrackSoundsForItsLength) {
@@ -119,15 +103,11 @@ TEST_F(SoundServerTest, CdImageTrackSoundsForItsLength) {
     const cdtest::WrittenImage image = cdtest::writeImage(folder / "cd", plan);
     mcidev::DeviceOptions options;
     options.cdImage = image.cue.string();
-    auto devices = makeDevices(options);
+    auto devices = mcidev::createDeviceManager(queue, options);
     MCIDEVICEID id = 0;
     ASSERT_EQ(Commands(*devices).open("CDAudio", "", id, MCI_OPEN_SHAREABLE), 0u);
     ASSERT_EQ(Commands(*devices).setTimeFormat(id, MCI_FORMAT_TMSF), 0u);
-    std::chrono::milliseconds noticeAfter{0};
-    const SoundMeasure m = playAndRecord(*devices, id, "cd", MCI_FROM, MCI_MAKE_TMSF(2, 0, 0, 0), 0, noticeAfter);
-    EXPECT_NEAR(m.trimmedSeconds, 1.0, 0.05);
-    EXPECT_GT(m.rms, 0.2);
-    EXPECT_GE(noticeAfter, 980ms);
+    expectOneSecondOfSound(*devices, id, "cd", MCI_FROM, MCI_MAKE_TMSF(2, 0, 0, 0), 0.05, 0.2);
 }
 
 }  // namespace

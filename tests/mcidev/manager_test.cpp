@@ -3,8 +3,8 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
+#include <tuple>
 
 #include "platform/mcidev/device_manager.h"
 #include "tests/mcidev/media_fixture.h"
@@ -44,40 +44,29 @@ TEST_F(ManagerTest, IdsStartAtOneAndAFreedIdIsGivenAgain) {
     EXPECT_EQ(cmd.statusOr(c, MCI_STATUS_LENGTH), 100u);
 }
 
-struct OpenCase {
-    const char* type;
-    const char* fileName;  // created in the folder when it ends in .wav
-    MCIERROR expected;
-};
-
-class OpenRules : public ManagerTest, public ::testing::WithParamInterface<OpenCase> {};
-
-TEST_P(OpenRules, AnswerTheMatchingCode) {
-    const OpenCase& c = GetParam();
-    std::string element;
-    if (c.fileName != nullptr) {
-        element = (folder / c.fileName).string();
-        if (element.size() > 4 && element.substr(element.size() - 4) == ".wav")
-            writeWave(element, WaveShape{.frames = 100});
-    }
-    MCIDEVICEID id = 0;
-    EXPECT_EQ(cmd.open(c.type, element, id), c.expected);
-    if (c.expected != 0) {
-        EXPECT_EQ(id, 0xDEADu) << "a failed open must not write the identifier";
+// A failed open must not write the identifier (the helper presets 0xDEAD).
+TEST_F(ManagerTest, OpenRulesAnswerTheMatchingCode) {
+    writeWave(folder / "by-extension.wav", WaveShape{.frames = 100});
+    writeWave(folder / "any-name.wav", WaveShape{.frames = 100});
+    const std::tuple<const char*, const char*, MCIERROR> cases[] = {
+        {nullptr, "by-extension.wav", 0},
+        {"WaveAudio", "any-name.wav", 0},
+        {nullptr, "noise.mp3", MCIERR_EXTENSION_NOT_FOUND},
+        {nullptr, "no-extension", MCIERR_EXTENSION_NOT_FOUND},
+        {nullptr, nullptr, MCIERR_MISSING_DEVICE_NAME},
+        {"AVIVideo", "clip.avi", MCIERR_INVALID_DEVICE_NAME},
+        {"WaveAudio", nullptr, MCIERR_FILENAME_REQUIRED},
+        {"Sequencer", nullptr, MCIERR_FILENAME_REQUIRED},
+        {"WaveAudio", "missing-file.wav.gone", MCIERR_FILE_NOT_FOUND},
+        {nullptr, "missing.mid", MCIERR_FILE_NOT_FOUND}};
+    for (const auto& [type, file, expected] : cases) {
+        MCIDEVICEID id = 0;
+        EXPECT_EQ(cmd.open(type, file ? (folder / file).string() : "", id), expected) << (file ? file : "-");
+        if (expected != 0) {
+            EXPECT_EQ(id, 0xDEADu) << (file ? file : "-");
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Types, OpenRules,
-    ::testing::Values(OpenCase{nullptr, "by-extension.wav", 0}, OpenCase{"WaveAudio", "any-name.wav", 0},
-                      OpenCase{nullptr, "noise.mp3", MCIERR_EXTENSION_NOT_FOUND},
-                      OpenCase{nullptr, "no-extension", MCIERR_EXTENSION_NOT_FOUND},
-                      OpenCase{nullptr, nullptr, MCIERR_MISSING_DEVICE_NAME},
-                      OpenCase{"AVIVideo", "clip.avi", MCIERR_INVALID_DEVICE_NAME},
-                      OpenCase{"WaveAudio", nullptr, MCIERR_FILENAME_REQUIRED},
-                      OpenCase{"Sequencer", nullptr, MCIERR_FILENAME_REQUIRED},
-                      OpenCase{"WaveAudio", "missing-file.wav.gone", MCIERR_FILE_NOT_FOUND},
-                      OpenCase{nullptr, "missing.mid", MCIERR_FILE_NOT_FOUND}));
 
 TEST_F(ManagerTest, OpensByTypeIdentifierToo) {
     MCI_OPEN_PARMS p{};

@@ -1,6 +1,5 @@
-// Shared pieces of the media device tests: a temporary folder, wave files written
-// sample by sample, a window that records completion notices, and a helper that
-// drains the message queue until something has happened.
+// Shared pieces of the media device tests: a temporary folder, wave files, a window that
+// records completion notices, and draining the message queue until something happened.
 #pragma once
 
 #include <chrono>
@@ -76,10 +75,9 @@ private:
     ui::WindowHandle handle_;
 };
 
-// Drains the queue until `done` holds or `timeout` has passed; returns `done()`.
+// Drains the queue until `done` holds (true) or `timeout` has passed (false).
 bool drainUntil(ui::MessageQueue& queue, const std::function<bool()>& done,
                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-// Drains the queue for a while, whatever happens.
 void drainFor(ui::MessageQueue& queue, std::chrono::milliseconds duration);
 
 // Small wrappers over sendCommand for the tests' own requests.
@@ -97,7 +95,6 @@ public:
     mci::MCIERROR seek(mci::MCIDEVICEID id, mci::DWORD flags, mci::DWORD to = 0, mci::DWORD_PTR callback = 0);
     mci::MCIERROR setTimeFormat(mci::MCIDEVICEID id, mci::DWORD format, mci::DWORD flags = mci::MCI_WAIT,
                                 mci::DWORD_PTR callback = 0);
-    // MCI_STATUS; `value` is written only on success.
     mci::MCIERROR status(mci::MCIDEVICEID id, mci::DWORD item, mci::DWORD_PTR& value, mci::DWORD extraFlags = 0,
                          mci::DWORD track = 0);
     // The status value, or ~0 when the query fails.

@@ -62,9 +62,10 @@ private:
     ChildProcess daemon_;
 };
 
-// Records the sink's monitor as raw 16-bit stereo at 44.1 kHz into a file until stop().
 // The arguments of parec recording the sink's monitor as raw 16-bit stereo at 44.1 kHz.
 std::vector<std::string> monitorRecordCommand(int latencyMs);
+
+// Records the sink's monitor into a file until stop().
 
 class MonitorRecorder {
 public:

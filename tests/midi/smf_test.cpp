@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "tests/midi/smf_writer.h"
 
 using namespace mcidev::midi;
@@ -58,9 +60,9 @@ TEST(SmfRead, FormatZeroWithRunningStatus) {
     EXPECT_DOUBLE_EQ(seq.events[2].ms, 500.0);
 }
 
-TEST(SmfRead, OneDataByteMessagesAndRunningStatusAfterMeta) {
+TEST(SmfRead, OneDataByteMessagesRunningStatusAfterMetaAndMetaData) {
     Track t;
-    t.program(0, 3, 19).raw(0, {7}).text(0, "x").raw(10, {8})  // still program change on ch 3
+    t.program(0, 3, 19).raw(0, {7}).text(0, "Wake up").meta(0, 0x7F, {}).raw(10, {8})  // still program change
         .raw(0, {0xD3, 0x40}).raw(0, {0xE3, 0x00, 0x40}).end();
     const Sequence seq = read(smf(0, 96, {t}));
     const auto ch = ofKind(seq, EventKind::Channel);
@@ -72,6 +74,12 @@ TEST(SmfRead, OneDataByteMessagesAndRunningStatusAfterMeta) {
     EXPECT_EQ(ch[2]->tick, 10u);
     EXPECT_EQ(ch[3]->status, 0xD3);
     EXPECT_EQ(ch[4]->data2, 0x40);
+    const auto meta = ofKind(seq, EventKind::Meta);
+    ASSERT_EQ(meta.size(), 3u);
+    EXPECT_EQ(meta[0]->status, 0x01);
+    EXPECT_EQ(dataOf(seq, *meta[0]), (Bytes{'W', 'a', 'k', 'e', ' ', 'u', 'p'}));
+    EXPECT_EQ(meta[1]->length, 0u);
+    EXPECT_EQ(meta[2]->status, kMetaEndOfTrack);
 }
 
 TEST(SmfRead, FormatOneMergesTracksInTimeThenTrackOrder) {
@@ -130,18 +138,6 @@ TEST(SmfRead, SystemExclusivePacketsAndEscapes) {
     const auto esc = ofKind(seq, EventKind::Escape);
     ASSERT_EQ(esc.size(), 1u);
     EXPECT_EQ(dataOf(seq, *esc[0]), (Bytes{0xFA}));
-}
-
-TEST(SmfRead, MetaEventsKeepTheirData) {
-    Track t;
-    t.text(0, "Wake up").meta(0, 0x7F, {}).end();
-    const Sequence seq = read(smf(0, 96, {t}));
-    const auto meta = ofKind(seq, EventKind::Meta);
-    ASSERT_EQ(meta.size(), 3u);
-    EXPECT_EQ(meta[0]->status, 0x01);
-    EXPECT_EQ(dataOf(seq, *meta[0]), (Bytes{'W', 'a', 'k', 'e', ' ', 'u', 'p'}));
-    EXPECT_EQ(meta[1]->length, 0u);
-    EXPECT_EQ(meta[2]->status, kMetaEndOfTrack);
 }
 
 TEST(SmfRead, UnknownChunksAreSkipped) {
@@ -246,37 +242,6 @@ INSTANTIATE_TEST_SUITE_P(Rates, SmfTimecode,
                                            TimecodeCase{29, 1, 30, 1001.0}));
 
 // ---------------------------------------------------------------------------------------
-// RIFF wrapper
-
-TEST(SmfRiff, ReadsTheDataChunk) {
-    Track t;
-    t.noteOn(0, 0, 60).end(480);
-    const Bytes plain = smf(0, 480, {t});
-    const Sequence seq = read(rmi(plain));
-    EXPECT_EQ(seq.lengthMs, 500u);
-    EXPECT_EQ(seq.events.size(), 2u);
-}
-
-TEST(SmfRiff, RejectsOtherRiffFilesAndBrokenWrappers) {
-    Track t;
-    t.end();
-    Bytes wave = rmi(smf(0, 96, {t}));
-    std::copy_n("WAVE", 4, wave.begin() + 8);
-    read(wave, MidiError::NotMidi);
-
-    Bytes noData = rmi(smf(0, 96, {t}));
-    std::copy_n("dat_", 4, noData.begin() + 12 + 18);
-    read(noData, MidiError::Damaged);
-
-    Bytes notSmf = rmi(Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'});
-    read(notSmf, MidiError::Damaged);
-
-    Bytes cut = rmi(smf(0, 96, {t}));
-    cut.resize(cut.size() - 3);  // data chunk runs past the end
-    read(cut, MidiError::Damaged);
-}
-
-// ---------------------------------------------------------------------------------------
 // Damaged and unsupported files
 
 struct BadCase {
@@ -299,15 +264,30 @@ Bytes withTrack(Bytes file, const Bytes& body) {
     return file;
 }
 
+// A RIFF wrapper of a valid file with four bytes at `at` replaced.
+Bytes patchedRmi(std::size_t at, const char* four) {
+    Track t;
+    t.end();
+    Bytes b = rmi(smf(0, 96, {t}));
+    std::copy_n(four, 4, b.begin() + static_cast<long>(at));
+    return b;
+}
+
 std::vector<BadCase> badCases() {
     const Bytes ok = header(0, 1, 96);
+    Track end;
+    end.end();
+    const Bytes cutRmi = [&] { Bytes b = rmi(smf(0, 96, {end})); b.resize(b.size() - 3); return b; }();
     return {
+        {"RiffWave", patchedRmi(8, "WAVE"), MidiError::NotMidi},
+        {"RiffWithoutData", patchedRmi(30, "dat_"), MidiError::Damaged},
+        {"RiffHoldingNoMidi", rmi(Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'}), MidiError::Damaged},
+        {"RiffDataPastEnd", cutRmi, MidiError::Damaged},
         {"Empty", {}, MidiError::NotMidi},
         {"Text", {'h', 'e', 'l', 'l', 'o'}, MidiError::NotMidi},
         {"HeaderCut", {'M', 'T', 'h', 'd', 0, 0}, MidiError::Damaged},
         {"HeaderTooShort", chunk("MThd", {0, 0, 0, 1}), MidiError::Damaged},
         {"FormatTwo", withTrack(header(2, 1, 96), {0, 0xFF, 0x2F, 0}), MidiError::Unsupported},
-        {"FormatThree", withTrack(header(3, 1, 96), {0, 0xFF, 0x2F, 0}), MidiError::Unsupported},
         {"NoTracks", header(1, 0, 96), MidiError::Damaged},
         {"ZeroDivision", withTrack(header(0, 1, 0), {0, 0xFF, 0x2F, 0}), MidiError::Damaged},
         {"BadFrameRate", withTrack(header(0, 1, 0xE604), {0, 0xFF, 0x2F, 0}), MidiError::Damaged},
@@ -374,42 +354,26 @@ TEST(SmfLimits, SizeAndEventCountAreCapped) {
     EXPECT_EQ(readMidi(file, seq, ReadLimits{file.size(), 51}), MidiError::None);
 }
 
-// ---------------------------------------------------------------------------------------
-// Files
-
-class SmfFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tolvane_smf_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string write(const std::string& name, const Bytes& bytes) {
-        const auto path = dir_ / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
-        return path.string();
-    }
-
-    std::filesystem::path dir_;
-};
-
-TEST_F(SmfFile, ReadsFromDisk) {
+TEST(SmfFile, ReadsFromDiskAndReportsWhatCannotBeOpened) {
+    const auto dir = std::filesystem::temp_directory_path() / ("tolvane_smf_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const Bytes& bytes) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return (dir / name).string();
+    };
     Track t;
     t.noteOn(0, 0, 60).end(960);
     Sequence seq;
     EXPECT_EQ(readMidiFile(write("a.mid", smf(0, 480, {t})), seq), MidiError::None);
     EXPECT_EQ(seq.lengthMs, 1000u);
+    seq = {};
     EXPECT_EQ(readMidiFile(write("a.rmi", rmi(smf(0, 480, {t}))), seq), MidiError::None);
-    EXPECT_EQ(readMidiFile(write("big.mid", smf(0, 480, {t})), seq, ReadLimits{10, 100}), MidiError::TooLarge);
-}
-
-TEST_F(SmfFile, MissingFilesAndDirectoriesCannotBeOpened) {
-    Sequence seq;
-    EXPECT_EQ(readMidiFile((dir_ / "none.mid").string(), seq), MidiError::CannotOpen);
-    EXPECT_EQ(readMidiFile(dir_.string(), seq), MidiError::CannotOpen);
+    EXPECT_EQ(seq.lengthMs, 1000u);
+    EXPECT_EQ(seq.events.size(), 2u);
+    EXPECT_EQ(readMidiFile((dir / "a.mid").string(), seq, ReadLimits{10, 100}), MidiError::TooLarge);
+    EXPECT_EQ(readMidiFile((dir / "none.mid").string(), seq), MidiError::CannotOpen);
+    EXPECT_EQ(readMidiFile(dir.string(), seq), MidiError::CannotOpen);
     EXPECT_EQ(readMidiFile(write("empty.mid", {}), seq), MidiError::NotMidi);
+    std::filesystem::remove_all(dir);
 }

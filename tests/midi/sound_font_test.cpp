@@ -9,43 +9,21 @@
 using namespace mcidev::midi;
 namespace fs = std::filesystem;
 
-class SoundFontFind : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("tolvane_sf_" + std::string(
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "one");
-        fs::create_directories(root_ / "two");
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    std::string touch(const fs::path& rel) {
-        std::ofstream(root_ / rel) << "x";
-        return (root_ / rel).string();
-    }
-    std::string p(const fs::path& rel) const { return (root_ / rel).string(); }
-
-    fs::path root_;
-};
-
-TEST_F(SoundFontFind, PrefersTheNamedDefault) {
-    touch("one/a.sf2");
-    const std::string chosen = touch("two/default-GM.sf2");
-    EXPECT_EQ(SoundFontCache::find({p("one/default-GM.sf2"), chosen}, {p("one")}), chosen);
-}
-
-TEST_F(SoundFontFind, ElseTheFirstFontByNameInTheFirstDirectoryThatHasOne) {
-    touch("one/readme.txt");
-    touch("two/b.sf2");
-    const std::string first = touch("two/A.SF2");
-    fs::create_directories(root_ / "two/c.sf2");  // a directory is no font
-    EXPECT_EQ(SoundFontCache::find({p("none.sf2")}, {p("missing"), p("one"), p("two")}), first);
-}
-
-TEST_F(SoundFontFind, NothingFoundIsEmpty) {
-    touch("one/font.sf3");
-    EXPECT_EQ(SoundFontCache::find({p("x.sf2")}, {p("one"), p("missing")}), "");
+// The named default wins; else the first font by name in the first folder that has one.
+TEST(SoundFontFind, ChoosesByPreferenceThenByFolderAndName) {
+    const fs::path root = fs::temp_directory_path() / "tolvane_sf_find";
+    fs::remove_all(root);
+    for (const char* dir : {"a/one", "a/two", "b/one", "b/two/c.sf2", "c/one"}) fs::create_directories(root / dir);
+    for (const char* file : {"a/one/a.sf2", "a/two/default-GM.sf2", "b/one/readme.txt", "b/two/b.sf2",
+                             "b/two/A.SF2", "c/one/font.sf3"})
+        std::ofstream(root / file) << "x";
+    const auto p = [&](const char* rel) { return (root / rel).string(); };
+    EXPECT_EQ(SoundFontCache::find({p("a/one/default-GM.sf2"), p("a/two/default-GM.sf2")}, {p("a/one")}),
+              p("a/two/default-GM.sf2"));
+    EXPECT_EQ(SoundFontCache::find({p("none.sf2")}, {p("b/missing"), p("b/one"), p("b/two")}), p("b/two/A.SF2"))
+        << "a folder named .sf2 is no font";
+    EXPECT_EQ(SoundFontCache::find({p("x.sf2")}, {p("c/one"), p("c/missing")}), "");
+    fs::remove_all(root);
 }
 
 TEST(SoundFontCacheLoad, LoadsOnceInTheBackgroundAndEveryWaiterSeesTheOutcome) {

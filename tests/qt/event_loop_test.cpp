@@ -17,20 +17,15 @@ using namespace std::chrono_literals;
 
 class QtLoop : public qttest::WithApplication, public ::testing::Test {
 protected:
-    // Ends the loop after `ms` whatever happens, so a failing test cannot hang.
-    void guard(int ms) {
-        guard_.setSingleShot(true);
-        QObject::connect(&guard_, &QTimer::timeout, [this] { loop.quit(99); });
-        guard_.start(ms);
-    }
+    // Ends the loop whatever happens, so a failing test cannot hang.
+    QtLoop() { QTimer::singleShot(6000, &guard_, [this] { loop.quit(99); }); }
     qtui::QtEventLoop loop;
-    QTimer guard_;
+    QObject guard_;
 };
 
 TEST_F(QtLoop, TaskPostedFromAnotherThreadRunsOnTheLoop) {
     const auto uiThread = std::this_thread::get_id();
     std::thread::id ranOn;
-    guard(5000);
     std::thread poster([&] { loop.queue().post([&] { ranOn = std::this_thread::get_id(); loop.quit(7); }); });
     EXPECT_EQ(loop.run(), 7);
     poster.join();
@@ -39,7 +34,6 @@ TEST_F(QtLoop, TaskPostedFromAnotherThreadRunsOnTheLoop) {
 
 TEST_F(QtLoop, TasksPostedWhileTheQueueDrainsRunInOrder) {
     std::vector<int> order;
-    guard(5000);
     loop.queue().post([&] {
         order.push_back(1);
         loop.queue().post([&] {
@@ -54,7 +48,6 @@ TEST_F(QtLoop, TasksPostedWhileTheQueueDrainsRunInOrder) {
 
 TEST_F(QtLoop, WallClockTimerFiresJustAfterEachWholeSecond) {
     std::vector<system_clock::time_point> ticks;
-    guard(6000);
     loop.startTimer(1000ms, ui::TimerPhase::WallClockSecond, [&] {
         ticks.push_back(system_clock::now());
         if (ticks.size() == 2)
@@ -65,13 +58,10 @@ TEST_F(QtLoop, WallClockTimerFiresJustAfterEachWholeSecond) {
     const auto first = floor<seconds>(ticks[0]);
     const auto second = floor<seconds>(ticks[1]);
     EXPECT_EQ(second - first, 1s) << "a second was skipped or repeated";
-    // Never before the boundary: the display must not show the old second again.
-    EXPECT_GE(ticks[0] - first, 0ms);
 }
 
 TEST_F(QtLoop, FreeTimerRepeatsUntilStopped) {
     int count = 0;
-    guard(5000);
     ui::TimerId id = 0;
     id = loop.startTimer(20ms, ui::TimerPhase::Free, [&] {
         if (++count == 3) {
@@ -84,11 +74,9 @@ TEST_F(QtLoop, FreeTimerRepeatsUntilStopped) {
     EXPECT_EQ(loop.activeTimers(), 0u);
 }
 
-TEST_F(QtLoop, TimersAndTasksKeepRunningInsideANestedWait) {
-    // A handler that waits in a nested loop, as a modal box does.
+TEST_F(QtLoop, TimersAndTasksKeepRunningInsideAHandlersNestedWait) {
     int outer = 0, during = 0;
     bool inside = false;
-    guard(5000);
     loop.startTimer(15ms, ui::TimerPhase::Free, [&] {
         if (inside) {
             ++during;
@@ -105,17 +93,12 @@ TEST_F(QtLoop, TimersAndTasksKeepRunningInsideANestedWait) {
         loop.quit(0);
     });
     EXPECT_EQ(loop.run(), 0);
-    // The same timer expired again inside its own handler's wait, and the task ran.
     EXPECT_GE(during, 4);
 }
 
-TEST_F(QtLoop, QuitBeforeRunReturnsAtOnce) {
+TEST_F(QtLoop, QuitEndsTheRunFromBeforeItAndFromANestedWaitAndItRunsAgain) {
     loop.quit(3);
     EXPECT_EQ(loop.run(), 3);
-}
-
-TEST_F(QtLoop, QuitInsideANestedWaitEndsTheRun) {
-    guard(5000);
     bool nestedEnded = false;
     loop.queue().post([&] {
         QEventLoop nested;
@@ -125,13 +108,8 @@ TEST_F(QtLoop, QuitInsideANestedWaitEndsTheRun) {
     });
     EXPECT_EQ(loop.run(), 5);
     EXPECT_TRUE(nestedEnded);
-}
-
-TEST_F(QtLoop, RunsAgainAfterAQuit) {
     loop.queue().post([&] { loop.quit(1); });
     EXPECT_EQ(loop.run(), 1);
-    loop.queue().post([&] { loop.quit(2); });
-    EXPECT_EQ(loop.run(), 2);
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
-// Writes small CUE/BIN disc images for tests, and tells what every sample of them is.
-//
-//   auto image = cdtest::writeTwoTrackImage(folder);
-//   auto disc = mcidev::cd::ImageDisc::open(image.cue, error);
-//
-// The samples are a pure function of the track and the position, so a test can check
-// that a read returns exactly what was written at exactly that place.
+// Writes small CUE/BIN disc images for tests. Every sample is a pure function of the
+// track and the position, so a read can be checked against exactly what was written.
 #pragma once
 
 #include <cstdint>
