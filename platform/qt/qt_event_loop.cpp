@@ -2,9 +2,15 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <map>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 #include "platform/locale/second_aligner.h"
 
@@ -14,14 +20,44 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 using std::chrono::system_clock;
 
+namespace {
+
+// How long after each whole second a wall-clock timer of the kernel fires: late enough
+// that the clock reads the new second, early enough to look instant.
+constexpr long wallClockOffsetNs = 500'000;
+
+// A kernel timer on the real-time clock that expires just after every whole second
+// of the period, and reports a change of the clock (a set or a resume) at once. One
+// wake-up per expiry: no early expiries to wait out.
+int armWallClockTimer(int fd, milliseconds period) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long periodS = std::max<long>(1, static_cast<long>(period.count() / 1000));
+    itimerspec spec{};
+    spec.it_interval.tv_sec = periodS;
+    spec.it_value.tv_sec = (now.tv_sec / periodS + 1) * periodS;
+    spec.it_value.tv_nsec = wallClockOffsetNs;
+    return timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+}
+
+}  // namespace
+
 struct QtEventLoop::Impl {
     struct Timer {
         QTimer* timer = nullptr;
+        // Wall-clock timers: a kernel timer watched by the loop (the QTimer with its
+        // aligner is the fallback where none can be made).
+        int fd = -1;
+        QSocketNotifier* notifier = nullptr;
         std::shared_ptr<std::function<void()>> callback;
         ui::TimerPhase phase = ui::TimerPhase::Free;
         milliseconds period{1000};
         regional::SecondAligner aligner;
         steady_clock::time_point due;  // free-running timers
+
+        ~Timer() {
+            if (fd >= 0) ::close(fd);
+        }
     };
 
     explicit Impl(milliseconds slack) : slack(slack) {}
@@ -37,7 +73,33 @@ struct QtEventLoop::Impl {
             scheduleDrain();
     }
 
-    // Each timer is a single-shot QTimer armed again before its callback runs, so an
+    // A kernel wall-clock timer expired (or the clock was set): read it empty first,
+    // so a modal box opened by the callback does not hold back the next expiry.
+    void fireWallClock(ui::TimerId id) {
+        const auto it = timers.find(id);
+        if (it == timers.end())
+            return;
+        Timer& t = *it->second;
+        std::uint64_t expirations = 0;
+        if (::read(t.fd, &expirations, sizeof expirations) < 0) {
+            if (errno != ECANCELED)
+                return;  // nothing to read: a spurious wake-up
+            armWallClockTimer(t.fd, t.period);  // the clock changed: show it now
+        }
+        run(t);
+    }
+
+    static void run(Timer& t) {
+        const std::shared_ptr<std::function<void()>> callback = t.callback;
+        try {
+            (*callback)();
+        } catch (...) {
+            // Callers route their callbacks through the application's dispatcher; an
+            // error must still not unwind through the toolkit's event loop.
+        }
+    }
+
+    // Each QTimer is single-shot and armed again before its callback runs, so an
     // expiry that opens a modal box does not hold back the next one.
     void fire(ui::TimerId id) {
         const auto it = timers.find(id);
@@ -57,13 +119,7 @@ struct QtEventLoop::Impl {
                 t.due += t.period * ((now - t.due) / t.period + 1);
             t.timer->start(std::chrono::ceil<milliseconds>(t.due - now));
         }
-        const std::shared_ptr<std::function<void()>> callback = t.callback;
-        try {
-            (*callback)();
-        } catch (...) {
-            // Callers route their callbacks through the application's dispatcher; an
-            // error must still not unwind through the toolkit's event loop.
-        }
+        run(t);
     }
 
     ui::MessageQueue queue;
@@ -82,8 +138,10 @@ QtEventLoop::QtEventLoop(milliseconds wallClockSlack) : impl_(std::make_unique<I
 
 QtEventLoop::~QtEventLoop() {
     impl_->queue.setWaker(nullptr);
-    for (auto& [id, t] : impl_->timers)
+    for (auto& [id, t] : impl_->timers) {
         delete t->timer;
+        delete t->notifier;
+    }
 }
 
 ui::MessageQueue& QtEventLoop::queue() { return impl_->queue; }
@@ -94,6 +152,16 @@ ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, s
     t->period = std::max(period, milliseconds(1));
     t->phase = phase;
     t->callback = std::make_shared<std::function<void()>>(std::move(callback));
+    if (phase == ui::TimerPhase::WallClockSecond) {
+        t->fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (t->fd >= 0 && armWallClockTimer(t->fd, t->period) == 0) {
+            t->notifier = new QSocketNotifier(t->fd, QSocketNotifier::Read, &impl_->context);
+            QObject::connect(t->notifier, &QSocketNotifier::activated, &impl_->context,
+                             [impl = impl_.get(), id] { impl->fireWallClock(id); });
+            impl_->timers.emplace(id, std::move(t));
+            return id;
+        }
+    }
     t->timer = new QTimer(&impl_->context);
     t->timer->setTimerType(Qt::PreciseTimer);
     t->timer->setSingleShot(true);
@@ -114,8 +182,14 @@ void QtEventLoop::stopTimer(ui::TimerId id) {
     if (it == impl_->timers.end())
         return;
     // The timer may be the one whose expiry is running right now.
-    it->second->timer->stop();
-    it->second->timer->deleteLater();
+    if (QTimer* timer = it->second->timer) {
+        timer->stop();
+        timer->deleteLater();
+    }
+    if (QSocketNotifier* notifier = it->second->notifier) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
     impl_->timers.erase(it);
 }
 
