@@ -19,6 +19,7 @@
 #include <QWheelEvent>
 
 #include <optional>
+#include <utility>
 
 #include "platform/qt/view_internal.h"
 #include "ui/application.h"
@@ -180,15 +181,48 @@ private:
 
 class PanelPeer : public ControlPeer {
 public:
-    PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx) : ControlPeer(panel, ctx) {
+    PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx)
+        : ControlPeer(panel, ctx), panel_(panel), shown_(toQString(panel.caption())) {
         setWidget(new PanelWidget(panel, parent));
     }
 
 protected:
     void apply(ui::Change what) override {
-        if (what == ui::Change::Text || what == ui::Change::Color || what == ui::Change::Alignment)
+        if (what == ui::Change::Text) {
+            repaintChangedText();
+        } else if (what == ui::Change::Color || what == ui::Change::Alignment) {
             widget()->update();
+        }
     }
+
+private:
+    // The clock display changes a digit or two a second: when the new caption is as
+    // wide as the old one, only the part from the first changed character on is
+    // repainted, which keeps each second's drawing (and its trip to the display
+    // server) small.
+    void repaintChangedText() {
+        const QString text = toQString(panel_.caption());
+        const QString old = std::exchange(shown_, text);
+        const QFontMetrics metrics(toQFont(panel_.font()));
+        const int width = metrics.horizontalAdvance(text);
+        if (old.isEmpty() || text.size() != old.size() || width != metrics.horizontalAdvance(old) ||
+            panel_.alignment() != ui::Alignment::Center) {
+            widget()->update();
+            return;
+        }
+        qsizetype first = 0;
+        while (first < text.size() && text[first] == old[first])
+            ++first;
+        if (first == text.size())
+            return;
+        constexpr int overhang = 4;
+        const int left = (widget()->width() - width) / 2 + metrics.horizontalAdvance(text.left(first)) - overhang;
+        const int right = (widget()->width() + width) / 2 + overhang;
+        widget()->update(QRect(left, 0, right - left, widget()->height()));
+    }
+
+    ui::Panel& panel_;
+    QString shown_;
 };
 
 // ---- TabbedNotebook -----------------------------------------------------------------
