@@ -33,11 +33,11 @@ int armWallClockTimer(int fd, milliseconds period) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     const long periodS = std::max<long>(1, static_cast<long>(period.count() / 1000));
-    itimerspec spec{};
-    spec.it_interval.tv_sec = periodS;
-    spec.it_value.tv_sec = (now.tv_sec / periodS + 1) * periodS;
-    spec.it_value.tv_nsec = wallClockOffsetNs;
-    return timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    itimerspec expiry{};
+    expiry.it_interval.tv_sec = periodS;
+    expiry.it_value.tv_sec = (now.tv_sec / periodS + 1) * periodS;
+    expiry.it_value.tv_nsec = wallClockOffsetNs;
+    return timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr);
 }
 
 }  // namespace
