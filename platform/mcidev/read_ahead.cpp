@@ -105,9 +105,12 @@ void ReadAheadSource::run() {
             put += run;
         }
         if (got < kChunkFrames) {
+            // The starved mark stays as the last read left it: that read came up short
+            // because this thread was behind, and the next one takes what is here now.
+            // Clearing it here would let a reader that asks right after its short read
+            // take the end of the source for the end of the play.
             innerDone_ = true;
             innerFailed_ = inner_.failed();
-            starved_ = false;
             return;
         }
     }
