@@ -11,8 +11,9 @@ The default output directory is resources/glyphs next to this tool.
 """
 
 import os
-import struct
 import sys
+
+from bmp4 import bmp4
 
 # The 16-colour palette, index -> (r, g, b).
 PALETTE = [
@@ -103,28 +104,6 @@ def render(size, body, fill):
     return rows
 
 
-def bmp_bytes(rows):
-    """A 4-bit uncompressed BMP file image of the rows."""
-    height = len(rows)
-    width = len(rows[0])
-    stride = ((width * 4 + 31) // 32) * 4
-    pixels = bytearray()
-    for row in reversed(rows):  # stored bottom-up
-        line = bytearray()
-        for i in range(0, width, 2):
-            hi = row[i]
-            lo = row[i + 1] if i + 1 < width else 0
-            line.append((hi << 4) | lo)
-        line.extend(b"\0" * (stride - len(line)))
-        pixels.extend(line)
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
-    offset = 14 + 40 + len(palette)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(pixels),
-                       3780, 3780, 16, 16)
-    return header + info + palette + bytes(pixels)
-
-
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "glyphs")
@@ -137,7 +116,7 @@ def main():
             "CL": (size, colour),
         }
         for prefix, (vsize, fill) in variants.items():
-            data = bmp_bytes(render(vsize, body, fill))
+            data = bmp4(render(vsize, body, fill), PALETTE)
             with open(os.path.join(out, "%s_%s.bmp" % (prefix, name)), "wb") as f:
                 f.write(data)
 

@@ -12,6 +12,8 @@ import struct
 import sys
 import zlib
 
+from bmp4 import bmp4
+
 # The sixteen colours of a classic 4-bit palette, by index.
 PALETTE = [
     (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
@@ -102,28 +104,6 @@ def icon32(digits):
     return p
 
 
-def bmp4(picture):
-    """An uncompressed 4-bit BMP, rows bottom to top."""
-    size = picture.size
-    row_bytes = ((size * 4 + 31) // 32) * 4
-    rows = []
-    for y in reversed(range(size)):
-        line = picture.pixels[y]
-        data = bytearray()
-        for x in range(0, size, 2):
-            high = line[x]
-            low = line[x + 1] if x + 1 < size else 0
-            data.append((high << 4) | low)
-        data.extend(b"\0" * (row_bytes - len(data)))
-        rows.append(bytes(data))
-    pixels = b"".join(rows)
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
-    offset = 14 + 40 + len(palette)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, size, size, 1, 4, 0, len(pixels), 3780, 3780, 16, 16)
-    return header + info + palette + pixels
-
-
 def png(picture):
     def chunk(kind, data):
         body = kind + data
@@ -159,7 +139,7 @@ def main():
         "tray-off-32": icon32(GREY),
     }
     for name, picture in pictures.items():
-        write(os.path.join(icons, name + ".bmp"), bmp4(picture))
+        write(os.path.join(icons, name + ".bmp"), bmp4(picture.pixels, PALETTE))
     write(os.path.join(desktop, "16x16", "apps", "tolvane.png"), png(pictures["tolvane-16"]))
     write(os.path.join(desktop, "32x32", "apps", "tolvane.png"), png(pictures["tolvane-32"]))
 
