@@ -361,66 +361,50 @@ protected:
     }
 };
 
-class CheckBoxPeer : public ControlPeer {
+// Check boxes and radio buttons: the model decides the check mark. A click goes to the
+// model, and then the widget shows what the model made of it.
+template <class Model, class Widget>
+class CheckablePeer : public ControlPeer {
 public:
-    CheckBoxPeer(ui::CheckBox& box, QWidget* parent, FormContext& ctx) : ControlPeer(box, ctx), box_(box) {
-        auto* w = new ModelButton<QCheckBox>(parent);
-        w->setFocusPolicy(focusPolicyFor(box));
-        QObject::connect(w, &QAbstractButton::clicked, w, [this] {
-            if (updating())
-                return;
-            this->ctx().dispatch([this] { box_.click(); });
-            Updating guard(*this);
-            apply(ui::Change::Checked);
+    CheckablePeer(Model& model, QWidget* parent, FormContext& ctx)
+        : ControlPeer(model, ctx), model_(model), button_(new ModelButton<Widget>(parent)) {
+        button_->setFocusPolicy(focusPolicyFor(model));
+        QObject::connect(button_, &QAbstractButton::clicked, button_, [this] {
+            if (!this->updating())
+                userAction([this] { model_.click(); });
         });
-        setWidget(w);
+        setWidget(button_);
     }
 
 protected:
-    void apply(ui::Change what) override {
-        auto* w = static_cast<QCheckBox*>(widget());
-        if (what == ui::Change::Text)
-            w->setText(toQString(box_.caption()));
-        else if (what == ui::Change::Checked)
-            w->setChecked(box_.checked());
+    void userAction(const std::function<void()>& action) {
+        this->ctx().dispatch(action);
+        Updating guard(*this);
+        apply(ui::Change::Checked);
     }
 
-private:
-    ui::CheckBox& box_;
+    void apply(ui::Change what) override {
+        if (what == ui::Change::Text)
+            button_->setText(toQString(model_.caption()));
+        else if (what == ui::Change::Checked)
+            button_->setChecked(model_.checked());
+    }
+
+    Model& model_;
+    ModelButton<Widget>* button_;
 };
 
-class RadioPeer : public ControlPeer {
+class CheckBoxPeer : public CheckablePeer<ui::CheckBox, QCheckBox> {
 public:
-    RadioPeer(ui::RadioButton& radio, QWidget* parent, FormContext& ctx) : ControlPeer(radio, ctx), radio_(radio) {
-        auto* w = new ModelButton<QRadioButton>(parent);
-        w->setAutoExclusive(false);
-        w->setFocusPolicy(focusPolicyFor(radio));
-        QObject::connect(w, &QAbstractButton::clicked, w, [this] {
-            if (updating())
-                return;
-            this->ctx().dispatch([this] { radio_.click(); });
-            Updating guard(*this);
-            apply(ui::Change::Checked);
-        });
-        w->onDoubleClick = [this] {
-            this->ctx().dispatch([this] { radio_.doubleClick(); });
-            Updating guard(*this);
-            apply(ui::Change::Checked);
-        };
-        setWidget(w);
-    }
+    using CheckablePeer::CheckablePeer;
+};
 
-protected:
-    void apply(ui::Change what) override {
-        auto* w = static_cast<QRadioButton*>(widget());
-        if (what == ui::Change::Text)
-            w->setText(toQString(radio_.caption()));
-        else if (what == ui::Change::Checked)
-            w->setChecked(radio_.checked());
+class RadioPeer : public CheckablePeer<ui::RadioButton, QRadioButton> {
+public:
+    RadioPeer(ui::RadioButton& radio, QWidget* parent, FormContext& ctx) : CheckablePeer(radio, parent, ctx) {
+        button_->setAutoExclusive(false);
+        button_->onDoubleClick = [this] { userAction([this] { model_.doubleClick(); }); };
     }
-
-private:
-    ui::RadioButton& radio_;
 };
 
 // ---- Edit ---------------------------------------------------------------------------
