@@ -178,24 +178,6 @@ const char* saveStepName(SaveStep step) {
     return "?";
 }
 
-namespace {
-
-class FileBatch final : public ui::ProfileBatch {
-public:
-    FileBatch(FileProfileStore& store, std::string file) : store_(store), file_(std::move(file)) {}
-    void eraseSection(const std::string& section) override { edits_.eraseSection(section); }
-    void writeString(const std::string& section, const std::string& key, const std::string& value) override {
-        edits_.writeString(section, key, value);
-    }
-    bool commit() override { return store_.save(file_, edits_); }
-
-private:
-    FileProfileStore& store_;
-    std::string file_;
-    ProfileEdits edits_;
-};
-
-}  // namespace
 
 FileProfileStore::FileProfileStore() : configFolder_(userConfigFolder()) {}
 
@@ -244,7 +226,8 @@ std::string FileProfileStore::readString(const std::string& file, const std::str
 }
 
 std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
-    return std::make_unique<FileBatch>(*this, file);
+    return std::make_unique<EditsBatch>(
+        file, [this](const std::string& name, const ProfileEdits& edits) { return save(name, edits); });
 }
 
 bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) {

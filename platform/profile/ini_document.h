@@ -16,10 +16,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ui/profile.h"
 
 namespace profile {
 
@@ -97,6 +100,24 @@ private:
         std::string value;
     };
     std::vector<Edit> edits_;
+};
+
+// A batch that collects its edits and hands them to `save` (file name, edits) on
+// commit: how every store of ours writes.
+class EditsBatch final : public ui::ProfileBatch {
+public:
+    using Save = std::function<bool(const std::string& file, const ProfileEdits& edits)>;
+    EditsBatch(std::string file, Save save) : file_(std::move(file)), save_(std::move(save)) {}
+    void eraseSection(const std::string& section) override { edits_.eraseSection(section); }
+    void writeString(const std::string& section, const std::string& key, const std::string& value) override {
+        edits_.writeString(section, key, value);
+    }
+    bool commit() override { return save_(file_, edits_); }
+
+private:
+    std::string file_;
+    Save save_;
+    ProfileEdits edits_;
 };
 
 // The read the program's profile calls make: the value of key, or defaultValue when

@@ -4,21 +4,6 @@
 
 namespace fakes {
 
-class MemoryProfileStore::Batch final : public ui::ProfileBatch {
-public:
-    Batch(MemoryProfileStore& store, std::string file) : store_(store), file_(std::move(file)) {}
-    void eraseSection(const std::string& section) override { edits_.eraseSection(section); }
-    void writeString(const std::string& section, const std::string& key, const std::string& value) override {
-        edits_.writeString(section, key, value);
-    }
-    bool commit() override { return store_.commit(file_, edits_); }
-
-private:
-    MemoryProfileStore& store_;
-    std::string file_;
-    profile::ProfileEdits edits_;
-};
-
 std::string MemoryProfileStore::readString(const std::string& file, const std::string& section,
                                            const std::string& key, const std::string& defaultValue,
                                            std::size_t bufferSize) {
@@ -29,7 +14,8 @@ std::string MemoryProfileStore::readString(const std::string& file, const std::s
 }
 
 std::unique_ptr<ui::ProfileBatch> MemoryProfileStore::beginBatch(const std::string& file) {
-    return std::make_unique<Batch>(*this, file);
+    return std::make_unique<profile::EditsBatch>(
+        file, [this](const std::string& name, const profile::ProfileEdits& edits) { return commit(name, edits); });
 }
 
 std::optional<std::string> MemoryProfileStore::fileText(const std::string& file) const {

@@ -40,7 +40,6 @@ public:
     int reads() const { return reads_; }
 
 private:
-    class Batch;
     bool commit(const std::string& file, const profile::ProfileEdits& edits);
 
     std::map<std::string, std::string> files_;
