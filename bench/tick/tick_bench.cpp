@@ -3,11 +3,10 @@
 // left out or shown twice. The program's wall-clock timer runs beside plain repeating
 // 1000 ms QTimers started at the same moment.
 //
-//   tick_bench [--short | --seconds N] [--load THREADS] [--slack MS]
+//   tick_bench [--short | --seconds N] [--load THREADS]
 //
 // --short runs 15 s (for CI); the default is 600 s. --load keeps THREADS busy threads
-// spinning meanwhile. --slack sets how long after each second the timer aims (the
-// loop's default when not given).
+// spinning meanwhile.
 #include <QApplication>
 #include <QTimer>
 
@@ -17,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -73,18 +71,15 @@ struct Series {
 int main(int argc, char** argv) {
     int seconds = 600;
     int loadThreads = 0;
-    int slack = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--short") == 0) {
             seconds = 15;
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::max(2, std::atoi(argv[++i]));
-        } else if (std::strcmp(argv[i], "--slack") == 0 && i + 1 < argc) {
-            slack = std::max(0, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--load") == 0 && i + 1 < argc) {
             loadThreads = std::max(0, std::atoi(argv[++i]));
         } else {
-            std::fprintf(stderr, "usage: %s [--short | --seconds N] [--load THREADS] [--slack MS]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--short | --seconds N] [--load THREADS]\n", argv[0]);
             return 2;
         }
     }
@@ -102,9 +97,7 @@ int main(int argc, char** argv) {
         });
     }
 
-    auto owned = slack < 0 ? std::make_unique<qtui::QtEventLoop>()
-                           : std::make_unique<qtui::QtEventLoop>(milliseconds(slack));
-    qtui::QtEventLoop& loop = *owned;
+    qtui::QtEventLoop loop;
     Series wall;     // the program's clock timer
     Series coarse;   // a plain QTimer (the default, coarse kind)
     Series precise;  // a plain QTimer of the precise kind

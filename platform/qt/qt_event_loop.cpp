@@ -8,17 +8,15 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <exception>
 #include <map>
 #include <sys/timerfd.h>
 #include <unistd.h>
-
-#include "platform/locale/second_aligner.h"
 
 namespace qtui {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
-using std::chrono::system_clock;
 
 namespace {
 
@@ -44,23 +42,21 @@ int armWallClockTimer(int fd, milliseconds period) {
 
 struct QtEventLoop::Impl {
     struct Timer {
+        // Free-running timers, and wall-clock ones where no kernel timer can be made (no
+        // descriptor left): those still tick every period, only out of phase.
         QTimer* timer = nullptr;
-        // Wall-clock timers: a kernel timer watched by the loop (the QTimer with its
-        // aligner is the fallback where none can be made).
+        steady_clock::time_point due;
+        // Wall-clock timers: a kernel timer watched by the loop.
         int fd = -1;
         QSocketNotifier* notifier = nullptr;
         std::shared_ptr<std::function<void()>> callback;
-        ui::TimerPhase phase = ui::TimerPhase::Free;
         milliseconds period{1000};
-        regional::SecondAligner aligner;
-        steady_clock::time_point due;  // free-running timers
 
         ~Timer() {
-            if (fd >= 0) ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
         }
     };
-
-    explicit Impl(milliseconds slack) : slack(slack) {}
 
     void scheduleDrain() {
         QMetaObject::invokeMethod(&context, [this] { drain(); }, Qt::QueuedConnection);
@@ -89,16 +85,6 @@ struct QtEventLoop::Impl {
         run(t);
     }
 
-    static void run(Timer& t) {
-        const std::shared_ptr<std::function<void()>> callback = t.callback;
-        try {
-            (*callback)();
-        } catch (...) {
-            // Callers route their callbacks through the application's dispatcher; an
-            // error must still not unwind through the toolkit's event loop.
-        }
-    }
-
     // Each QTimer is single-shot and armed again before its callback runs, so an
     // expiry that opens a modal box does not hold back the next one.
     void fire(ui::TimerId id) {
@@ -106,33 +92,37 @@ struct QtEventLoop::Impl {
         if (it == timers.end())
             return;
         Timer& t = *it->second;
-        if (t.phase == ui::TimerPhase::WallClockSecond) {
-            const regional::SecondAligner::Step step = t.aligner.expired(system_clock::now());
-            t.timer->start(step.delay);
-            if (!step.deliver)
-                return;
-        } else {
-            const auto now = steady_clock::now();
-            // Expiries missed while the loop was busy are not made up for.
-            t.due += t.period;
-            if (t.due <= now)
-                t.due += t.period * ((now - t.due) / t.period + 1);
-            t.timer->start(std::chrono::ceil<milliseconds>(t.due - now));
-        }
+        const auto now = steady_clock::now();
+        // Expiries missed while the loop was busy are not made up for.
+        t.due += t.period;
+        if (t.due <= now)
+            t.due += t.period * ((now - t.due) / t.period + 1);
+        t.timer->start(std::chrono::ceil<milliseconds>(t.due - now));
         run(t);
+    }
+
+    // An error must not unwind through the toolkit's event loop. Callers normally route
+    // their callbacks through the application's dispatcher; what still escapes goes to
+    // the queue, whose dispatcher reports it.
+    void run(Timer& t) {
+        const std::shared_ptr<std::function<void()>> callback = t.callback;
+        try {
+            (*callback)();
+        } catch (...) {
+            queue.post([error = std::current_exception()] { std::rethrow_exception(error); });
+        }
     }
 
     ui::MessageQueue queue;
     QObject context;
     std::map<ui::TimerId, std::unique_ptr<Timer>> timers;
     ui::TimerId nextId = 1;
-    milliseconds slack;
     bool quitPending = false;
     int quitCode = 0;
     bool running = false;
 };
 
-QtEventLoop::QtEventLoop(milliseconds wallClockSlack) : impl_(std::make_unique<Impl>(wallClockSlack)) {
+QtEventLoop::QtEventLoop() : impl_(std::make_unique<Impl>()) {
     impl_->queue.setWaker([impl = impl_.get()] { impl->scheduleDrain(); });
 }
 
@@ -150,7 +140,6 @@ ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, s
     const ui::TimerId id = impl_->nextId++;
     auto t = std::make_unique<Impl::Timer>();
     t->period = std::max(period, milliseconds(1));
-    t->phase = phase;
     t->callback = std::make_shared<std::function<void()>>(std::move(callback));
     if (phase == ui::TimerPhase::WallClockSecond) {
         t->fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -166,13 +155,8 @@ ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, s
     t->timer->setTimerType(Qt::PreciseTimer);
     t->timer->setSingleShot(true);
     QObject::connect(t->timer, &QTimer::timeout, &impl_->context, [impl = impl_.get(), id] { impl->fire(id); });
-    if (phase == ui::TimerPhase::WallClockSecond) {
-        t->aligner = regional::SecondAligner(t->period, impl_->slack);
-        t->timer->start(t->aligner.start(system_clock::now()));
-    } else {
-        t->due = steady_clock::now() + t->period;
-        t->timer->start(t->period);
-    }
+    t->due = steady_clock::now() + t->period;
+    t->timer->start(t->period);
     impl_->timers.emplace(id, std::move(t));
     return id;
 }

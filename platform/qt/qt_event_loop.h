@@ -1,6 +1,8 @@
 // The program's message loop on Qt: timers (free-running or locked to the wall
 // clock's seconds), the message queue drained whenever something is posted, and
 // run/quit. Nested loops (modal boxes, dialogs) keep timers and the queue running.
+// An error that escapes a timer's callback is posted to the queue, whose dispatcher
+// reports it.
 #pragma once
 
 #include <chrono>
@@ -14,8 +16,8 @@ namespace qtui {
 class QtEventLoop : public ui::EventLoop {
 public:
     // A QCoreApplication (normally the QApplication) must exist first and outlive the
-    // loop. `wallClockSlack`: how long after each whole second a wall-clock timer aims.
-    explicit QtEventLoop(std::chrono::milliseconds wallClockSlack = std::chrono::milliseconds(0));
+    // loop.
+    QtEventLoop();
     ~QtEventLoop() override;
     QtEventLoop(const QtEventLoop&) = delete;
     QtEventLoop& operator=(const QtEventLoop&) = delete;
