@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -25,6 +26,7 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/message_queue.h"
 
 namespace qtui {
 namespace {
@@ -761,8 +763,13 @@ protected:
         ui::RasterCanvas canvas(surface);
         try {
             control_.paint(canvas);
+            paintFailed_ = false;
         } catch (...) {
-            // A failed paint leaves the face colour; painting reports nothing.
+            // A failed paint leaves the face colour. The error report cannot open inside a
+            // paint, so it goes to the queue; a control that keeps failing is reported
+            // again only after a paint has succeeded in between.
+            if (!std::exchange(paintFailed_, true))
+                ctx_.application().queue().post([error = std::current_exception()] { std::rethrow_exception(error); });
         }
         QPainter p(this);
         p.drawImage(0, 0, toQImage(surface));
@@ -814,6 +821,7 @@ private:
 
     ui::CustomControl& control_;
     FormContext& ctx_;
+    bool paintFailed_ = false;
 };
 
 class CustomPeer : public ControlPeer {

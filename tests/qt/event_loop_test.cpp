@@ -1,7 +1,5 @@
 // What only the real Qt loop does: waking from other threads, the wall-clock phase,
 // re-arming timers before their callbacks run, quitting from nested waits.
-#include <gtest/gtest.h>
-
 #include <QEventLoop>
 #include <QTimer>
 
@@ -9,10 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/qt/qt_event_loop.h"
-#include "tests/fakes/virtual_platform.h"
 #include "tests/qt/qt_app.h"
-#include "ui/application.h"
 #include "ui/exception.h"
 #include "ui/message_queue.h"
 
@@ -21,7 +16,7 @@ namespace {
 using namespace std::chrono;
 using namespace std::chrono_literals;
 
-class QtLoop : public qttest::WithApplication, public ::testing::Test {
+class QtLoop : public qttest::QtTest {
 protected:
     // Ends the loop whatever happens, so a failing test cannot hang.
     QtLoop() { QTimer::singleShot(6000, &guard_, [this] { loop.quit(99); }); }
@@ -31,9 +26,6 @@ protected:
         QTimer::singleShot(ms, &nested, &QEventLoop::quit);
         nested.exec();
     }
-    qtui::QtEventLoop loop;
-    fakes::ScriptedServices services;
-    ui::Application app{loop, services};
     QObject guard_;
 };
 

@@ -1,7 +1,15 @@
-// The one QApplication of the Qt test suite, made on first use (never at discovery).
+// The one QApplication of the Qt test suite, made on first use (never at discovery),
+// and the base of every fixture: the real loop, and an application whose boxes the
+// test reads.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+
+#include "platform/qt/qt_event_loop.h"
+#include "tests/fakes/virtual_platform.h"
+#include "ui/application.h"
 
 namespace qttest {
 
@@ -17,9 +25,16 @@ inline QApplication& application() {
     return *app;
 }
 
-// Base of every fixture, so the application exists before any member is made.
+// A base, so the application exists before any member is made.
 struct WithApplication {
     WithApplication() { application(); }
+};
+
+class QtTest : public WithApplication, public ::testing::Test {
+protected:
+    qtui::QtEventLoop loop;
+    fakes::ScriptedServices services;
+    ui::Application app{loop, services};
 };
 
 }  // namespace qttest

@@ -1,7 +1,5 @@
-#include <gtest/gtest.h>
-
+// Message boxes and the open-file dialog on Qt.
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,6 +7,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 
 #include "platform/qt/qt_view.h"
 #include "platform/qt/qt_window_services.h"
@@ -17,9 +16,12 @@
 namespace {
 
 struct FilterCase {
+    const char* name;
     const char* filter;
     std::vector<std::string> expected;
 };
+
+void PrintTo(const FilterCase& c, std::ostream* out) { *out << '"' << c.filter << '"'; }
 
 class NameFilters : public ::testing::TestWithParam<FilterCase> {};
 
@@ -29,17 +31,16 @@ TEST_P(NameFilters, BecomeTheDialogsFilters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, NameFilters,
-    ::testing::Values(FilterCase{"Wave files (*.wav)|*.wav", {"Wave files (*.wav)"}},
-                      FilterCase{"Music files|*.mid;*.midi;*.rmi", {"Music files (*.mid *.midi *.rmi)"}},
-                      FilterCase{"Wave files (*.wav)|*.wav|All files|*.*", {"Wave files (*.wav)", "All files (*.*)"}},
-                      // Parentheses that are not the patterns stay in the description.
-                      FilterCase{"Sounds (short)|*.wav", {"Sounds (short) (*.wav)"}},
-                      FilterCase{"|*.wav", {"(*.wav)"}},
-                      FilterCase{"", {}},
-                      // A description without patterns, or empty patterns, is dropped.
-                      FilterCase{"Wave files", {}},
-                      FilterCase{"Nothing|;|Wave|*.wav", {"Wave (*.wav)"}}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    ::testing::Values(
+        // The dialog takes its patterns from the parentheses at the end of a filter.
+        FilterCase{"PatternsAddedUnlessShown", "Wave files (*.wav)|*.wav|All files|*.*",
+                   {"Wave files (*.wav)", "All files (*.*)"}},
+        FilterCase{"PatternsJoined", "Music files|*.mid;*.midi;*.rmi", {"Music files (*.mid *.midi *.rmi)"}},
+        FilterCase{"OtherParenthesesKept", "Sounds (short)|*.wav", {"Sounds (short) (*.wav)"}},
+        FilterCase{"NoDescription", "|*.wav", {"(*.wav)"}},
+        FilterCase{"NoPatternsDropped", "Wave files", {}},
+        FilterCase{"EmptyPatternsDropped", "Nothing|;|Wave|*.wav", {"Wave (*.wav)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class Services : public qttest::WithApplication, public ::testing::Test {
 protected:
@@ -66,25 +67,29 @@ struct BoxCase {
     bool onTop;
 };
 
+void PrintTo(const BoxCase& c, std::ostream* out) { *out << "flags " << c.flags; }
+
 class MessageBoxes : public Services, public ::testing::WithParamInterface<BoxCase> {};
 
-TEST_P(MessageBoxes, ShowTextCaptionIconAndStayUntilClosed) {
-    QString text, title;
+TEST_P(MessageBoxes, ShowPlainTextCaptionAndIcon) {
+    QMessageBox* shown = nullptr;
+    bool plain = false, onTop = false;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool onTop = false;
+    QString text, title;
     whenModalOpens([&](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        text = box->text();
-        title = box->windowTitle();
-        icon = box->icon();
-        onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        EXPECT_EQ(box->textFormat(), Qt::PlainText);
-        box->accept();
+        shown = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(shown, nullptr);
+        plain = shown->textFormat() == Qt::PlainText;
+        onTop = shown->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        icon = shown->icon();
+        text = shown->text();
+        title = shown->windowTitle();
+        shown->accept();
     });
     services.messageBox("Wake <b>up</b>.", "REMINDER!", GetParam().flags);
     EXPECT_EQ(text, QStringLiteral("Wake <b>up</b>."));
     EXPECT_EQ(title, QStringLiteral("REMINDER!"));
+    EXPECT_TRUE(plain);
     EXPECT_EQ(icon, GetParam().icon);
     EXPECT_EQ(onTop, GetParam().onTop);
 }
@@ -95,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, MessageBoxes,
                                            BoxCase{0x00, QMessageBox::NoIcon, false}),
                          [](const auto& info) { return "flags" + std::to_string(info.param.flags); });
 
-TEST_F(Services, OpenDialogAcceptsATypedNameOfAFileThatDoesNotExist) {
+TEST_F(Services, OpenDialogTakesATypedNewNameAndGivesNothingWhenCancelled) {
     QTemporaryDir dir;
     const QString wanted = dir.filePath(QStringLiteral("new alarm.wav"));
     QStringList filters;
@@ -103,23 +108,20 @@ TEST_F(Services, OpenDialogAcceptsATypedNameOfAFileThatDoesNotExist) {
     whenModalOpens([&](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
-        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);  // a typed name of a file that does not exist
         filters = dialog->nameFilters();
-        preset = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        dialog->selectFile(wanted);
+        auto* typed = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        preset = typed->text();
+        typed->setText(QStringLiteral("new alarm.wav"));
         QMetaObject::invokeMethod(dialog, "accept");
     });
     const auto chosen = services.openFileDialog("Wave files (*.wav)|*.wav", dir.filePath("old.wav").toStdString());
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(*chosen, wanted.toStdString());
+    EXPECT_EQ(chosen, wanted.toStdString());
     EXPECT_EQ(filters, QStringList{QStringLiteral("Wave files (*.wav)")});
     EXPECT_EQ(preset, QStringLiteral("old.wav"));
-}
 
-TEST_F(Services, OpenDialogCancelledGivesNothing) {
     whenModalOpens([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-    EXPECT_FALSE(services.openFileDialog("Music files|*.mid", "").has_value());
+    EXPECT_EQ(services.openFileDialog("Music files|*.mid", ""), std::nullopt);
 }
 
 }  // namespace
