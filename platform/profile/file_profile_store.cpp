@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -37,11 +36,7 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    // Closes now and reports close()'s own result.
-    int close() {
-        int result = ::close(std::exchange(fd_, -1));
-        return result;
-    }
+    int release() { return std::exchange(fd_, -1); }
     void reset(int fd = -1) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
@@ -82,10 +77,9 @@ struct FileContents {
     struct stat info {};
 };
 
-FileContents readRegularFile(int dirfd, const char* name) {
+FileContents readRegularFile(FileSystem& files, int dirfd, const char* name) {
     FileContents result;
-    // Non-blocking so that a FIFO in the file's place cannot hang the program.
-    Descriptor fd(::openat(dirfd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Descriptor fd(files.openFile(dirfd, name));
     if (!fd.valid()) {
         result.error = errno;
         return result;
@@ -112,29 +106,25 @@ FileContents readRegularFile(int dirfd, const char* name) {
     return result;
 }
 
-int writeAll(int fd, const std::string& text) {
+bool writeAll(FileSystem& files, int fd, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        long n = files.write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
+        if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
-    return 0;
+    return true;
 }
 
 // Makes folder and any missing parent, each with mode 0700.
-int makeFolders(const fs::path& folder) {
+bool makeFolders(FileSystem& files, const fs::path& folder) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT) return errno;
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    if (errno != ENOENT) return false;
     fs::path parent = folder.parent_path();
-    if (!parent.empty() && parent != folder) {
-        if (int error = makeFolders(parent)) return error;
-    }
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    return 0;
+    if (!parent.empty() && parent != folder && !makeFolders(files, parent)) return false;
+    return files.makeFolder(folder.c_str()) == 0 || errno == EEXIST;
 }
 
 void removeStaleTemps(int dirfd, const std::string& base) {
@@ -163,25 +153,36 @@ int lockFolder(int dirfd) {
 
 }  // namespace
 
-const char* saveStepName(SaveStep step) {
-    switch (step) {
-        case SaveStep::CreateFolder: return "CreateFolder";
-        case SaveStep::ReadOld: return "ReadOld";
-        case SaveStep::CreateTemp: return "CreateTemp";
-        case SaveStep::SetMode: return "SetMode";
-        case SaveStep::Write: return "Write";
-        case SaveStep::SyncFile: return "SyncFile";
-        case SaveStep::CloseTemp: return "CloseTemp";
-        case SaveStep::Rename: return "Rename";
-        case SaveStep::SyncFolder: return "SyncFolder";
-    }
-    return "?";
+int FileSystem::makeFolder(const char* path) { return ::mkdir(path, 0700); }
+
+// Non-blocking so that a FIFO in the file's place cannot hang the program.
+int FileSystem::openFile(int folder, const char* name) {
+    return ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
+int FileSystem::createFile(int folder, const char* name) {
+    return ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+}
 
-FileProfileStore::FileProfileStore() : configFolder_(userConfigFolder()) {}
+int FileSystem::setMode(int fd, unsigned mode) { return ::fchmod(fd, mode); }
 
-FileProfileStore::FileProfileStore(fs::path configFolder) : configFolder_(std::move(configFolder)) {}
+long FileSystem::write(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
+
+int FileSystem::sync(int fd) { return ::fsync(fd); }
+
+int FileSystem::close(int fd) { return ::close(fd); }
+
+int FileSystem::rename(int folder, const char* from, const char* to) { return ::renameat(folder, from, folder, to); }
+
+FileSystem& FileSystem::system() {
+    static FileSystem files;
+    return files;
+}
+
+FileProfileStore::FileProfileStore() : FileProfileStore(userConfigFolder()) {}
+
+FileProfileStore::FileProfileStore(fs::path configFolder, FileSystem& files)
+    : configFolder_(std::move(configFolder)), files_(files) {}
 
 fs::path FileProfileStore::userConfigFolder() {
     // Only an absolute XDG_CONFIG_HOME counts; an empty or relative one is ignored.
@@ -220,7 +221,7 @@ std::string FileProfileStore::readString(const std::string& file, const std::str
                                          std::size_t bufferSize) {
     fs::path path = pathOf(file);
     if (path.empty()) return clipToBuffer(defaultValue, bufferSize);
-    FileContents contents = readRegularFile(AT_FDCWD, path.c_str());
+    FileContents contents = readRegularFile(files_, AT_FDCWD, path.c_str());
     IniDocument document(contents.error == 0 ? std::string_view(contents.text) : std::string_view());
     return readProfileString(document, section, key, defaultValue, bufferSize);
 }
@@ -231,29 +232,16 @@ std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string
 }
 
 bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) {
-    lastError_ = 0;
-    auto fail = [this](int error) {
-        lastError_ = error != 0 ? error : EIO;
-        return false;
-    };
-
     fs::path path = pathOf(file);
-    if (path.empty()) return fail(EINVAL);
-
+    if (path.empty()) return false;
     // The configuration folder is ours to make; a folder the caller named must exist.
-    if (file.find('/') == std::string::npos) {
-        struct stat info {};
-        if (::stat(configFolder_.c_str(), &info) != 0) {
-            if (int error = fault(SaveStep::CreateFolder)) return fail(error);
-            if (int error = makeFolders(configFolder_)) return fail(error);
-        }
-    }
+    if (file.find('/') == std::string::npos && !makeFolders(files_, configFolder_)) return false;
 
     // Replace what a symbolic link points at, not the link.
     struct stat linkInfo {};
     if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) == nullptr) return fail(errno);
+        if (::realpath(path.c_str(), resolved) == nullptr) return false;
         path = resolved;
     }
     fs::path folder = path.parent_path();
@@ -261,34 +249,32 @@ bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) 
     const std::string base = path.filename().string();
 
     Descriptor dirfd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dirfd.valid()) return fail(errno);
+    if (!dirfd.valid()) return false;
     // Released when dirfd closes, or by the system if this process dies. Without the lock
     // (a file system that has none) the save still runs, but leaves others' temporary
     // files alone.
     if (lockFolder(dirfd.get()) == 0) removeStaleTemps(dirfd.get(), base);
 
-    if (int error = fault(SaveStep::ReadOld)) return fail(error);
-    FileContents old = readRegularFile(dirfd.get(), base.c_str());
+    FileContents old = readRegularFile(files_, dirfd.get(), base.c_str());
     const bool exists = old.error == 0;
-    if (!exists && old.error != ENOENT) return fail(old.error);
+    if (!exists && old.error != ENOENT) return false;
 
     IniDocument document(old.text);
-    if (!edits.applyTo(document)) return fail(EINVAL);
+    if (!edits.applyTo(document)) return false;
     const std::string text = document.text();
     if (exists ? text == old.text : text.empty()) return true;
 
     // Renaming over a file needs no right to the file itself; refuse as writing it would.
-    if (exists && ::faccessat(dirfd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
+    if (exists && ::faccessat(dirfd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return false;
 
     std::string tempName;
     Descriptor temp;
     for (int attempt = 0; attempt < 100 && !temp.valid(); ++attempt) {
-        if (int error = fault(SaveStep::CreateTemp)) return fail(error);
         tempName = tempPrefix(base) + randomSuffix();
-        temp.reset(::openat(dirfd.get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
-        if (!temp.valid() && errno != EEXIST) return fail(errno);
+        temp.reset(files_.createFile(dirfd.get(), tempName.c_str()));
+        if (!temp.valid() && errno != EEXIST) return false;
     }
-    if (!temp.valid()) return fail(EEXIST);
+    if (!temp.valid()) return false;
 
     // From here on a failure removes the temporary file.
     bool placed = false;
@@ -305,24 +291,16 @@ bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) 
         // Owner first: changing it may clear set-id bits that the mode then restores.
         // Only a privileged writer can give the file away, so a refusal is expected.
         [[maybe_unused]] int owned = ::fchown(temp.get(), old.info.st_uid, old.info.st_gid);
-        if (int error = fault(SaveStep::SetMode)) return fail(error);
-        if (::fchmod(temp.get(), old.info.st_mode & 07777) != 0) return fail(errno);
+        if (files_.setMode(temp.get(), old.info.st_mode & 07777) != 0) return false;
     }
-    if (int error = fault(SaveStep::Write)) return fail(error);
-    if (int error = writeAll(temp.get(), text)) return fail(error);
-    if (int error = fault(SaveStep::SyncFile)) return fail(error);
-    if (::fsync(temp.get()) != 0) return fail(errno);
-    if (int error = fault(SaveStep::CloseTemp)) return fail(error);
-    if (temp.close() != 0) return fail(errno);
-    if (int error = fault(SaveStep::Rename)) return fail(error);
-    if (::renameat(dirfd.get(), tempName.c_str(), dirfd.get(), base.c_str()) != 0) return fail(errno);
+    if (!writeAll(files_, temp.get(), text) || files_.sync(temp.get()) != 0) return false;
+    if (files_.close(temp.release()) != 0) return false;
+    if (files_.rename(dirfd.get(), tempName.c_str(), base.c_str()) != 0) return false;
     placed = true;
 
     // Makes the rename itself durable. Some file systems cannot flush a folder (EINVAL);
     // the rename is then as durable as they make it.
-    if (int error = fault(SaveStep::SyncFolder)) return fail(error);
-    if (::fsync(dirfd.get()) != 0 && errno != EINVAL) return fail(errno);
-    return true;
+    return files_.sync(dirfd.get()) == 0 || errno == EINVAL;
 }
 
 }  // namespace profile

@@ -18,45 +18,43 @@
 #include "platform/profile/ini_document.h"
 #include "ui/profile.h"
 
+#include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 
 namespace profile {
 
-// The steps of a save that can fail, in the order they run.
-enum class SaveStep {
-    CreateFolder,  // making the configuration folder
-    ReadOld,       // reading the file being replaced
-    CreateTemp,    // creating the temporary file
-    SetMode,       // giving it the old file's permissions
-    Write,         // writing the text
-    SyncFile,      // flushing the temporary file
-    CloseTemp,     // closing it
-    Rename,        // putting it in place of the old file
-    SyncFolder,    // flushing the folder (the new file is in place by then)
-};
+// The calls of a save that can fail, in the system's manner: -1 (or a short count for
+// write) with errno set. The store makes them through this seam so that tests can fail
+// any of them; the program uses the system's own.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual int makeFolder(const char* path);                 // mode 0700
+    virtual int openFile(int folder, const char* name);       // for reading
+    virtual int createFile(int folder, const char* name);     // new, exclusive
+    virtual int setMode(int fd, unsigned mode);
+    virtual long write(int fd, const char* data, std::size_t size);
+    virtual int sync(int fd);                                 // a file or a folder
+    virtual int close(int fd);
+    virtual int rename(int folder, const char* from, const char* to);
 
-const char* saveStepName(SaveStep step);
+    static FileSystem& system();
+};
 
 // Used from one thread. A batch refers to its store and must not outlive it.
 class FileProfileStore final : public ui::ProfileStore {
 public:
-    // Called before each step; returning an errno value makes that step fail with it,
-    // 0 lets it run. Lets tests fail a save at any point.
-    using FaultHook = std::function<int(SaveStep)>;
-
     // Bare names resolve to the user's configuration folder (see above).
     FileProfileStore();
     // Bare names resolve to configFolder.
-    explicit FileProfileStore(std::filesystem::path configFolder);
+    explicit FileProfileStore(std::filesystem::path configFolder, FileSystem& files = FileSystem::system());
 
     // The user's configuration folder for this program; empty when there is no home
     // folder to put it in.
     static std::filesystem::path userConfigFolder();
 
-    const std::filesystem::path& configFolder() const { return configFolder_; }
     // Where the file of that name lives; empty for a name that cannot be a file.
     std::filesystem::path pathOf(const std::string& file) const;
 
@@ -66,20 +64,14 @@ public:
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
 
     // Applies edits to the file and replaces it atomically. False, with the old file
-    // untouched (except after a failed SyncFolder, when the new file is already in
-    // place) and no temporary file left, when any step fails.
+    // untouched and no temporary file left, when any step fails; also false when the
+    // new file is in place but flushing its folder failed, since it may not survive a
+    // crash.
     bool save(const std::string& file, const ProfileEdits& edits);
 
-    void setFaultHook(FaultHook hook) { faultHook_ = std::move(hook); }
-    // The errno of the step that made the last save fail; 0 after a successful save.
-    int lastError() const { return lastError_; }
-
 private:
-    int fault(SaveStep step) const { return faultHook_ ? faultHook_(step) : 0; }
-
     std::filesystem::path configFolder_;
-    FaultHook faultHook_;
-    int lastError_ = 0;
+    FileSystem& files_;
 };
 
 }  // namespace profile

@@ -1,5 +1,4 @@
-// The settings accessor over the in-memory store: typed reads, collected writes and
-// what a failed save does.
+// The settings accessor: typed reads, and writes collected until release().
 #include "tests/fakes/memory_profile_store.h"
 #include "ui/exception.h"
 #include "ui/profile.h"
@@ -7,108 +6,69 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 const std::string file = "tolvan.ini";
 const std::string section = "Saved Settings";
 
-// The message of the error release() raises; empty when it raises none.
-std::string releaseError(ui::ProfileAccessor& profile) {
-    try {
-        profile.release();
-    } catch (const ui::Error& error) {
-        return error.what();
+// Decimal must fit an int; hexadecimal is a 32-bit pattern, negated by a sign.
+TEST(ProfileInteger, ParsesDecimalAndHexadecimalElseGivesTheDefault) {
+    const int none = -77;
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"0", 0}, {"45", 45}, {"007", 7}, {"  \t12", 12}, {"+5", 5}, {"-5", -5}, {"0x1A", 26}, {"0X1a", 26},
+        {"X1a", 26}, {"$1A", 26}, {"-$10", -16}, {" -0x10", -16}, {"0xFFFFFFFF", -1}, {"0x7fffffff", 2147483647},
+        {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"2147483648", none}, {"-2147483649", none},
+        {"0x100000000", none}, {"", none}, {"-", none}, {"0x", none}, {"12abc", none}, {"12 ", none},
+        {"1.5", none}, {"--1", none}, {"$-1", none}};
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ui::parseProfileInteger(text, none), expected) << '"' << text << '"';
     }
-    return {};
 }
 
-class Accessor : public testing::Test {
-protected:
+TEST(Accessor, ReadsIntegersAndFlagsWithTheirDefaults) {
     fakes::MemoryProfileStore store;
-};
-
-TEST_F(Accessor, FailedSaveRaisesAndKeepsTheOldFile) {
-    const std::string old = "[Saved Settings]\r\nAlarmHour=7\r\nByHand=1\r\n";
-    store.setFileText(file, old);
-    store.failNextCommits();
+    store.setFileText(file, "[Saved Settings]\nEmpty=\nMinus=-3\nZero=0\nQuoted=  \"0x1A\"  \nWord=yes\n");
     ui::ProfileAccessor profile(store, file);
-    profile.eraseSection(section);
-    profile.writeInteger(section, "AlarmHour", 12);
-    profile.writeBool(section, "AlarmOn", true);
-    EXPECT_EQ(releaseError(profile), "Unable to write to tolvan.ini");
-    EXPECT_EQ(store.fileText(file), old);
-    // The writes are gone with the failed save; a later release has nothing to do.
-    EXPECT_NO_THROW(profile.release());
-    EXPECT_EQ(store.failedCommits(), 1);
-    EXPECT_EQ(store.commits(), 0);
+    EXPECT_EQ(profile.readInteger(section, "Missing", 12), 12);
+    EXPECT_EQ(profile.readInteger(section, "Empty", 12), 12);
+    EXPECT_EQ(profile.readInteger(section, "Quoted", 0), 26);
+    EXPECT_EQ(profile.readInteger(section, "Word", 4), 4);
+    EXPECT_TRUE(profile.readBool(section, "Missing", true));
+    EXPECT_FALSE(profile.readBool(section, "Missing", false));
+    EXPECT_TRUE(profile.readBool(section, "Minus", false));  // any number but 0
+    EXPECT_FALSE(profile.readBool(section, "Zero", true));
+    EXPECT_FALSE(profile.readBool(section, "Word", false));
 }
 
-TEST_F(Accessor, ErrorNamesTheFileAsGiven) {
-    store.setReadOnly(true);
-    ui::ProfileAccessor profile(store, "sub/Other.INI");
-    profile.writeBool(section, "Save Settings", false);
-    EXPECT_EQ(releaseError(profile), "Unable to write to sub/Other.INI");
-}
-
-TEST_F(Accessor, WritesNeverReleasedAreDiscarded) {
-    store.setFileText(file, "[Saved Settings]\nSave Settings=1\n");
-    {
-        ui::ProfileAccessor profile(store, file);
-        profile.writeBool(section, "Save Settings", false);
-    }
-    EXPECT_EQ(store.fileText(file), "[Saved Settings]\nSave Settings=1\n");
+// Writes reach the store only through release(), once; a store that cannot save makes
+// release() raise "Unable to write to" with the file as the program named it.
+TEST(Accessor, ReleaseCommitsTheWritesOnceAndRaisesWhenTheStoreFails) {
+    fakes::MemoryProfileStore store;
+    store.setFileText(file, "; kept\n[Saved Settings]\nSave Settings=1\nAlarmHour = 7\n");
+    ui::ProfileAccessor(store, file).writeBool(section, "Save Settings", false);  // never released
+    ui::ProfileAccessor profile(store, file);
+    profile.release();
     EXPECT_EQ(store.commits() + store.failedCommits(), 0);
-}
-
-TEST_F(Accessor, ReleaseWithoutWritesTouchesNothing) {
-    ui::ProfileAccessor profile(store, file);
-    EXPECT_EQ(profile.readString(section, "LastType", "none"), "none");
-    profile.release();
-    EXPECT_FALSE(store.hasFile(file));
-    EXPECT_EQ(store.commits(), 0);
-}
-
-TEST_F(Accessor, PartialSaveChangesOnlyItsKey) {
-    const std::string old = "; kept\n[Saved Settings]\nSave Settings=1\nAlarmHour = 7\n";
-    store.setFileText(file, old);
-    ui::ProfileAccessor profile(store, file);
     profile.writeBool(section, "Save Settings", false);
+    profile.writeInteger(section, "AlarmHour", -12);
     profile.release();
-    EXPECT_EQ(store.fileText(file), "; kept\n[Saved Settings]\nSave Settings=0\nAlarmHour = 7\n");
+    profile.release();
+    EXPECT_EQ(store.commits(), 1);
+    EXPECT_EQ(store.fileText(file), "; kept\n[Saved Settings]\nSave Settings=0\nAlarmHour=-12\n");
+
+    store.setReadOnly(true);
+    ui::ProfileAccessor other(store, "sub/Other.INI");
+    other.eraseSection(section);
+    try {
+        other.release();
+        ADD_FAILURE() << "no error";
+    } catch (const ui::Error& error) {
+        EXPECT_STREQ(error.what(), "Unable to write to sub/Other.INI");
+    }
+    EXPECT_NO_THROW(other.release());  // the failed writes are gone with it
 }
-
-struct TypedRead {
-    const char* name;
-    const char* stored;  // nullptr: key missing
-    int integerDefault;
-    int integer;
-    bool flagDefault;
-    bool flag;
-};
-
-class AccessorTypedRead : public testing::TestWithParam<TypedRead> {};
-
-TEST_P(AccessorTypedRead, ReadsIntegerAndFlag) {
-    const TypedRead& c = GetParam();
-    fakes::MemoryProfileStore store;
-    std::string text = "[Saved Settings]\n";
-    if (c.stored != nullptr) text += std::string("Value=") + c.stored + "\n";
-    store.setFileText(file, text);
-    ui::ProfileAccessor profile(store, file);
-    EXPECT_EQ(profile.readInteger(section, "Value", c.integerDefault), c.integer);
-    EXPECT_EQ(profile.readBool(section, "Value", c.flagDefault), c.flag);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, AccessorTypedRead,
-                         testing::Values(TypedRead{"Missing", nullptr, 12, 12, true, true},
-                                         TypedRead{"Empty", "", 12, 12, true, true},
-                                         TypedRead{"One", "1", 0, 1, false, true},
-                                         TypedRead{"Zero", "0", 5, 0, true, false},
-                                         TypedRead{"AnyNonZeroIsTrue", "-3", 0, -3, false, true},
-                                         TypedRead{"Hex", "0x1A", 0, 26, false, true},
-                                         TypedRead{"QuotedAndPadded", "  \"7\"  ", 0, 7, false, true},
-                                         TypedRead{"NotANumberFalse", "yes", 4, 4, false, false}),
-                         [](const testing::TestParamInfo<TypedRead>& info) { return std::string(info.param.name); });
 
 }  // namespace
