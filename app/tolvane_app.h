@@ -4,11 +4,9 @@
 
 #include <functional>
 
-class QWidget;
-
 struct StartupHooks {
-    // Runs once the main window's widget exists, before the message loop starts.
-    std::function<void(QWidget& mainWindow)> mainWindowCreated;
+    // Runs once the windows exist, just before the message loop starts.
+    std::function<void()> windowsCreated;
 };
 
 // Returns the process exit code (0).

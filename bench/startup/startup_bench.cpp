@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
-#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -60,10 +59,12 @@ private:
     bool seen_ = false;
 };
 
+// The main window is the only one shown at start-up: the first paint of any widget is
+// its first paint.
 int child(int argc, char** argv, double startMs, int fd) {
     FirstPaint watcher(startMs, fd);
     StartupHooks hooks;
-    hooks.mainWindowCreated = [&watcher](QWidget& window) { window.installEventFilter(&watcher); };
+    hooks.windowsCreated = [&watcher] { QCoreApplication::instance()->installEventFilter(&watcher); };
     return runTolvane(argc, argv, hooks);
 }
 

@@ -1,0 +1,42 @@
+#include "platform/qt/qt_platform.h"
+
+#include <QApplication>
+
+#include "platform/qt/qt_event_loop.h"
+#include "platform/qt/qt_view.h"
+#include "platform/qt/qt_window_services.h"
+
+namespace qtui {
+
+struct QtPlatform::Impl {
+    Impl(int& argc, char** argv) : application(argc, argv) {
+        QApplication::setApplicationName(QStringLiteral("Tolvane"));
+        QApplication::setDesktopFileName(QStringLiteral("tolvane"));
+    }
+
+    QApplication application;
+    QtEventLoop loop;
+    QtView view;
+    QtWindowServices services{view};
+};
+
+QtPlatform::QtPlatform(int& argc, char** argv) {
+    // The window is small and repaints one panel a second: plain X requests copy that
+    // cheaply, while shared-memory images cost the X event thread and the main thread
+    // an extra wake-up for every repaint's completion event.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    impl_ = std::make_unique<Impl>(argc, argv);
+}
+
+QtPlatform::~QtPlatform() = default;
+
+ui::EventLoop& QtPlatform::loop() { return impl_->loop; }
+
+ui::WindowServices& QtPlatform::services() { return impl_->services; }
+
+void QtPlatform::attach(ui::Form& form) { impl_->view.attach(form); }
+
+void QtPlatform::detach(ui::Form& form) { impl_->view.detach(form); }
+
+}  // namespace qtui

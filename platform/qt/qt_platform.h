@@ -1,0 +1,35 @@
+// The Qt platform the program runs on: the toolkit's application object, the message
+// loop, the view and the desktop services, made in the order they need each other.
+#pragma once
+
+#include <memory>
+
+namespace ui {
+class EventLoop;
+class Form;
+class WindowServices;
+}  // namespace ui
+
+namespace qtui {
+
+class QtPlatform {
+public:
+    // argc must outlive the platform.
+    QtPlatform(int& argc, char** argv);
+    ~QtPlatform();
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
+
+    ui::EventLoop& loop();
+    ui::WindowServices& services();
+
+    // Shows a constructed form as a window from now on, until it goes or is detached.
+    void attach(ui::Form& form);
+    void detach(ui::Form& form);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qtui
