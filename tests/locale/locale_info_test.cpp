@@ -1,3 +1,4 @@
+// The regional long time format, from a pattern and from the real locales.
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -9,98 +10,38 @@ namespace {
 using regional::analyseTimeFormat;
 using regional::QtLocaleInfo;
 
-struct LocaleCase {
-    const char* name;
-    bool twelveHour;
-    bool leadingZero;
-    std::string morning;    // 7:05:09
-    std::string afternoon;  // 12:30:00
-    std::string midnight;   // 0:00:00
-};
-
-class RealLocale : public ::testing::TestWithParam<LocaleCase> {};
-
-TEST_P(RealLocale, DisplayReadsAsTheLocaleWritesTime) {
-    const LocaleCase& c = GetParam();
-    const ui::TimeFormatSettings s = QtLocaleInfo(c.name).timeFormat();
-    EXPECT_EQ(s.twelveHour, c.twelveHour);
-    EXPECT_EQ(s.leadingZero, c.leadingZero);
-    EXPECT_FALSE(s.designatorFirst);
-    EXPECT_EQ(s.separator, ":");
-    EXPECT_EQ(ui::formatLongTime(s, {2026, 12, 7, 7, 5, 9, 0}), c.morning);
-    EXPECT_EQ(ui::formatLongTime(s, {2026, 12, 7, 12, 30, 0, 0}), c.afternoon);
-    EXPECT_EQ(ui::formatLongTime(s, {2026, 12, 7, 0, 0, 0, 0}), c.midnight);
+// "12" or "24" hours, "0" for a leading zero, "<" for the designator first, then
+// the separator in brackets and the designators.
+std::string describe(const ui::TimeFormatSettings& s) {
+    return std::string(s.twelveHour ? "12" : "24") + (s.leadingZero ? "0" : "") + (s.designatorFirst ? "<" : "") +
+           " [" + s.separator + "] " + s.am + "/" + s.pm;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Locales, RealLocale,
-    ::testing::Values(LocaleCase{"en_US", true, false, "7:05:09 AM", "12:30:00 PM", "12:00:00 AM"},
-                      LocaleCase{"en_GB", false, true, "07:05:09", "12:30:00", "00:00:00"},
-                      LocaleCase{"de_DE", false, true, "07:05:09", "12:30:00", "00:00:00"},
-                      LocaleCase{"C", false, true, "07:05:09", "12:30:00", "00:00:00"}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(TimeFormat, FollowsThePattern) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"h:mm:ss AP t", "12 [:] AM/PM"}, {"hh:mm:ss ap", "120 [:] am/pm"}, {"AP h:mm:ss", "12< [:] AM/PM"},
+        {"Ap hh.mm.ss", "120< [.] Am/Pm"}, {"a h:mm:ss", "12< [:] am/pm"},
+        // 'h' without a designator counts 0 to 23; 'H' does even beside one.
+        {"h:mm:ss", "24 [:] Am/Pm"}, {"HH:mm:ss AP", "240 [:] AM/PM"}, {"H.mm.ss (t)", "24 [.] Am/Pm"},
+        // Without minutes the usual separator stays; quoted text is literal.
+        {"HH", "240 [:] Am/Pm"}, {"HH'h'mm'm'ss", "240 [h] Am/Pm"}, {"H''mm", "24 ['] Am/Pm"},
+        {"H 'at' mm", "24 [ at ] Am/Pm"}};
+    for (const auto& [pattern, expected] : cases) {
+        EXPECT_EQ(describe(analyseTimeFormat(pattern, "Am", "Pm")), expected) << pattern;
+    }
+    // Case changes reach beyond ASCII; empty designators stay empty for the display.
+    EXPECT_EQ(describe(analyseTimeFormat("h:mm AP", "\xcf\x80\xce\xbc", "")), "12 [:] \xce\xa0\xce\x9c/");
+}
 
-TEST(RealLocale, UnitedStatesMatchesTheProgramsReferenceSettings) {
+TEST(TimeFormat, ComesFromTheLocale) {
     EXPECT_EQ(QtLocaleInfo("en_US").timeFormat(), ui::TimeFormatSettings::unitedStates());
-}
-
-TEST(RealLocale, DesignatorsComeFromTheLocaleInCapitals) {
+    EXPECT_EQ(describe(QtLocaleInfo("de_DE").timeFormat()), "240 [:] AM/PM");
+    // The locale's designators, in the case of the pattern's letters.
     ASSERT_EQ(QLocale("en_AU").amText(), QStringLiteral("am"));
-    EXPECT_EQ(QtLocaleInfo("en_AU").timeFormat().pm, "PM");
+    EXPECT_EQ(describe(QtLocaleInfo("en_AU").timeFormat()), "12 [:] AM/PM");
     const ui::TimeFormatSettings korean = QtLocaleInfo("ko_KR").timeFormat();
-    EXPECT_TRUE(korean.twelveHour);
-    EXPECT_TRUE(korean.designatorFirst);
+    EXPECT_TRUE(korean.twelveHour && korean.designatorFirst);
     EXPECT_EQ(korean.am, QLocale("ko_KR").amText().toStdString());
-}
-
-struct PatternCase {
-    const char* pattern;
-    bool twelveHour;
-    bool leadingZero;
-    bool designatorFirst;
-    const char* separator;
-    const char* am;
-};
-
-class Pattern : public ::testing::TestWithParam<PatternCase> {};
-
-TEST_P(Pattern, GivesTheRegionalSettings) {
-    const PatternCase& c = GetParam();
-    const ui::TimeFormatSettings s = analyseTimeFormat(c.pattern, "Am", "Pm");
-    EXPECT_EQ(s.twelveHour, c.twelveHour) << c.pattern;
-    EXPECT_EQ(s.leadingZero, c.leadingZero) << c.pattern;
-    EXPECT_EQ(s.designatorFirst, c.designatorFirst) << c.pattern;
-    EXPECT_EQ(s.separator, c.separator) << c.pattern;
-    EXPECT_EQ(s.am, c.am) << c.pattern;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Formats, Pattern,
-    ::testing::Values(PatternCase{"h:mm:ss AP t", true, false, false, ":", "AM"},
-                      PatternCase{"hh:mm:ss ap", true, true, false, ":", "am"},
-                      PatternCase{"AP h:mm:ss", true, false, true, ":", "AM"},
-                      PatternCase{"Ap hh.mm.ss", true, true, true, ".", "Am"},
-                      PatternCase{"a h:mm:ss", true, false, true, ":", "am"},
-                      // 'h' without a designator counts 0 to 23; 'H' does even beside one.
-                      PatternCase{"h:mm:ss", false, false, false, ":", "Am"},
-                      PatternCase{"HH:mm:ss AP", false, true, false, ":", "AM"},
-                      PatternCase{"H.mm.ss (t)", false, false, false, ".", "Am"},
-                      // Without minutes the usual separator stays.
-                      PatternCase{"HH", false, true, false, ":", "Am"},
-                      // Quoted text is literal, even when it holds pattern letters.
-                      PatternCase{"HH'h'mm'm'ss", false, true, false, "h", "Am"},
-                      PatternCase{"H''mm", false, false, false, "'", "Am"},
-                      PatternCase{"H 'at' mm", false, false, false, " at ", "Am"}));
-
-TEST(Pattern, EmptyDesignatorsStayEmptySoTheDisplayWritesItsOwn) {
-    const ui::TimeFormatSettings s = analyseTimeFormat("h:mm:ss AP", "", "");
-    EXPECT_EQ(s.am, "");
-    EXPECT_EQ(ui::formatLongTime(s, {2026, 1, 1, 13, 0, 0, 0}), "1:00:00 pm");
-}
-
-TEST(Pattern, CaseChangesReachBeyondAscii) {
-    EXPECT_EQ(analyseTimeFormat("h:mm AP", "vorm.", "nachm.").am, "VORM.");
-    EXPECT_EQ(analyseTimeFormat("h:mm AP", "\xcf\x80\xce\xbc", "").am, "\xce\xa0\xce\x9c");  // πμ -> ΠΜ
 }
 
 }  // namespace
