@@ -151,6 +151,28 @@ int lockFolder(int dirfd) {
     return 0;
 }
 
+// The user's configuration folder for this program; empty when there is no home folder.
+fs::path userConfigFolder() {
+    // Only an absolute XDG_CONFIG_HOME counts; an empty or relative one is ignored.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "tolvane";
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] == '/') {
+        home = env;
+    } else {
+        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+        passwd entry {};
+        passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+            home = found->pw_dir;
+        }
+    }
+    if (home.empty()) return {};
+    return fs::path(home) / ".config" / "tolvane";
+}
+
 }  // namespace
 
 int FileSystem::makeFolder(const char* path) { return ::mkdir(path, 0700); }
@@ -183,27 +205,6 @@ FileProfileStore::FileProfileStore() : FileProfileStore(userConfigFolder()) {}
 
 FileProfileStore::FileProfileStore(fs::path configFolder, FileSystem& files)
     : configFolder_(std::move(configFolder)), files_(files) {}
-
-fs::path FileProfileStore::userConfigFolder() {
-    // Only an absolute XDG_CONFIG_HOME counts; an empty or relative one is ignored.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "tolvane";
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] == '/') {
-        home = env;
-    } else {
-        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-        std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-        passwd entry {};
-        passwd* found = nullptr;
-        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-            found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-            home = found->pw_dir;
-        }
-    }
-    if (home.empty()) return {};
-    return fs::path(home) / ".config" / "tolvane";
-}
 
 fs::path FileProfileStore::pathOf(const std::string& file) const {
     if (file.empty() || file.find('\0') != std::string::npos) return {};

@@ -46,14 +46,11 @@ public:
 // Used from one thread. A batch refers to its store and must not outlive it.
 class FileProfileStore final : public ui::ProfileStore {
 public:
-    // Bare names resolve to the user's configuration folder (see above).
+    // Bare names resolve to the user's configuration folder (see above), or to none
+    // when there is no home folder to put it in.
     FileProfileStore();
     // Bare names resolve to configFolder.
     explicit FileProfileStore(std::filesystem::path configFolder, FileSystem& files = FileSystem::system());
-
-    // The user's configuration folder for this program; empty when there is no home
-    // folder to put it in.
-    static std::filesystem::path userConfigFolder();
 
     // Where the file of that name lives; empty for a name that cannot be a file.
     std::filesystem::path pathOf(const std::string& file) const;

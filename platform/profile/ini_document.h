@@ -26,10 +26,6 @@
 
 namespace profile {
 
-// Space and tab.
-std::string_view trimBlanks(std::string_view text);
-// ASCII letters compared without regard to case, every other byte exactly.
-bool sameName(std::string_view a, std::string_view b);
 // What a caller with a buffer of bufferSize bytes receives of text: at most
 // bufferSize - 1 bytes, never ending in part of a UTF-8 sequence.
 std::string clipToBuffer(std::string text, std::size_t bufferSize);
@@ -60,7 +56,6 @@ public:
     bool eraseSection(std::string_view section);
 
     std::string text() const;
-    const std::string& lineEnding() const { return lineEnding_; }
 
 private:
     enum class Kind { Blank, Comment, Header, Key, Other };
@@ -87,7 +82,6 @@ class ProfileEdits {
 public:
     void eraseSection(std::string section);
     void writeString(std::string section, std::string key, std::string value);
-    bool empty() const { return edits_.empty(); }
     // False when an edit names something the format cannot hold; the document is then
     // left partly edited and must be thrown away.
     bool applyTo(IniDocument& document) const;

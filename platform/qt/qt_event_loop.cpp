@@ -198,6 +198,4 @@ void QtEventLoop::quit(int code) {
         QCoreApplication::exit(code);
 }
 
-std::size_t QtEventLoop::activeTimers() const { return impl_->timers.size(); }
-
 }  // namespace qtui

@@ -31,8 +31,6 @@ public:
     // Ends run() (and any modal wait inside it) with `code`.
     void quit(int code) override;
 
-    std::size_t activeTimers() const;
-
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

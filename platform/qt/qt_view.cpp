@@ -506,8 +506,6 @@ void QtView::setApplicationTitle(const std::string& title) {
     impl_->applyTitle();
 }
 
-const std::string& QtView::applicationTitle() const { return impl_->title; }
-
 QWidget* QtView::window(const ui::Form& form) const {
     FormEntry* entry = impl_->find(form);
     return entry ? entry->window : nullptr;

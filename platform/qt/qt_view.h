@@ -34,7 +34,6 @@ public:
     // The application title, shown as the main window's icon name and as the tooltip
     // of the tray icon where the desktop has a tray.
     void setApplicationTitle(const std::string& title);
-    const std::string& applicationTitle() const;
 
     // The widgets made for the model (null when there is none), for tests and tools.
     QWidget* window(const ui::Form& form) const;

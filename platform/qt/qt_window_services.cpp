@@ -71,9 +71,7 @@ void QtWindowServices::messageBox(const std::string& text, const std::string& ca
     box.setStandardButtons(QMessageBox::Ok);
     switch (flags & ui::mb::iconMask) {
     case ui::mb::iconStop: box.setIcon(QMessageBox::Critical); break;
-    case 0x20: box.setIcon(QMessageBox::Question); break;
     case ui::mb::iconExclamation: box.setIcon(QMessageBox::Warning); break;
-    case 0x40: box.setIcon(QMessageBox::Information); break;
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
     if (flags & ui::mb::systemModal)

@@ -75,7 +75,6 @@ TEST_F(QtLoop, TimersKeepRunningInsideANestedWaitAndReportWhatEscapes) {
     EXPECT_EQ(loop.run(), 0);
     EXPECT_GE(during, 4);
     EXPECT_EQ(count, during + 1);
-    EXPECT_EQ(loop.activeTimers(), 0u);
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].text, "Tick failed.");
 }
