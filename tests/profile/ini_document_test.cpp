@@ -90,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"NewFile", "", {write("S", "A", "1"), write("S", "B", "2")}, "[S]\nA=1\nB=2\n"},
         EditCase{"ReplaceKeepsSpellingAndOtherLines", "; mine\n[s]\n  kEY = 1 \nB=2\n", {write("S", "Key", "9")},
                  "; mine\n[s]\nkEY=9\nB=2\n"},
-        EditCase{"NewKeyAfterLastKeyOfSection", "[S]\nA=1\n\n; about T\n[T]\nX=1\n", {write("S", "B", "2")},
-                 "[S]\nA=1\nB=2\n\n; about T\n[T]\nX=1\n"},
+        EditCase{"NewKeyAfterLastKeyOfSection", "[S]\nA=1\n\n# about T\n[T]\nX=1\n", {write("S", "B", "2")},
+                 "[S]\nA=1\nB=2\n\n# about T\n[T]\nX=1\n"},
         EditCase{"NewKeyInEmptySection", "[S]\n[T]\n", {write("S", "A", "1")}, "[S]\nA=1\n[T]\n"},
         EditCase{"NewKeyGoesToLastBlockOfSection", "[S]\nA=1\n[T]\n[S]\nB=2\n", {write("S", "C", "3")},
                  "[S]\nA=1\n[T]\n[S]\nB=2\nC=3\n"},
@@ -147,7 +147,7 @@ TEST(IniValue, ReadsAreClippedToTheBuffer) {
         {std::string(1500, 'm'), 1024, std::string(1023, 'm')}, {std::string(1023, 'm'), 1024, std::string(1023, 'm')},
         {"abc", 1, ""}, {"abc", 0, ""}, {"m" + m1021 + eAcute, 1024, "m" + m1021},
         {m1021 + eAcute + "z", 1024, m1021 + eAcute}, {"ab" + euro, 4, "ab"},
-        {std::string(5, '\xA0'), 4, std::string(3, '\xA0')}};
+        {std::string(5, '\xA0'), 4, std::string(3, '\xA0')}, {"a" + eAcute + "\x80", 4, "a" + eAcute}};
     for (const auto& [text, size, expected] : cases) {
         const IniDocument document("[S]\nKey=" + text + "\n");
         EXPECT_EQ(profile::readProfileString(document, "S", "Key", "", size), expected) << size << ' ' << text;

@@ -1,10 +1,6 @@
 // The program's two windows on the Qt view: every control of the model has a widget
-// where the model puts it, showing its caption.
-#include <QAbstractButton>
-#include <QLabel>
+// where the model puts it, showing its caption in its font.
 #include <QTest>
-
-#include <memory>
 
 #include "forms/program.h"
 #include "platform/qt/qt_view.h"
@@ -14,23 +10,13 @@
 
 namespace {
 
-std::string captionOf(const ui::Control& c) {
-    if (auto* x = dynamic_cast<const ui::Label*>(&c))
-        return x->caption();
-    if (auto* x = dynamic_cast<const ui::Button*>(&c))
-        return x->caption();
-    if (auto* x = dynamic_cast<const ui::CheckBox*>(&c))
-        return x->caption();
-    if (auto* x = dynamic_cast<const ui::RadioButton*>(&c))
-        return x->caption();
-    return {};
-}
-
-QString textOf(const QWidget* w) {
-    if (auto* x = qobject_cast<const QAbstractButton*>(w))
-        return x->text();
-    if (auto* x = qobject_cast<const QLabel*>(w))
-        return x->text();
+// What a control shows as its text, for the kinds whose widget has one.
+std::string textOf(const ui::Control& c) {
+    if (auto* x = dynamic_cast<const ui::Label*>(&c)) return x->caption();
+    if (auto* x = dynamic_cast<const ui::Button*>(&c)) return x->caption();
+    if (auto* x = dynamic_cast<const ui::CheckBox*>(&c)) return x->caption();
+    if (auto* x = dynamic_cast<const ui::RadioButton*>(&c)) return x->caption();
+    if (auto* x = dynamic_cast<const ui::Edit*>(&c)) return x->text();
     return {};
 }
 
@@ -44,16 +30,18 @@ void expectWidgetsFollow(const qtui::QtView& view, const ui::Control& parent) {
             EXPECT_EQ(w->geometry(), QRect(b.left, b.top, b.width(), b.height())) << c->name();
             EXPECT_EQ(w->isHidden(), !c->visible()) << c->name();
         }
-        EXPECT_EQ(textOf(w).toStdString(), captionOf(*c)) << c->name();
+        EXPECT_EQ(w->property("text").toString().toStdString(), textOf(*c)) << c->name();
+        EXPECT_EQ(w->font().pixelSize(), c->font().pixelHeight()) << c->name();
+        EXPECT_EQ(w->font().bold(), c->font().bold) << c->name();
+        const ui::Color color = c->font().color;
+        EXPECT_EQ(w->palette().color(w->foregroundRole()), QColor(color.r, color.g, color.b)) << c->name();
         expectWidgetsFollow(view, *c);
     }
 }
 
-TEST(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
-    qttest::application();
-    qtui::QtEventLoop loop;
-    fakes::ScriptedServices services;
-    ui::Application app(loop, services);
+using MainWindows = qttest::QtTest;
+
+TEST_F(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
     qtui::QtView view;
     fakes::ScriptedDevice device;
     fakes::MemoryProfileStore store;
@@ -66,7 +54,6 @@ TEST(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
     ASSERT_NE(program.aboutForm(), nullptr);
     program.mainForm()->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window(*program.mainForm())));
-
     for (const ui::Form* form : std::initializer_list<ui::Form*>{program.mainForm(), program.aboutForm()}) {
         const QWidget* window = view.window(*form);
         EXPECT_EQ(window->windowTitle().toStdString(), form->caption());

@@ -1,6 +1,5 @@
-// The one QApplication of the Qt test suite, made on first use (never at discovery),
-// and the base of every fixture: the real loop, and an application whose boxes the
-// test reads.
+// The one QApplication of the Qt tests, made on first use (never at discovery), and the
+// base of their fixtures: the real loop, and an application whose boxes a test reads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,11 +16,8 @@ inline QApplication& application() {
     static int argc = 1;
     static char name[] = "qt_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
 

@@ -7,7 +7,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <ostream>
 
 #include "platform/qt/qt_view.h"
 #include "platform/qt/qt_window_services.h"
@@ -15,32 +14,17 @@
 
 namespace {
 
-struct FilterCase {
-    const char* name;
-    const char* filter;
-    std::vector<std::string> expected;
-};
-
-void PrintTo(const FilterCase& c, std::ostream* out) { *out << '"' << c.filter << '"'; }
-
-class NameFilters : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(NameFilters, BecomeTheDialogsFilters) {
-    EXPECT_EQ(qtui::nameFilters(GetParam().filter), GetParam().expected);
+// The dialog takes its patterns from the parentheses at the end of a filter.
+TEST(NameFilters, BecomeTheDialogsFilters) {
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"Wave files (*.wav)|*.wav|All files|*.*", {"Wave files (*.wav)", "All files (*.*)"}},
+        {"Music files|*.mid;*.midi;*.rmi", {"Music files (*.mid *.midi *.rmi)"}},
+        {"Sounds (short)|*.wav", {"Sounds (short) (*.wav)"}},
+        {"|*.wav", {"(*.wav)"}},
+        {"Wave files", {}},
+        {"Nothing|;|Wave|*.wav", {"Wave (*.wav)"}}};
+    for (const auto& [filter, expected] : cases) EXPECT_EQ(qtui::nameFilters(filter), expected) << filter;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Filters, NameFilters,
-    ::testing::Values(
-        // The dialog takes its patterns from the parentheses at the end of a filter.
-        FilterCase{"PatternsAddedUnlessShown", "Wave files (*.wav)|*.wav|All files|*.*",
-                   {"Wave files (*.wav)", "All files (*.*)"}},
-        FilterCase{"PatternsJoined", "Music files|*.mid;*.midi;*.rmi", {"Music files (*.mid *.midi *.rmi)"}},
-        FilterCase{"OtherParenthesesKept", "Sounds (short)|*.wav", {"Sounds (short) (*.wav)"}},
-        FilterCase{"NoDescription", "|*.wav", {"(*.wav)"}},
-        FilterCase{"NoPatternsDropped", "Wave files", {}},
-        FilterCase{"EmptyPatternsDropped", "Nothing|;|Wave|*.wav", {"Wave (*.wav)"}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 class Services : public qttest::WithApplication, public ::testing::Test {
 protected:
@@ -61,48 +45,35 @@ protected:
     qtui::QtWindowServices services{view};
 };
 
-struct BoxCase {
-    unsigned flags;
-    QMessageBox::Icon icon;
-    bool onTop;
-};
-
-void PrintTo(const BoxCase& c, std::ostream* out) { *out << "flags " << c.flags; }
-
-class MessageBoxes : public Services, public ::testing::WithParamInterface<BoxCase> {};
-
-TEST_P(MessageBoxes, ShowPlainTextCaptionAndIcon) {
-    QMessageBox* shown = nullptr;
-    bool plain = false, onTop = false;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString text, title;
-    whenModalOpens([&](QWidget* w) {
-        shown = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(shown, nullptr);
-        plain = shown->textFormat() == Qt::PlainText;
-        onTop = shown->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        icon = shown->icon();
-        text = shown->text();
-        title = shown->windowTitle();
-        shown->accept();
-    });
-    services.messageBox("Wake <b>up</b>.", "REMINDER!", GetParam().flags);
-    EXPECT_EQ(text, QStringLiteral("Wake <b>up</b>."));
-    EXPECT_EQ(title, QStringLiteral("REMINDER!"));
-    EXPECT_TRUE(plain);
-    EXPECT_EQ(icon, GetParam().icon);
-    EXPECT_EQ(onTop, GetParam().onTop);
+// A box shows its text as it is, its caption and its icon; a system-modal one stays on top.
+TEST_F(Services, MessageBoxesFollowTheirFlags) {
+    for (const auto& [flags, icon, onTop] : {std::tuple{0x10u, QMessageBox::Critical, false},
+                                             std::tuple{0x1030u, QMessageBox::Warning, true},
+                                             std::tuple{0x00u, QMessageBox::NoIcon, false}}) {
+        QString text, title;
+        QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+        bool shownOnTop = false, plain = false;
+        whenModalOpens([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            title = box->windowTitle();
+            shownIcon = box->icon();
+            shownOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            plain = box->textFormat() == Qt::PlainText;
+            box->accept();
+        });
+        services.messageBox("Wake <b>up</b>.", "REMINDER!", flags);
+        EXPECT_EQ(text, QStringLiteral("Wake <b>up</b>."));
+        EXPECT_EQ(title, QStringLiteral("REMINDER!"));
+        EXPECT_TRUE(plain);
+        EXPECT_EQ(shownIcon, icon) << "flags " << flags;
+        EXPECT_EQ(shownOnTop, onTop) << "flags " << flags;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Flags, MessageBoxes,
-                         ::testing::Values(BoxCase{0x10, QMessageBox::Critical, false},
-                                           BoxCase{0x1030, QMessageBox::Warning, true},
-                                           BoxCase{0x00, QMessageBox::NoIcon, false}),
-                         [](const auto& info) { return "flags" + std::to_string(info.param.flags); });
 
 TEST_F(Services, OpenDialogTakesATypedNewNameAndGivesNothingWhenCancelled) {
     QTemporaryDir dir;
-    const QString wanted = dir.filePath(QStringLiteral("new alarm.wav"));
     QStringList filters;
     QString preset;
     whenModalOpens([&](QWidget* w) {
@@ -116,7 +87,7 @@ TEST_F(Services, OpenDialogTakesATypedNewNameAndGivesNothingWhenCancelled) {
         QMetaObject::invokeMethod(dialog, "accept");
     });
     const auto chosen = services.openFileDialog("Wave files (*.wav)|*.wav", dir.filePath("old.wav").toStdString());
-    EXPECT_EQ(chosen, wanted.toStdString());
+    EXPECT_EQ(chosen, dir.filePath(QStringLiteral("new alarm.wav")).toStdString());
     EXPECT_EQ(filters, QStringList{QStringLiteral("Wave files (*.wav)")});
     EXPECT_EQ(preset, QStringLiteral("old.wav"));
 

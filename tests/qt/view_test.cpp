@@ -41,8 +41,7 @@ class Recorder : public ui::CustomControl {
 public:
     using ui::CustomControl::CustomControl;
     void paint(ui::Canvas& canvas) override {
-        if (failPaint)
-            throw ui::Error("Paint failed");
+        if (failPaint) throw ui::Error("Paint failed");
         canvas.fillRect({0, 0, width(), height()}, focused() ? colors::red : colors::blue);
     }
     void mouseDown(ui::Point p) override { log("down", p); }
@@ -64,7 +63,6 @@ public:
     explicit DemoForm(ui::Application& app) : ui::Form(app, "DemoForm") {
         setCaption("Demo 1.0");
         setBounds(100, 120, 400, 300);
-        line->setColors(colors::grey, colors::grey);
         sized->setAutoSize(true);
         panel->setBevels(ui::Bevel::Lowered, ui::Bevel::None);
         panel->setColor(colors::white);
@@ -86,11 +84,9 @@ public:
         radioA->onDblClick = logs("double");
         scroll->setHorizontalBarVisible(false);
         memo->setLines({"first line", "", "third line"});
-        button->setFont({ui::FontFamily::Sans, 10, true, colors::grey});
         button->onClick = [this](ui::Component*) {
             log.push_back("button");
-            if (throwOnClick)
-                throw ui::Error("Something went wrong");
+            if (throwOnClick) throw ui::Error("Something went wrong");
         };
         recorder->setTabStop(true);
         auto* menu = add<ui::MainMenu>("Menu");
@@ -104,7 +100,6 @@ public:
         return [this, what](ui::Component*) { log.push_back(what); };
     }
 
-    ui::Shape* line = place<ui::Shape>(this, 0, 0, 400, 1);
     ui::Label* sized = place<ui::Label>(this, 80, 8, 3, 16);
     ui::Panel* panel = place<ui::Panel>(this, 8, 30, 200, 80);
     ui::Edit* edit = place<ui::Edit>(panel, 10, 10, 50, 21);
@@ -116,7 +111,6 @@ public:
     ui::TabbedNotebook* notebook = place<ui::TabbedNotebook>(this, 220, 8, 170, 130);
     ui::NotebookPage* page0 = notebook->addPage("&One");
     ui::NotebookPage* page1 = notebook->addPage("T&wo");
-    ui::Button* inner = place<ui::Button>(page1, 10, 10, 60, 25);
     ui::ScrollBox* scroll = place<ui::ScrollBox>(page0, 0, 0, 162, 98);
     ui::Memo* memo = place<ui::Memo>(scroll, 0, 0, 140, 200);
     ui::Button* button = place<ui::Button>(this, 160, 240, 75, 25, "&Press");
@@ -160,7 +154,7 @@ TEST_F(View, WidgetsTakeTheLayoutFontsAndColoursOfTheModel) {
     EXPECT_FALSE(window()->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(widget(*form->edit)->mapTo(window(), QPoint(0, 0)), QPoint(18, 40 + menu));
     // Pages sit below the tab row, inside the notebook's border.
-    EXPECT_EQ(widget(*form->inner)->mapTo(widget(*form->notebook), QPoint(0, 0)), QPoint(14, 38));
+    EXPECT_EQ(widget(*form->scroll)->mapTo(widget(*form->notebook), QPoint(0, 0)), QPoint(4, 28));
     // The memo has no bars of its own: its box scrolls, by the wheel too, never sideways.
     auto* area = widget<QScrollArea>(*form->scroll);
     EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
@@ -169,17 +163,12 @@ TEST_F(View, WidgetsTakeTheLayoutFontsAndColoursOfTheModel) {
     QApplication::sendEvent(widget<QPlainTextEdit>(*form->memo)->viewport(), &wheel);
     EXPECT_GT(area->verticalScrollBar()->value(), 0);
 
-    EXPECT_EQ(widget(*form->sized)->font().pixelSize(), 11);  // 8 points
-    EXPECT_EQ(widget(*form->button)->font().pixelSize(), 13);
-    EXPECT_TRUE(widget(*form->button)->font().bold());
-    EXPECT_EQ(widget(*form->button)->palette().color(QPalette::Active, QPalette::ButtonText), QColor(128, 128, 128));
     // An auto-sized label measures its caption, an empty one as one blank.
     const QFontMetrics metrics(widget(*form->sized)->font());
     EXPECT_EQ(form->sized->width(), metrics.horizontalAdvance(QLatin1Char(' ')));
     form->sized->setCaption("Length:");
     EXPECT_EQ(widget(*form->sized)->size(), QSize(metrics.horizontalAdvance("Length:"), metrics.height()));
 
-    EXPECT_EQ(pixel(*form->line, 5, 0), QColor(128, 128, 128));
     EXPECT_EQ(pixel(*form->panel, 0, 0), QColor(128, 128, 128));     // sunken: shadow top left
     EXPECT_EQ(pixel(*form->panel, 199, 79), QColor(255, 255, 255));  // and light bottom right
     EXPECT_EQ(pixel(*form->recorder, 50, 15), QColor(0, 0, 255));
@@ -189,10 +178,6 @@ TEST_F(View, ModelChangesShowInTheWidgets) {
     form->edit->setText("42");
     EXPECT_EQ(widget<QLineEdit>(*form->edit)->text(), QStringLiteral("42"));
     EXPECT_EQ(form->log, Log{"change"});  // the widget's echo does not come back
-    form->radioA->setChecked(true);
-    form->radioB->setChecked(true);
-    EXPECT_FALSE(widget<QRadioButton>(*form->radioA)->isChecked());
-    EXPECT_TRUE(widget<QRadioButton>(*form->radioB)->isChecked());
     form->check->setChecked(true);
     EXPECT_TRUE(widget<QCheckBox>(*form->check)->isChecked());
     form->toggle->setChecked(false);
@@ -309,7 +294,6 @@ TEST_F(View, ADisabledFormTakesNoInputButKeepsItsLookAndFocus) {
 // Errors go to the error report. A failing paint is reported once, after the paint, and
 // the control shows its face colour.
 TEST_F(View, ErrorsOfHandlersAndPaintsAreReportedOnce) {
-    app.setTitle("Tolvane Off");
     form->throwOnClick = true;
     QTest::mouseClick(widget(*form->button), Qt::LeftButton);
     form->recorder->failPaint = true;
@@ -318,33 +302,27 @@ TEST_F(View, ErrorsOfHandlersAndPaintsAreReportedOnce) {
     QTest::qWait(50);
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_EQ(services.boxes[0].text, "Something went wrong.");
-    EXPECT_EQ(services.boxes[0].caption, "Tolvane Off");
-    EXPECT_EQ(services.boxes[0].flags, ui::mb::iconStop);
     EXPECT_EQ(services.boxes[1].text, "Paint failed.");
 }
 
-TEST_F(View, TheApplicationTitleIsTheIconNameAndAWindowGoesWithItsForm) {
+// The application title is the main window's icon name, from the attach on; a window
+// goes with its form, and a form may outlive its view.
+TEST_F(View, TheTitleAndTheLifetimesOfViewsAndForms) {
     view.setApplicationTitle("Tolvane @7:05AM");
     EXPECT_EQ(window()->windowIconText(), QStringLiteral("Tolvane @7:05AM"));
     EXPECT_EQ(window()->windowTitle(), QStringLiteral("Demo 1.0"));
     const ui::Edit* edit = form->edit;
     form.reset();
     EXPECT_EQ(view.widget(*edit), nullptr);  // only the address is used
-}
-
-using ViewLifetime = qttest::QtTest;
-
-TEST_F(ViewLifetime, AttachTakesUpTheTitleAndAFormMayOutliveTheView) {
-    DemoForm form(app);
+    DemoForm other(app);
     {
-        qtui::QtView view;
-        view.setApplicationTitle("Tolvane Off");
-        view.attach(form);
-        EXPECT_EQ(view.window(form)->windowIconText(), QStringLiteral("Tolvane Off"));
+        qtui::QtView shortLived;
+        shortLived.setApplicationTitle("Tolvane Off");
+        shortLived.attach(other);
+        EXPECT_EQ(shortLived.window(other)->windowIconText(), QStringLiteral("Tolvane Off"));
     }
-    form.edit->setText("still fine");
-    form.show();
-    EXPECT_EQ(form.edit->text(), "still fine");
+    other.edit->setText("still fine");
+    other.show();
 }
 
 }  // namespace
