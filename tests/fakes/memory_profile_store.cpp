@@ -7,7 +7,6 @@ namespace fakes {
 std::string MemoryProfileStore::readString(const std::string& file, const std::string& section,
                                            const std::string& key, const std::string& defaultValue,
                                            std::size_t bufferSize) {
-    ++reads_;
     auto found = files_.find(file);
     profile::IniDocument document(found != files_.end() ? std::string_view(found->second) : std::string_view());
     return profile::readProfileString(document, section, key, defaultValue, bufferSize);
@@ -25,8 +24,6 @@ std::optional<std::string> MemoryProfileStore::fileText(const std::string& file)
 }
 
 void MemoryProfileStore::setFileText(const std::string& file, std::string text) { files_[file] = std::move(text); }
-
-void MemoryProfileStore::removeFile(const std::string& file) { files_.erase(file); }
 
 bool MemoryProfileStore::commit(const std::string& file, const profile::ProfileEdits& edits) {
     bool failed = readOnly_ || failNext_ > 0 || file.empty();

@@ -27,7 +27,6 @@ public:
     // exist.
     std::optional<std::string> fileText(const std::string& file) const;
     void setFileText(const std::string& file, std::string text);
-    void removeFile(const std::string& file);
     bool hasFile(const std::string& file) const { return files_.contains(file); }
 
     // The next `count` commits fail (the file stays as it was).
@@ -37,7 +36,6 @@ public:
 
     int commits() const { return commits_; }            // successful ones
     int failedCommits() const { return failedCommits_; }
-    int reads() const { return reads_; }
 
 private:
     bool commit(const std::string& file, const profile::ProfileEdits& edits);
@@ -47,7 +45,6 @@ private:
     bool readOnly_ = false;
     int commits_ = 0;
     int failedCommits_ = 0;
-    int reads_ = 0;
 };
 
 }  // namespace fakes
