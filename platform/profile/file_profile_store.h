@@ -25,9 +25,9 @@
 
 namespace profile {
 
-// The calls of a save that can fail, in the system's manner: -1 (or a short count for
-// write) with errno set. The store makes them through this seam so that tests can fail
-// any of them; the program uses the system's own.
+// The calls of a save that can fail, in the system's manner: -1 with errno set on
+// failure, and a write may write less than asked. The store makes them through this
+// seam so that tests can fail any of them; the program uses the system's own.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

@@ -146,7 +146,7 @@ protected:
     std::unique_ptr<DemoForm> form;
 };
 
-TEST_F(View, WidgetsTakeTheLayoutFontsAndColoursOfTheModel) {
+TEST_F(View, WidgetsTakeTheLayoutAndLookOfTheModel) {
     const int menu = window()->height() - form->height();
     EXPECT_GT(menu, 10);
     EXPECT_EQ(window()->geometry(), QRect(100, 120 - menu, 400, 300 + menu));
