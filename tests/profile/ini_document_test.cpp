@@ -44,7 +44,8 @@ const IniDocument sample("Key=before any header\r\n"
 TEST(IniRead, FindsValues) {
     const std::vector<std::tuple<const char*, const char*, std::optional<std::string>>> lookups = {
         {"S", "Key", std::nullopt}, {" S\t", " Spaced ", "v w"}, {"S", "Quoted", "  padded  "},
-        {"S", "Twice", "\"x\""}, {"S", "Unmatched", "\"x'"}, {"S", "Lone", "\""}, {"S", "Empty", ""}, {"S", "Code", "a=b ; c"},
+        {"S", "Twice", "\"x\""}, {"S", "Unmatched", "\"x'"}, {"S", "Lone", "\""}, {"S", "Empty", ""},
+        {"S", "Code", "a=b ; c"},
         {"S", "Semi", std::nullopt}, {"S", "Hash", std::nullopt}, {"S", "NoEquals", std::nullopt},
         {"S", "First", "1"}, {"S", "Open", "header not closed"}, {"Saved Settings", "ALARMhour", "7"},
         {"S", "Again", "second block"}, {"Other", "First", std::nullopt}};
