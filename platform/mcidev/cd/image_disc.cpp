@@ -60,7 +60,11 @@ std::vector<std::filesystem::path> candidatePaths(const std::filesystem::path& f
     return out;
 }
 
-std::string quoted(const std::string& s) { return "'" + quotable(s, 200) + "'"; }
+std::string quoted(const std::string& s) {
+    std::string out(1, '\'');
+    out += quotable(s, 200);
+    return out += '\'';
+}
 
 }  // namespace
 
