@@ -136,11 +136,6 @@ DiscState ImageDisc::state() const {
     return inserted_ ? DiscState::Ready : DiscState::NoDisc;
 }
 
-std::string ImageDisc::stateText() const {
-    std::lock_guard lock(mutex_);
-    return inserted_ ? std::string() : std::string(kNoDiscText);
-}
-
 Toc ImageDisc::toc() const {
     std::lock_guard lock(mutex_);
     return inserted_ ? layout_.toc : Toc{};

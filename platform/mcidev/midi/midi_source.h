@@ -36,7 +36,8 @@ public:
 
     int sampleRate() const override;
     int channels() const override { return 2; }
-    // msToFrames(lengthMs()).
+    // The file's length on its tempo map, rounded to the nearest millisecond, in frames
+    // (msToFrames).
     std::uint64_t lengthFrames() const override;
     // Stops every sound, then puts the synthesizer into the state the file has built up
     // by that frame (programs, controllers, pitch bend, system-exclusive settings) without
@@ -46,15 +47,6 @@ public:
     std::uint64_t positionFrames() const override;
     std::size_t read(std::int16_t* out, std::size_t frames) override;
     bool failed() const override;
-
-    // The file's length on its tempo map, rounded to the nearest millisecond.
-    std::uint32_t lengthMs() const;
-    // framesToMs(positionFrames()); equals lengthMs() at the end.
-    std::uint32_t positionMs() const;
-    // seek(msToFrames(ms)); false beyond lengthMs().
-    bool seekMs(std::uint32_t ms);
-
-    const Sequence& sequence() const;
 
     struct Impl;
 
