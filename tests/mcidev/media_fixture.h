@@ -119,6 +119,11 @@ public:
         value = p.dwReturn;
         return result;
     }
+    // The capability, or ~0 when the query fails.
+    DWORD capsOr(MCIDEVICEID id, DWORD item) {
+        DWORD value = ~DWORD{0};
+        return caps(id, item, value) == 0 ? value : ~DWORD{0};
+    }
 
 private:
     template <typename Params>

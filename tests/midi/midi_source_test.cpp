@@ -74,25 +74,6 @@ TEST_F(MidiSourceTest, ANoteSoundsAndThenFallsSilent) {
     EXPECT_EQ(peak(s, 4 * 44100, 5 * 44100), 0);   // released and reverb gone by 4 s
 }
 
-// The length is the tempo map's in whole milliseconds, as frames from there on; the
-// rate is brought into the synthesizer's range.
-TEST_F(MidiSourceTest, LengthInFramesAtEachRate) {
-    Track t;
-    t.tempo(0, 500000).noteOn(0, 0, 60).tempo(960, 250000).noteOff(481, 0, 60).end(0);  // 1250.52 ms
-    for (const auto& [asked, rate] : {std::pair{44100, 44100}, {22050, 22050}, {192000, 96000}, {4000, 8000}}) {
-        SCOPED_TRACE(asked);
-        auto src = make(sequence(t), {.sampleRate = asked});
-        ASSERT_TRUE(src);
-        EXPECT_EQ(src->sampleRate(), rate);
-        EXPECT_EQ(src->lengthFrames(), mcidev::msToFrames(1251, rate));
-        EXPECT_EQ(readFrames(*src, src->lengthFrames() + 500).size(), src->lengthFrames() * 2) << "nothing past the end";
-        EXPECT_FALSE(src->failed());
-        EXPECT_TRUE(src->seek(src->lengthFrames() - 1000));
-        EXPECT_FALSE(src->seek(src->lengthFrames() + 1));
-        EXPECT_EQ(src->positionFrames(), src->lengthFrames() - 1000);
-    }
-}
-
 // A fresh synthesizer for every seek: the same seek always gives the same samples.
 TEST_F(MidiSourceTest, TheSameSeekGivesTheSameSamples) {
     Track t;

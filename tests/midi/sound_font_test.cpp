@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <thread>
 
 #include "tests/support/temp_folder.h"
 
@@ -23,19 +22,4 @@ TEST(SoundFontFind, ChoosesByPreferenceThenByFolderAndName) {
     EXPECT_EQ(SoundFontCache::find({p("none.sf2")}, {p("b/missing"), p("b/one"), p("b/two")}), p("b/two/A.SF2"))
         << "a folder named .sf2 is no font";
     EXPECT_EQ(SoundFontCache::find({p("x.sf2")}, {p("c/one"), p("c/missing")}), "");
-}
-
-// Destroying a cache whose load still runs waits for it (checked under the sanitizers).
-TEST(SoundFontCache, LoadsOnceInTheBackgroundAndEveryWaiterSeesTheOutcome) {
-    SoundFontCache(std::string{}).preload();
-    SoundFontCache cache;
-    cache.preload();
-    cache.preload();
-    MidiError seen[4];
-    std::vector<std::thread> waiters;
-    for (MidiError& e : seen) waiters.emplace_back([&cache, &e] { e = cache.wait(); });
-    for (auto& t : waiters) t.join();
-    if (seen[0] == MidiError::NoSoundFont) GTEST_SKIP() << "no General MIDI sound font installed";
-    for (MidiError e : seen) EXPECT_EQ(e, MidiError::None);
-    EXPECT_EQ(cache.path(), SoundFontCache::findDefault());
 }
