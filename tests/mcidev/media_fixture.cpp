@@ -120,7 +120,8 @@ bool SoundServer::start(std::string& error) {
 }
 
 SoundServer::~SoundServer() {
-    if (started_ && std::system("pulseaudio --kill >/dev/null 2>&1") != 0) std::fprintf(stderr, "pulseaudio lives on\n");
+    if (started_ && std::system("pulseaudio --kill >/dev/null 2>&1") != 0)
+        std::fprintf(stderr, "the test sound server did not stop\n");
 }
 
 std::string monitorRecordCommand(int latencyMs) {
