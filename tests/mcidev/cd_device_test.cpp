@@ -41,14 +41,12 @@ TEST_F(CdImageTest, WhatEachTimeFormatMeans) {
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_NUMBER_OF_TRACKS), 3u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_LENGTH), MCI_MAKE_MSF(0, 1, 15));
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), MCI_MAKE_MSF(0, 2, 0));
-    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION, MCI_TRACK, 3), MCI_MAKE_MSF(0, 2, 70));
     ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_TMSF), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION, MCI_TRACK, 3), MCI_MAKE_TMSF(3, 0, 0, 0));
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_LENGTH, MCI_TRACK, 2), MCI_MAKE_MSF(0, 0, 30));
     ASSERT_EQ(cmd->seek(id, MCI_TO, MCI_MAKE_TMSF(2, 0, 0, 10)), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), MCI_MAKE_TMSF(2, 0, 0, 10));
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_CURRENT_TRACK), 2u);
-    EXPECT_EQ(cmd->seek(id, MCI_TO, MCI_MAKE_TMSF(2, 0, 1, 0)), MCIERR_OUTOFRANGE) << "beyond the track";
     // The transport control asks for frames after every button; a CD keeps its format.
     EXPECT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_FRAMES), MCIERR_BAD_TIME_FORMAT);
     ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_MILLISECONDS), 0u);
