@@ -28,7 +28,6 @@
 
 #include "platform/mcidev/device_manager.h"
 #include "tests/mcidev/media_fixture.h"
-#include "tests/mcidev/sound_server.h"
 #include "tests/midi/smf_writer.h"
 #include "tests/support/cd_image_writer.h"
 
@@ -87,18 +86,17 @@ double percentile(std::vector<double> v, double p) {
 // Reads the sink's monitor and notes when the first loud sample after arm() arrives.
 class LoudnessProbe {
 public:
-    bool start(const SoundServer& server) {
-        if (!parec_.startPiped(monitorRecordCommand(2), server.clientEnvironment(), fd_)) return false;
+    bool start() {
+        if (!parec_.start(monitorRecordCommand(2))) return false;
+        fd_ = parec_.output();
         thread_ = std::thread([this] { run(); });
         std::this_thread::sleep_for(300ms);
         return true;
     }
     void stop() {
         running_ = false;
-        parec_.stop(SIGINT, 2000);
         if (thread_.joinable()) thread_.join();
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        parec_.stop(SIGINT);
     }
     void arm() {
         heard_ = false;
@@ -167,11 +165,8 @@ struct Medium {
 };
 
 // The latency the sink reports while something plays: "Latency: N usec, configured M usec".
-void printSinkLatency(const SoundServer& server) {
-    std::string command = "env";
-    for (const std::string& e : server.clientEnvironment()) command += " '" + e + "'";
-    command += " pactl list sinks 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
+void printSinkLatency() {
+    FILE* pipe = ::popen("pactl list sinks 2>/dev/null", "r");
     if (pipe == nullptr) return;
     char line[512];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {
@@ -185,7 +180,7 @@ void printSinkLatency(const SoundServer& server) {
     ::pclose(pipe);
 }
 
-void measureStartLatency(const SoundServer& server, ui::MessageQueue& queue, const TempFolder& folder) {
+void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
     const cdtest::WrittenImage image = cdtest::writeImage(
         folder / "cd", cdtest::DiscPlan{{cdtest::TrackPlan{.sectors = 150, .kind = cdtest::SampleKind::Tone}}});
     mcidev::DeviceOptions options;
@@ -206,7 +201,7 @@ void measureStartLatency(const SoundServer& server, ui::MessageQueue& queue, con
     };
 
     LoudnessProbe probe;
-    if (!probe.start(server)) {
+    if (!probe.start()) {
         std::printf("start_latency_skipped: 1 flag\n");
         return;
     }
@@ -238,7 +233,7 @@ void measureStartLatency(const SoundServer& server, ui::MessageQueue& queue, con
         }
         if (m.name == "wav" && cmd.play(id, 0, MCI_FROM, m.from) == 0) {
             std::this_thread::sleep_for(300ms);
-            printSinkLatency(server);
+            printSinkLatency();
             cmd.simple(id, MCI_STOP);
         }
         cmd.close(id);
@@ -252,14 +247,11 @@ void measureStartLatency(const SoundServer& server, ui::MessageQueue& queue, con
     probe.stop();
 }
 
-void measureRestartsAndIdle(const SoundServer* server, ui::MessageQueue& queue, const TempFolder& folder) {
+void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
     // A null sink left alone works in two-second blocks; a listener on its monitor keeps
     // it at a real device's pace.
-    std::unique_ptr<MonitorRecorder> listener;
-    if (server != nullptr) {
-        listener = std::make_unique<MonitorRecorder>(*server, "/dev/null");
-        listener->start();
-    }
+    ChildProcess listener;
+    if (sinkRuns) listener.start(monitorRecordCommand(10) + " >/dev/null");
     auto devices = mcidev::createDeviceManager(queue, {});
     Commands cmd(*devices);
     const auto chime = writeWave(folder / "chime.wav", {.frames = 4410});  // 100 ms
@@ -307,7 +299,7 @@ void measureRestartsAndIdle(const SoundServer* server, ui::MessageQueue& queue, 
     std::printf("idle_threads: %d threads\n", countEntries("/proc/self/task"));
     std::printf("idle_other_thread_wakeups: %ld per 2 s\n", otherThreadSwitches() - before);
     cmd.close(id);
-    if (listener) listener->stop();
+    listener.stop(SIGINT);
 }
 
 }  // namespace
@@ -321,10 +313,9 @@ int main() {
         server = std::make_unique<SoundServer>(folder / "runtime");
         std::string error;
         if (server->start(error)) {
-            server->useInThisProcess();
             ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
             std::printf("media_output: pulseaudio-null-sink driver\n");
-            measureStartLatency(*server, queue, folder);
+            measureStartLatency(queue, folder);
         } else {
             std::printf("start_latency_skipped: 1 flag\n");
             std::fprintf(stderr, "no sound server: %s\n", error.c_str());
@@ -338,6 +329,6 @@ int main() {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         std::printf("media_output: sdl-dummy driver\n");
     }
-    measureRestartsAndIdle(server.get(), queue, folder);
+    measureRestartsAndIdle(server != nullptr, queue, folder);
     return 0;
 }

@@ -27,10 +27,8 @@ public:
     explicit GeneratedFile(std::uint64_t size) : size_(size) {}
     std::uint64_t size() const override { return size_; }
     bool readAt(std::uint64_t offset, std::uint8_t* out, std::size_t bytes) override {
-        if (offset > size_ || bytes > size_ - offset)
-            return false;
-        for (std::size_t i = 0; i < bytes; ++i)
-            out[i] = static_cast<std::uint8_t>((offset + i) * 31 + 7);
+        if (offset > size_ || bytes > size_ - offset) return false;
+        for (std::size_t i = 0; i < bytes; ++i) out[i] = static_cast<std::uint8_t>((offset + i) * 31 + 7);
         return true;
     }
 
@@ -44,8 +42,7 @@ std::vector<std::uint64_t> declaredSizes(std::string_view text) {
     for (std::size_t at = text.find(kTag); at != std::string_view::npos; at = text.find(kTag, at + 1)) {
         std::uint64_t v = 0;
         for (std::size_t i = at + kTag.size(); i < text.size() && i < at + kTag.size() + 19; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                break;
+            if (text[i] < '0' || text[i] > '9') break;
             v = v * 10 + static_cast<std::uint64_t>(text[i] - '0');
         }
         sizes.push_back(v);
@@ -54,8 +51,7 @@ std::vector<std::uint64_t> declaredSizes(std::string_view text) {
 }
 
 void check(bool ok) {
-    if (!ok)
-        std::abort();
+    if (!ok) std::abort();
 }
 
 }  // namespace
@@ -67,17 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cd::ImageFileOpener opener = [&](const std::string& name, std::string&) -> std::unique_ptr<cd::ImageFile> {
         const std::uint64_t bytes = opened < sizes.size() ? sizes[opened] : 300u * cd::kBytesPerSector;
         ++opened;
-        if (name.starts_with("missing"))
-            return nullptr;
-        return std::make_unique<GeneratedFile>(bytes);
+        return name.starts_with("missing") ? nullptr : std::make_unique<GeneratedFile>(bytes);
     };
     std::string error;
     std::shared_ptr<cd::ImageDisc> disc = cd::ImageDisc::open(text, opener, "fuzz.cue", error);
     if (!disc) {
         // A text fit for a message box: short, without control characters.
         check(!error.empty() && error.size() < 1024);
-        for (char c : error)
-            check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+        for (char c : error) check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
         return 0;
     }
     const cd::Toc toc = disc->toc();

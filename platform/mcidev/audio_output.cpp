@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/mcidev/device_manager.h"
+#include "platform/mcidev/error_text.h"
 
 namespace mcidev {
 namespace {

@@ -28,4 +28,15 @@ public:
     virtual bool failed() const { return false; }
 };
 
+// Milliseconds and frames as every source counts them: a position in frames reads as
+// the whole milliseconds it has reached, and a time in milliseconds starts at the first
+// frame at or after it. framesToMs(msToFrames(ms)) == ms for every rate >= 1000, so the
+// last frame of a source reads exactly as its length in milliseconds.
+inline std::uint64_t framesToMs(std::uint64_t frames, int sampleRate) {
+    return frames * 1000 / static_cast<std::uint64_t>(sampleRate);
+}
+inline std::uint64_t msToFrames(std::uint64_t ms, int sampleRate) {
+    return (ms * static_cast<std::uint64_t>(sampleRate) + 999) / 1000;
+}
+
 }  // namespace mcidev

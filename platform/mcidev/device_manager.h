@@ -20,19 +20,15 @@
 #include <memory>
 #include <string>
 
-#include "mci/commands.h"
 #include "mci/device.h"
 #include "platform/mcidev/cd/disc.h"
+#include "platform/mcidev/error_text.h"
 
 namespace ui {
 class MessageQueue;
 }
 
 namespace mcidev {
-
-// Error codes of our own, above the range the command interface reserves for drivers.
-inline constexpr mci::MCIERROR MCIERR_NO_AUDIO_OUTPUT = mci::MCIERR_CUSTOM_DRIVER_BASE + 1;
-inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 2;
 
 enum class AudioOutputChoice {
     System,  // the system's default output device
@@ -53,8 +49,5 @@ struct DeviceOptions {
 
 std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue,
                                                           const DeviceOptions& options = {});
-
-// The text of an error code the devices return; null for a code they never return.
-const char* errorText(mci::MCIERROR code);
 
 }  // namespace mcidev

@@ -1,6 +1,4 @@
-// The texts of the error codes the devices return, one per code. They end without a
-// full stop: the program's error report adds one.
-#include "platform/mcidev/device_manager.h"
+#include "platform/mcidev/error_text.h"
 
 namespace mcidev {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <thread>
 
-#include "platform/mcidev/device_manager.h"
 #include "platform/mcidev/devices.h"
+#include "platform/mcidev/error_text.h"
 #include "platform/mcidev/midi/midi_source.h"
 #include "platform/mcidev/midi/sound_font.h"
 #include "platform/mcidev/wave_file.h"
@@ -19,16 +19,6 @@ namespace {
 
 DWORD clampDword(std::uint64_t v) {
     return static_cast<DWORD>(std::min<std::uint64_t>(v, std::numeric_limits<DWORD>::max()));
-}
-
-// Milliseconds and frames: a frame reads as the whole milliseconds it has reached, and
-// a time names the first frame at or after it, so a length read back and sought to
-// lands exactly on the end.
-std::uint64_t framesToMs(std::uint64_t frames, int rate) {
-    return frames * 1000 / static_cast<std::uint64_t>(rate);
-}
-std::uint64_t msToFrames(std::uint64_t ms, int rate) {
-    return (ms * static_cast<std::uint64_t>(rate) + 999) / 1000;
 }
 
 class WaveDevice final : public MediaDevice {
@@ -99,12 +89,12 @@ protected:
 
     MCIERROR toFrame(DWORD format, DWORD value, std::uint64_t& frame) const override {
         if (format != MCI_FORMAT_MILLISECONDS) return MCIERR_BAD_TIME_FORMAT;
-        frame = midi::msToFrames(value, midi_->sampleRate());
+        frame = msToFrames(value, midi_->sampleRate());
         return frame > mediaEnd() ? MCIERR_OUTOFRANGE : 0;
     }
 
     DWORD fromFrame(DWORD, std::uint64_t frame) const override {
-        return clampDword(midi::framesToMs(frame, midi_->sampleRate()));
+        return clampDword(framesToMs(frame, midi_->sampleRate()));
     }
 
     DWORD duration(DWORD format, std::uint64_t frames) const override { return fromFrame(format, frames); }

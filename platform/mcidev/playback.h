@@ -38,8 +38,6 @@ public:
 
     // The frame being heard now (estimated: what has been pulled minus one buffer).
     std::uint64_t position() const;
-    std::uint64_t startFrame() const { return startFrame_; }
-    std::uint64_t endFrame() const { return endFrame_; }
 
     // Waits until the run has finished. Returns false when no frame has moved for
     // `stall` (the output has stopped pulling).

@@ -1,10 +1,11 @@
 #include "tests/mcidev/media_fixture.h"
 
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -12,62 +13,28 @@ namespace mcitest {
 
 using namespace mci;
 
-TempFolder::TempFolder() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tolvane-media-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-namespace {
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> waveBytes(const WaveShape& plan) {
-    const std::uint32_t bytesPerSample = static_cast<std::uint32_t>(plan.bits / 8);
-    const std::uint32_t blockAlign = bytesPerSample * static_cast<std::uint32_t>(plan.channels);
+    const auto blockAlign = static_cast<std::uint32_t>(plan.bits / 8 * plan.channels);
     const auto dataBytes = static_cast<std::uint32_t>(plan.frames * blockAlign);
     std::vector<std::uint8_t> out;
-    out.reserve(44 + dataBytes + 1);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 36 + dataBytes + (dataBytes & 1));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, static_cast<std::uint32_t>(plan.channels));
-    put32(out, static_cast<std::uint32_t>(plan.sampleRate));
-    put32(out, static_cast<std::uint32_t>(plan.sampleRate) * blockAlign);
-    put16(out, blockAlign);
-    put16(out, static_cast<std::uint32_t>(plan.bits));
+    const auto put = [&](std::uint64_t v, int bytes) {
+        for (int b = 0; b < bytes; ++b) out.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
+    };
+    const auto rate = static_cast<std::uint64_t>(plan.sampleRate);
+    out = {'R', 'I', 'F', 'F'};
+    put(36 + dataBytes + (dataBytes & 1), 4);
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0});
+    for (const auto& [value, bytes] : {std::pair<std::uint64_t, int>{std::uint64_t(plan.channels), 2}, {rate, 4},
+                                      {rate * blockAlign, 4}, {blockAlign, 2}, {std::uint64_t(plan.bits), 2}})
+        put(value, bytes);
     out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, dataBytes);
+    put(dataBytes, 4);
     const double full = std::ldexp(1.0, plan.bits - 1) - 1;
-    for (std::uint64_t f = 0; f < plan.frames; ++f) {
-        const double t = static_cast<double>(f) / plan.sampleRate;
-        for (int c = 0; c < plan.channels; ++c) {
-            const double v = plan.toneHz > 0 ? plan.level * std::sin(2 * M_PI * plan.toneHz * t + c) : 0.0;
-            const auto s = static_cast<std::int64_t>(std::lround(v * full));
-            if (plan.bits == 8) {
-                out.push_back(static_cast<std::uint8_t>(s + 128));
-            } else {
-                for (std::uint32_t b = 0; b < bytesPerSample; ++b)
-                    out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(s) >> (8 * b)));
-            }
-        }
+    for (std::uint64_t f = 0; f < plan.frames * plan.channels; ++f) {
+        const double t = static_cast<double>(f / plan.channels) / plan.sampleRate;
+        const double v = plan.toneHz > 0 ? plan.level * std::sin(2 * M_PI * plan.toneHz * t + f % plan.channels) : 0;
+        // 8-bit samples are unsigned, the others signed.
+        put(static_cast<std::uint64_t>(std::lround(v * full) + (plan.bits == 8 ? 128 : 0)), plan.bits / 8);
     }
     if (dataBytes & 1) out.push_back(0);
     return out;
@@ -76,7 +43,7 @@ std::vector<std::uint8_t> waveBytes(const WaveShape& plan) {
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file) throw std::runtime_error("cannot write " + path.string());
+    if (!file) throw std::runtime_error(path.string() + ": cannot write");
 }
 
 std::filesystem::path writeWave(const std::filesystem::path& path, const WaveShape& plan) {
@@ -100,70 +67,66 @@ void drainFor(ui::MessageQueue& queue, std::chrono::milliseconds duration) {
 
 MCIERROR Commands::open(const char* type, const std::string& element, MCIDEVICEID& id, DWORD extraFlags,
                         DWORD_PTR callback) {
-    MCI_OPEN_PARMS p{};
-    p.dwCallback = callback;
-    DWORD flags = MCI_WAIT | extraFlags;
-    if (type != nullptr) {
-        p.lpstrDeviceType = type;
-        flags |= MCI_OPEN_TYPE;
-    }
-    if (!element.empty()) {
-        p.lpstrElementName = element.c_str();
-        flags |= MCI_OPEN_ELEMENT;
-    }
-    p.wDeviceID = 0xDEAD;
+    MCI_OPEN_PARMS p{callback, 0xDEAD, type, element.empty() ? nullptr : element.c_str(), nullptr};
+    const DWORD flags = MCI_WAIT | extraFlags | (type != nullptr ? MCI_OPEN_TYPE : 0) |
+                        (element.empty() ? 0 : MCI_OPEN_ELEMENT);
     const MCIERROR result = devices_.sendCommand(0, MCI_OPEN, flags, &p);
     id = p.wDeviceID;
     return result;
 }
 
-MCIERROR Commands::close(MCIDEVICEID id, DWORD flags, DWORD_PTR callback) {
-    MCI_GENERIC_PARMS p{callback};
-    return devices_.sendCommand(id, MCI_CLOSE, flags, &p);
+// The shell says which process it is, then becomes the program.
+bool ChildProcess::start(const std::string& command) {
+    pipe_ = ::popen(("echo $$; exec " + command).c_str(), "re");
+    return pipe_ != nullptr && std::fscanf(pipe_, "%ld\n", &pid_) == 1;
 }
 
-MCIERROR Commands::play(MCIDEVICEID id, DWORD_PTR callback, DWORD flags, DWORD from, DWORD to) {
-    MCI_PLAY_PARMS p{callback, from, to};
-    return devices_.sendCommand(id, MCI_PLAY, flags, &p);
+bool ChildProcess::stop(int signal) {
+    if (pipe_ == nullptr) return true;
+    const auto pid = static_cast<pid_t>(pid_);
+    bool ended = ::kill(pid, signal) != 0;
+    for (int waited = 0; !ended && waited < 3000; waited += 5) {
+        ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!ended) ::kill(pid, SIGKILL);
+    ::pclose(pipe_);  // reaps the program unless waitpid did
+    pipe_ = nullptr;
+    return ended;
 }
 
-MCIERROR Commands::simple(MCIDEVICEID id, UINT message, DWORD flags, DWORD_PTR callback) {
-    MCI_GENERIC_PARMS p{callback};
-    return devices_.sendCommand(id, message, flags, &p);
+std::string SoundServer::missingTools() {
+    for (const std::string tool : {"pulseaudio", "parec"})
+        if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0) return tool + " is not installed";
+    return {};
 }
 
-MCIERROR Commands::seek(MCIDEVICEID id, DWORD flags, DWORD to, DWORD_PTR callback) {
-    MCI_SEEK_PARMS p{callback, to};
-    return devices_.sendCommand(id, MCI_SEEK, flags, &p);
+// The daemon forks itself away once it serves; the sink is loaded before the socket.
+// As root, --system=false must be spelled out. Should this process be killed before it
+// can stop the daemon, that ends by itself 20 s after its last client.
+bool SoundServer::start(std::string& error) {
+    std::filesystem::create_directories(folder_ / "pulse");
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", folder_}, {"HOME", folder_},
+                                      {"PULSE_RUNTIME_PATH", folder_ / "pulse"},
+                                      {"PULSE_SERVER", std::filesystem::path("unix:") += folder_ / "pulse/native"}})
+        ::setenv(name, value.c_str(), 1);
+    ::setenv("PULSE_SINK", kSink, 1);
+    const std::string command = std::string("pulseaudio -n --daemonize=yes --exit-idle-time=20 --system=false ") +
+                                "--load='module-null-sink sink_name=" + kSink + " rate=44100 channels=2' " +
+                                "--load='module-native-protocol-unix auth-anonymous=1' >/dev/null 2>&1";
+    started_ = std::system(command.c_str()) == 0;
+    if (!started_) error = "pulseaudio did not start";
+    return started_;
 }
 
-MCIERROR Commands::setTimeFormat(MCIDEVICEID id, DWORD format, DWORD flags, DWORD_PTR callback) {
-    MCI_SET_PARMS p{callback, format, 0};
-    return devices_.sendCommand(id, MCI_SET, MCI_SET_TIME_FORMAT | flags, &p);
+SoundServer::~SoundServer() {
+    if (started_ && std::system("pulseaudio --kill >/dev/null 2>&1") != 0)
+        std::fprintf(stderr, "the test sound server did not stop\n");
 }
 
-MCIERROR Commands::status(MCIDEVICEID id, DWORD item, DWORD_PTR& value, DWORD extraFlags, DWORD track) {
-    MCI_STATUS_PARMS p{};
-    p.dwItem = item;
-    p.dwTrack = track;
-    p.dwReturn = value;
-    const MCIERROR result = devices_.sendCommand(id, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT | extraFlags, &p);
-    value = p.dwReturn;
-    return result;
-}
-
-DWORD_PTR Commands::statusOr(MCIDEVICEID id, DWORD item, DWORD extraFlags, DWORD track) {
-    DWORD_PTR value = ~DWORD_PTR{0};
-    return status(id, item, value, extraFlags, track) == 0 ? value : ~DWORD_PTR{0};
-}
-
-MCIERROR Commands::caps(MCIDEVICEID id, DWORD item, DWORD& value) {
-    MCI_GETDEVCAPS_PARMS p{};
-    p.dwItem = item;
-    p.dwReturn = value;
-    const MCIERROR result = devices_.sendCommand(id, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, &p);
-    value = p.dwReturn;
-    return result;
+std::string monitorRecordCommand(int latencyMs) {
+    return std::string("parec --device=") + SoundServer::kSink +
+           ".monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=" + std::to_string(latencyMs);
 }
 
 }  // namespace mcitest

@@ -1,9 +1,12 @@
-// Shared pieces of the media device tests: a temporary folder, wave files, a window that
-// records completion notices, and draining the message queue until something happened.
+// Shared pieces of the media device tests (and benchmarks): wave files, a window that
+// records completion notices, draining the message queue, wrappers for the requests,
+// the devices ready to use, and a private sound server to play into.
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -12,20 +15,13 @@
 
 #include "mci/commands.h"
 #include "mci/device.h"
+#include "platform/mcidev/device_manager.h"
+#include "tests/support/temp_folder.h"
 #include "ui/message_queue.h"
 
 namespace mcitest {
 
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using mci::DWORD, mci::DWORD_PTR, mci::MCIDEVICEID, mci::MCIERROR, mci::UINT;
 
 struct WaveShape {
     int sampleRate = 44100;
@@ -60,10 +56,10 @@ public:
         received.push_back({msg.id, msg.wParam, msg.lParam, std::chrono::steady_clock::now()});
         if (onMessage) onMessage(msg);
     }
-    mci::DWORD_PTR handle() const { return handle_; }
-    std::vector<mci::UINT> outcomes() const {
-        std::vector<mci::UINT> result;
-        for (const Received& r : received) result.push_back(static_cast<mci::UINT>(r.outcome));
+    DWORD_PTR handle() const { return handle_; }
+    std::vector<UINT> outcomes() const {
+        std::vector<UINT> result;
+        for (const Received& r : received) result.push_back(static_cast<UINT>(r.outcome));
         return result;
     }
 
@@ -85,24 +81,112 @@ class Commands {
 public:
     explicit Commands(mci::DeviceInterface& devices) : devices_(devices) {}
 
-    mci::MCIERROR open(const char* type, const std::string& element, mci::MCIDEVICEID& id,
-                       mci::DWORD extraFlags = 0, mci::DWORD_PTR callback = 0);
-    mci::MCIERROR close(mci::MCIDEVICEID id, mci::DWORD flags = mci::MCI_WAIT, mci::DWORD_PTR callback = 0);
-    mci::MCIERROR play(mci::MCIDEVICEID id, mci::DWORD_PTR callback, mci::DWORD flags = mci::MCI_NOTIFY,
-                       mci::DWORD from = 0, mci::DWORD to = 0);
-    mci::MCIERROR simple(mci::MCIDEVICEID id, mci::UINT message, mci::DWORD flags = mci::MCI_WAIT,
-                         mci::DWORD_PTR callback = 0);
-    mci::MCIERROR seek(mci::MCIDEVICEID id, mci::DWORD flags, mci::DWORD to = 0, mci::DWORD_PTR callback = 0);
-    mci::MCIERROR setTimeFormat(mci::MCIDEVICEID id, mci::DWORD format, mci::DWORD flags = mci::MCI_WAIT,
-                                mci::DWORD_PTR callback = 0);
-    mci::MCIERROR status(mci::MCIDEVICEID id, mci::DWORD item, mci::DWORD_PTR& value, mci::DWORD extraFlags = 0,
-                         mci::DWORD track = 0);
+    // A failed open leaves `id` at 0xDEAD unless the devices wrote the record.
+    MCIERROR open(const char* type, const std::string& element, MCIDEVICEID& id, DWORD extraFlags = 0,
+                  DWORD_PTR callback = 0);
+    MCIERROR close(MCIDEVICEID id, DWORD flags = mci::MCI_WAIT, DWORD_PTR callback = 0) {
+        return simple(id, mci::MCI_CLOSE, flags, callback);
+    }
+    MCIERROR play(MCIDEVICEID id, DWORD_PTR callback, DWORD flags = mci::MCI_NOTIFY, DWORD from = 0, DWORD to = 0) {
+        return send(id, mci::MCI_PLAY, flags, mci::MCI_PLAY_PARMS{callback, from, to});
+    }
+    MCIERROR simple(MCIDEVICEID id, UINT message, DWORD flags = mci::MCI_WAIT, DWORD_PTR callback = 0) {
+        return send(id, message, flags, mci::MCI_GENERIC_PARMS{callback});
+    }
+    MCIERROR seek(MCIDEVICEID id, DWORD flags, DWORD to = 0, DWORD_PTR callback = 0) {
+        return send(id, mci::MCI_SEEK, flags, mci::MCI_SEEK_PARMS{callback, to});
+    }
+    MCIERROR setTimeFormat(MCIDEVICEID id, DWORD format, DWORD flags = mci::MCI_WAIT, DWORD_PTR callback = 0) {
+        return send(id, mci::MCI_SET, mci::MCI_SET_TIME_FORMAT | flags, mci::MCI_SET_PARMS{callback, format, 0});
+    }
+    // `value` is what the record's return field holds before and after the request.
+    MCIERROR status(MCIDEVICEID id, DWORD item, DWORD_PTR& value, DWORD extraFlags = 0, DWORD track = 0) {
+        mci::MCI_STATUS_PARMS p{0, value, item, track};
+        const MCIERROR result =
+            devices_.sendCommand(id, mci::MCI_STATUS, mci::MCI_STATUS_ITEM | mci::MCI_WAIT | extraFlags, &p);
+        value = p.dwReturn;
+        return result;
+    }
     // The status value, or ~0 when the query fails.
-    mci::DWORD_PTR statusOr(mci::MCIDEVICEID id, mci::DWORD item, mci::DWORD extraFlags = 0, mci::DWORD track = 0);
-    mci::MCIERROR caps(mci::MCIDEVICEID id, mci::DWORD item, mci::DWORD& value);
+    DWORD_PTR statusOr(MCIDEVICEID id, DWORD item, DWORD extraFlags = 0, DWORD track = 0) {
+        DWORD_PTR value = ~DWORD_PTR{0};
+        return status(id, item, value, extraFlags, track) == 0 ? value : ~DWORD_PTR{0};
+    }
+    MCIERROR caps(MCIDEVICEID id, DWORD item, DWORD& value) {
+        mci::MCI_GETDEVCAPS_PARMS p{0, value, item};
+        const MCIERROR result =
+            devices_.sendCommand(id, mci::MCI_GETDEVCAPS, mci::MCI_GETDEVCAPS_ITEM | mci::MCI_WAIT, &p);
+        value = p.dwReturn;
+        return result;
+    }
+    // The capability, or ~0 when the query fails.
+    DWORD capsOr(MCIDEVICEID id, DWORD item) {
+        DWORD value = ~DWORD{0};
+        return caps(id, item, value) == 0 ? value : ~DWORD{0};
+    }
 
 private:
+    template <typename Params>
+    MCIERROR send(MCIDEVICEID id, UINT message, DWORD flags, Params params) {
+        return devices_.sendCommand(id, message, flags, &params);
+    }
     mci::DeviceInterface& devices_;
 };
+
+// What a device test works with: the devices over a queue, a folder for its files and
+// a window for notices. start() makes the devices afresh with other options.
+struct DeviceRig {
+    explicit DeviceRig(const mcidev::DeviceOptions& options = {}) { start(options); }
+    void start(const mcidev::DeviceOptions& options) {
+        cmd.reset();
+        devices = mcidev::createDeviceManager(queue, options);
+        cmd = std::make_unique<Commands>(*devices);
+    }
+    bool waitForNotices(std::size_t count) {
+        return drainUntil(queue, [&] { return window.received.size() >= count; });
+    }
+
+    ui::MessageQueue queue;
+    TempFolder folder;
+    std::unique_ptr<mci::DeviceInterface> devices;
+    std::unique_ptr<Commands> cmd;
+    NoticeWindow window{queue};
+};
+
+// A program started through the shell with its standard output on a pipe; stopped and
+// reaped when destroyed.
+class ChildProcess {
+public:
+    ~ChildProcess() { stop(SIGTERM); }
+    bool start(const std::string& command);
+    int output() const { return pipe_ == nullptr ? -1 : fileno(pipe_); }
+    // Sends `signal`; kills the program when it has not ended within three seconds.
+    bool stop(int signal);
+
+private:
+    std::FILE* pipe_ = nullptr;
+    long pid_ = -1;
+};
+
+// A PulseAudio daemon of our own with one null sink, in a folder of its own, so that
+// what SDL plays can be recorded from the sink's monitor. start() points this process,
+// and every program it starts, at it; nothing of the user's own session is touched.
+class SoundServer {
+public:
+    static constexpr const char* kSink = "tolvane_test";
+    // Why the server cannot run here (a program missing), or empty.
+    static std::string missingTools();
+
+    explicit SoundServer(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    ~SoundServer();
+    bool start(std::string& error);
+
+private:
+    std::filesystem::path folder_;
+    bool started_ = false;
+};
+
+// Records the sink's monitor as raw 16-bit stereo at 44.1 kHz to its standard output.
+std::string monitorRecordCommand(int latencyMs);
 
 }  // namespace mcitest

@@ -1,4 +1,4 @@
-// Builds small MIDI files in memory for the tests, the fuzz seeds and the benchmark.
+// Builds small MIDI files in memory for the tests and the benchmarks.
 #pragma once
 
 #include <cstdint>
@@ -11,28 +11,18 @@ namespace midi_test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void putVarLen(Bytes& out, std::uint32_t value) {
-    std::uint8_t groups[5];
-    int n = 0;
-    do {
-        groups[n++] = value & 0x7F;
-        value >>= 7;
-    } while (value != 0);
-    while (n > 1) {
-        out.push_back(groups[--n] | 0x80);
-    }
-    out.push_back(groups[0]);
+    int shift = 21;
+    while (shift > 0 && (value >> shift) == 0) shift -= 7;
+    for (; shift > 0; shift -= 7) out.push_back(static_cast<std::uint8_t>(((value >> shift) & 0x7F) | 0x80));
+    out.push_back(value & 0x7F);
 }
 
 inline void putBe(Bytes& out, std::uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 inline void putLe32(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 // The body of one MTrk chunk. Each call takes the delta time before its event.
@@ -47,36 +37,21 @@ public:
     Track& noteOn(std::uint32_t delta, int ch, int key, int vel = 100) {
         return raw(delta, {b(0x90 | ch), b(key), b(vel)});
     }
-    Track& noteOff(std::uint32_t delta, int ch, int key) {
-        return raw(delta, {b(0x80 | ch), b(key), 0});
-    }
-    Track& program(std::uint32_t delta, int ch, int program) {
-        return raw(delta, {b(0xC0 | ch), b(program)});
-    }
+    Track& noteOff(std::uint32_t delta, int ch, int key) { return raw(delta, {b(0x80 | ch), b(key), 0}); }
+    Track& program(std::uint32_t delta, int ch, int program) { return raw(delta, {b(0xC0 | ch), b(program)}); }
     Track& cc(std::uint32_t delta, int ch, int controller, int value) {
         return raw(delta, {b(0xB0 | ch), b(controller), b(value)});
     }
     Track& meta(std::uint32_t delta, std::uint8_t type, const Bytes& payload) {
-        putVarLen(data_, delta);
-        data_.push_back(0xFF);
-        data_.push_back(type);
-        putVarLen(data_, static_cast<std::uint32_t>(payload.size()));
-        data_.insert(data_.end(), payload.begin(), payload.end());
-        return *this;
+        return packet(delta, {0xFF, type}, payload);
     }
     Track& tempo(std::uint32_t delta, std::uint32_t microsPerQuarter) {
         return meta(delta, 0x51, {b(microsPerQuarter >> 16), b(microsPerQuarter >> 8), b(microsPerQuarter)});
     }
-    Track& text(std::uint32_t delta, const std::string& s) {
-        return meta(delta, 0x01, Bytes(s.begin(), s.end()));
-    }
+    Track& text(std::uint32_t delta, const std::string& s) { return meta(delta, 0x01, Bytes(s.begin(), s.end())); }
     // A system-exclusive packet: status 0xF0 or 0xF7, then its length and bytes.
     Track& sysex(std::uint32_t delta, std::uint8_t status, const Bytes& payload) {
-        putVarLen(data_, delta);
-        data_.push_back(status);
-        putVarLen(data_, static_cast<std::uint32_t>(payload.size()));
-        data_.insert(data_.end(), payload.begin(), payload.end());
-        return *this;
+        return packet(delta, {status}, payload);
     }
     Track& end(std::uint32_t delta = 0) { return meta(delta, 0x2F, {}); }
 
@@ -84,6 +59,12 @@ public:
 
 private:
     static std::uint8_t b(int v) { return static_cast<std::uint8_t>(v); }
+    Track& packet(std::uint32_t delta, std::initializer_list<std::uint8_t> head, const Bytes& payload) {
+        raw(delta, head);
+        putVarLen(data_, static_cast<std::uint32_t>(payload.size()));
+        data_.insert(data_.end(), payload.begin(), payload.end());
+        return *this;
+    }
     Bytes data_;
 };
 
@@ -102,21 +83,16 @@ inline Bytes smf(int format, std::uint16_t division, const std::vector<Track>& t
     putBe(header, division, 2);
     Bytes out = chunk("MThd", header);
     for (const Track& t : tracks) {
-        Bytes c = chunk("MTrk", t.bytes());
+        const Bytes c = chunk("MTrk", t.bytes());
         out.insert(out.end(), c.begin(), c.end());
     }
     return out;
 }
 
-// A RIFF "RMID" file holding `midi` in its data chunk, after an INFO list.
+// A RIFF "RMID" file holding `midi` in its data chunk, after an INFO list of odd size
+// (a pad byte follows it).
 inline Bytes rmi(const Bytes& midi) {
-    Bytes body{'R', 'M', 'I', 'D'};
-    Bytes info{'L', 'I', 'S', 'T'};
-    putLe32(info, 9);
-    const char* list = "INFOabcde";  // odd size: a pad byte follows
-    info.insert(info.end(), list, list + 9);
-    info.push_back(0);
-    body.insert(body.end(), info.begin(), info.end());
+    Bytes body{'R', 'M', 'I', 'D', 'L', 'I', 'S', 'T', 9, 0, 0, 0, 'I', 'N', 'F', 'O', 'a', 'b', 'c', 'd', 'e', 0};
     body.insert(body.end(), {'d', 'a', 't', 'a'});
     putLe32(body, static_cast<std::uint32_t>(midi.size()));
     body.insert(body.end(), midi.begin(), midi.end());

@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <thread>
+
+#include "tests/support/temp_folder.h"
 
 using namespace mcidev::midi;
-namespace fs = std::filesystem;
 
 // The named default wins; else the first font by name in the first folder that has one.
 TEST(SoundFontFind, ChoosesByPreferenceThenByFolderAndName) {
-    const fs::path root = fs::temp_directory_path() / "tolvane_sf_find";
-    fs::remove_all(root);
-    for (const char* dir : {"a/one", "a/two", "b/one", "b/two/c.sf2", "c/one"}) fs::create_directories(root / dir);
+    const mcitest::TempFolder root;
+    for (const char* dir : {"a/one", "a/two", "b/one", "b/two/c.sf2", "c/one"})
+        std::filesystem::create_directories(root / dir);
     for (const char* file : {"a/one/a.sf2", "a/two/default-GM.sf2", "b/one/readme.txt", "b/two/b.sf2",
                              "b/two/A.SF2", "c/one/font.sf3"})
         std::ofstream(root / file) << "x";
@@ -23,34 +22,4 @@ TEST(SoundFontFind, ChoosesByPreferenceThenByFolderAndName) {
     EXPECT_EQ(SoundFontCache::find({p("none.sf2")}, {p("b/missing"), p("b/one"), p("b/two")}), p("b/two/A.SF2"))
         << "a folder named .sf2 is no font";
     EXPECT_EQ(SoundFontCache::find({p("x.sf2")}, {p("c/one"), p("c/missing")}), "");
-    fs::remove_all(root);
-}
-
-TEST(SoundFontCacheLoad, LoadsOnceInTheBackgroundAndEveryWaiterSeesTheOutcome) {
-    SoundFontCache cache;
-    cache.preload();
-    cache.preload();
-    MidiError seen[4];
-    std::vector<std::thread> waiters;
-    for (MidiError& e : seen) {
-        waiters.emplace_back([&cache, &e] { e = cache.wait(); });
-    }
-    for (auto& t : waiters) {
-        t.join();
-    }
-    if (seen[0] == MidiError::NoSoundFont) {
-        GTEST_SKIP() << "no General MIDI sound font installed";
-    }
-    for (MidiError e : seen) {
-        EXPECT_EQ(e, MidiError::None);
-    }
-    EXPECT_EQ(cache.path(), SoundFontCache::findDefault());
-    EXPECT_GT(cache.loadMs(), 0.0);
-}
-
-TEST(SoundFontCacheLoad, DestroyingDuringALoadWaitsForIt) {
-    for (int i = 0; i < 3; ++i) {
-        SoundFontCache cache;
-        cache.preload();
-    }  // no crash, no leak (checked under the sanitizers)
 }

@@ -12,13 +12,13 @@
 namespace cdtest {
 
 enum class SampleKind {
-    Ramp,  // a counter that differs from frame to frame and track to track
+    Ramp,  // a counter that differs from frame to frame, channel to channel and track to track
     Tone,  // a sine tone: left sine, right cosine, at half of full scale
 };
 
 struct TrackPlan {
     int sectors = 75;            // from INDEX 01 to the end of the track's data
-    bool audio = true;           // false: a MODE1/2352 data track
+    bool audio = true;           // false: a MODE1/2352 data track (its bytes are not silence)
     SampleKind kind = SampleKind::Ramp;
     double toneHz = 440.0;
     int indexZeroSectors = 0;    // written before INDEX 01, marked by INDEX 00
@@ -49,12 +49,8 @@ WrittenImage writeImage(const std::filesystem::path& folder, const DiscPlan& pla
 // Two audio tracks of tones: 2 s at 440 Hz, then 3 s at 660 Hz.
 WrittenImage writeTwoTrackImage(const std::filesystem::path& folder, const std::string& baseName = "disc");
 
-// The sample written for a track at a sample frame counted from its INDEX 01
-// (negative inside its INDEX 00 part); channel 0 is left. Data tracks give 0.
-std::int16_t trackSample(const TrackPlan& track, int trackNumber, std::int64_t frame, int channel);
-
-// The sample the whole disc holds at an LBA and a frame within that sector, as a
-// player gives it: 0 for PREGAP silence and data tracks.
+// The sample the disc holds at an LBA and a sample frame within that sector, as a
+// player gives it (channel 0 is left): 0 for PREGAP silence and data tracks.
 std::int16_t discSample(const WrittenImage& image, std::int32_t lba, int frameInSector, int channel);
 
 }  // namespace cdtest

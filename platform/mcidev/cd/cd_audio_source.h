@@ -29,12 +29,9 @@ public:
     std::size_t read(std::int16_t* out, std::size_t frames) override;
     bool failed() const override { return failed_; }
 
-    std::int32_t fromLba() const { return from_; }
-    std::int32_t toLba() const { return to_; }
-    // The sector that holds the read position (toLba() at the end).
-    std::int32_t positionLba() const;
-
 private:
+    // The sector that holds the read position (the end sector at the end).
+    std::int32_t positionLba() const;
     bool fill(std::int32_t lba);
 
     std::shared_ptr<Disc> disc_;

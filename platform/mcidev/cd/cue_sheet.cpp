@@ -211,11 +211,11 @@ bool Parser::command(std::string_view line) {
     while (end < line.size() && !isSpace(line[end]))
         ++end;
     const std::string_view word = line.substr(start, end - start);
-    for (char c : word)
-        if (!isWordChar(c))
-            return fail("'" + quotable(word, 40) + "' is not a cue sheet command");
-    if (isDigit(word[0]))
-        return fail("'" + quotable(word, 40) + "' is not a cue sheet command");
+    if (isDigit(word[0]) || !std::all_of(word.begin(), word.end(), isWordChar)) {
+        std::string message(1, '\'');
+        message += quotable(word, 40);
+        return fail(message + "' is not a cue sheet command");
+    }
     // REM, TITLE, PERFORMER, CATALOG, FLAGS and the like describe the disc without
     // shaping it: they are skipped unread.
     const std::string keyword = upper(word);

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "platform/mcidev/cd/toc.h"
 
@@ -20,20 +19,11 @@ enum class DiscState {
     Ready,    // a disc with a table of contents
 };
 
-// The texts stateText() gives when the state is not Ready.
-inline constexpr std::string_view kNoDriveText = "No CD drive was found on this computer.";
-inline constexpr std::string_view kNoDiscText = "There is no disc in the CD drive.";
-inline constexpr std::string_view kUnreadableDiscText = "The disc in the CD drive cannot be read.";
-// DriveDisc for a drive that exists but cannot be opened: "The CD drive <device>
-// cannot be opened." ImageDisc::open gives its own texts for images it cannot use.
-
 class Disc {
 public:
     virtual ~Disc() = default;
 
     virtual DiscState state() const = 0;
-    // Why the state is not Ready (one of the texts above); empty when Ready.
-    virtual std::string stateText() const = 0;
     // The drive's device node or the image's cue sheet path.
     virtual std::string name() const = 0;
     // The table of contents; empty unless Ready.

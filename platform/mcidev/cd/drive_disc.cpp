@@ -40,7 +40,6 @@ struct DriveDisc::Impl {
     std::string device;
     CdIo_t* cdio = nullptr;
     DiscState state = DiscState::NoDrive;
-    std::string text{kNoDriveText};
     Toc toc;
     // Sector ranges [first, end) that read as silence: data tracks, session gaps.
     std::vector<std::pair<std::int32_t, std::int32_t>> silent;
@@ -56,9 +55,8 @@ struct DriveDisc::Impl {
         cdio = nullptr;
     }
 
-    void forgetDisc(DiscState s, std::string_view why) {
+    void forgetDisc(DiscState s) {
         state = s;
-        text = why;
         toc = Toc{};
         silent.clear();
     }
@@ -72,12 +70,12 @@ struct DriveDisc::Impl {
             cdio_free(found);
         }
         if (device.empty()) {
-            forgetDisc(DiscState::NoDrive, kNoDriveText);
+            forgetDisc(DiscState::NoDrive);
             return;
         }
         cdio = cdio_open(device.c_str(), DRIVER_DEVICE);
         if (cdio == nullptr) {
-            forgetDisc(DiscState::NoDrive, "The CD drive " + device + " cannot be opened.");
+            forgetDisc(DiscState::NoDrive);
             return;
         }
         cdio_drive_read_cap_t readCaps = 0;
@@ -95,14 +93,14 @@ struct DriveDisc::Impl {
         const track_t first = cdio_get_first_track_num(cdio);
         const track_t count = cdio_get_num_tracks(cdio);
         if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) {
-            forgetDisc(DiscState::NoDisc, kNoDiscText);
+            forgetDisc(DiscState::NoDisc);
             return;
         }
         Toc t;
         for (int i = 0; i < count; ++i) {
             const int number = first + i;
             if (number > 99) {
-                forgetDisc(DiscState::NoDisc, kUnreadableDiscText);
+                forgetDisc(DiscState::NoDisc);
                 return;
             }
             const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(number));
@@ -115,7 +113,7 @@ struct DriveDisc::Impl {
             t.tracks[i].lengthSectors = end - t.tracks[i].startLba;
         }
         if (t.leadoutLba > kMaxDiscSectors || !t.consistent()) {
-            forgetDisc(DiscState::NoDisc, kUnreadableDiscText);
+            forgetDisc(DiscState::NoDisc);
             return;
         }
         silent.clear();
@@ -131,7 +129,6 @@ struct DriveDisc::Impl {
         }
         toc = std::move(t);
         state = DiscState::Ready;
-        text.clear();
     }
 
     // How many sectors from lba on (at most max) are of one kind, and which kind.
@@ -161,11 +158,6 @@ DriveDisc::~DriveDisc() = default;
 DiscState DriveDisc::state() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->state;
-}
-
-std::string DriveDisc::stateText() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->text;
 }
 
 std::string DriveDisc::name() const {
@@ -239,7 +231,7 @@ bool DriveDisc::eject() {
     if (rc != DRIVER_OP_SUCCESS)
         return false;
     d.close();
-    d.forgetDisc(DiscState::NoDisc, kNoDiscText);
+    d.forgetDisc(DiscState::NoDisc);
     return true;
 }
 

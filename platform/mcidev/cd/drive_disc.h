@@ -10,8 +10,7 @@ namespace mcidev::cd {
 
 class DriveDisc final : public Disc {
 public:
-    // The system's default CD drive. Without one the state is NoDrive, with
-    // kNoDriveText.
+    // The system's default CD drive. Without one the state is NoDrive.
     DriveDisc();
     // A given device node, e.g. "/dev/sr1".
     explicit DriveDisc(std::string device);
@@ -21,7 +20,6 @@ public:
     DriveDisc& operator=(const DriveDisc&) = delete;
 
     DiscState state() const override;
-    std::string stateText() const override;
     std::string name() const override;
     Toc toc() const override;
     // Cheap while the drive reports no media change; re-reads the table of contents

@@ -60,7 +60,11 @@ std::vector<std::filesystem::path> candidatePaths(const std::filesystem::path& f
     return out;
 }
 
-std::string quoted(const std::string& s) { return "'" + quotable(s, 200) + "'"; }
+std::string quoted(const std::string& s) {
+    std::string out(1, '\'');
+    out += quotable(s, 200);
+    return out += '\'';
+}
 
 }  // namespace
 
@@ -130,11 +134,6 @@ ImageDisc::ImageDisc(std::string label, CueSheet sheet, ImageLayout layout,
 DiscState ImageDisc::state() const {
     std::lock_guard lock(mutex_);
     return inserted_ ? DiscState::Ready : DiscState::NoDisc;
-}
-
-std::string ImageDisc::stateText() const {
-    std::lock_guard lock(mutex_);
-    return inserted_ ? std::string() : std::string(kNoDiscText);
 }
 
 Toc ImageDisc::toc() const {

@@ -45,7 +45,6 @@ public:
                                            const std::string& label, std::string& error);
 
     DiscState state() const override;
-    std::string stateText() const override;
     std::string name() const override { return label_; }
     Toc toc() const override;
     bool refresh() override { return false; }

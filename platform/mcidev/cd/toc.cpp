@@ -4,10 +4,6 @@
 
 namespace mcidev::cd {
 
-std::int32_t Toc::lengthSectors() const {
-    return tracks.empty() ? 0 : leadoutLba - tracks.front().startLba;
-}
-
 const TrackInfo* Toc::find(int number) const {
     if (tracks.empty() || number < firstTrack() || number > lastTrack())
         return nullptr;

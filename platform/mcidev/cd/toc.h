@@ -29,8 +29,6 @@ struct Toc {
     int firstTrack() const { return tracks.empty() ? 0 : tracks.front().number; }
     int lastTrack() const { return tracks.empty() ? 0 : tracks.back().number; }
     int trackCount() const { return static_cast<int>(tracks.size()); }
-    // Sectors from the first track's start to the lead-out.
-    std::int32_t lengthSectors() const;
 
     // The track with this number, or null.
     const TrackInfo* find(int number) const;

@@ -1,4 +1,5 @@
-// Why a MIDI file could not be opened or played, with the text shown to the user.
+// Why a MIDI file could not be opened or played. The sequencer device turns each into
+// an error code of its own.
 #pragma once
 
 namespace mcidev::midi {
@@ -17,8 +18,5 @@ enum class MidiError {
     BadSoundFont,   // a sound font was found but could not be loaded
     SynthFailed,    // the synthesizer could not be created
 };
-
-// English text for the error; never null. MidiError::None gives "No error."
-const char* describe(MidiError error);
 
 }  // namespace mcidev::midi

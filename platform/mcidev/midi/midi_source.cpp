@@ -251,16 +251,5 @@ bool MidiSource::seek(std::uint64_t frame) { return impl_->seek(frame); }
 std::uint64_t MidiSource::positionFrames() const { return impl_->position; }
 std::size_t MidiSource::read(std::int16_t* out, std::size_t frames) { return impl_->read(out, frames); }
 bool MidiSource::failed() const { return impl_->failed; }
-std::uint32_t MidiSource::lengthMs() const { return impl_->sequence.lengthMs; }
-
-std::uint32_t MidiSource::positionMs() const {
-    return static_cast<std::uint32_t>(framesToMs(impl_->position, impl_->rate));
-}
-
-bool MidiSource::seekMs(std::uint32_t ms) {
-    return ms <= lengthMs() && impl_->seek(msToFrames(ms, impl_->rate));
-}
-
-const Sequence& MidiSource::sequence() const { return impl_->sequence; }
 
 }  // namespace mcidev::midi

@@ -20,17 +20,6 @@ struct MidiOptions {
     bool effects = true;     // reverb and chorus
 };
 
-// Milliseconds and frames as MIDI sources count them: a position in frames reads as
-// the whole milliseconds it has reached, and a time in milliseconds starts at the first
-// frame at or after it. framesToMs(msToFrames(ms)) == ms for every rate >= 1000, so
-// the last frame of a source reads exactly as its length in milliseconds.
-inline std::uint64_t framesToMs(std::uint64_t frames, int sampleRate) {
-    return frames * 1000 / static_cast<std::uint64_t>(sampleRate);
-}
-inline std::uint64_t msToFrames(std::uint64_t ms, int sampleRate) {
-    return (ms * static_cast<std::uint64_t>(sampleRate) + 999) / 1000;
-}
-
 class MidiSource final : public AudioSource {
 public:
     // Reads the file, waits for the sound font (starting its load when needed) and sets
@@ -47,7 +36,8 @@ public:
 
     int sampleRate() const override;
     int channels() const override { return 2; }
-    // msToFrames(lengthMs()).
+    // The file's length on its tempo map, rounded to the nearest millisecond, in frames
+    // (msToFrames).
     std::uint64_t lengthFrames() const override;
     // Stops every sound, then puts the synthesizer into the state the file has built up
     // by that frame (programs, controllers, pitch bend, system-exclusive settings) without
@@ -57,15 +47,6 @@ public:
     std::uint64_t positionFrames() const override;
     std::size_t read(std::int16_t* out, std::size_t frames) override;
     bool failed() const override;
-
-    // The file's length on its tempo map, rounded to the nearest millisecond.
-    std::uint32_t lengthMs() const;
-    // framesToMs(positionFrames()); equals lengthMs() at the end.
-    std::uint32_t positionMs() const;
-    // seek(msToFrames(ms)); false beyond lengthMs().
-    bool seekMs(std::uint32_t ms);
-
-    const Sequence& sequence() const;
 
     struct Impl;
 

@@ -68,16 +68,6 @@ TempoMap::Wide TempoMap::numerator(std::uint64_t tick) const {
     return s.start + static_cast<Wide>(tick - s.tick) * s.unit;
 }
 
-double TempoMap::ms(std::uint64_t tick) const {
-    const Wide num = numerator(tick);
-    const Wide den = static_cast<Wide>(den_) * 1000;
-    // Whole milliseconds exactly, then the fraction.
-    const Wide whole = num / den;
-    const Wide rest = num % den;
-    return static_cast<double>(whole) +
-           static_cast<double>(static_cast<long double>(rest) / static_cast<long double>(den));
-}
-
 std::uint64_t TempoMap::roundedMs(std::uint64_t tick) const {
     const Wide den = static_cast<Wide>(den_) * 1000;
     const Wide value = (numerator(tick) + den / 2) / den;
@@ -92,17 +82,6 @@ std::uint64_t TempoMap::frame(std::uint64_t tick, std::uint32_t sampleRate) cons
     return value > std::numeric_limits<std::uint64_t>::max()
                ? std::numeric_limits<std::uint64_t>::max()
                : static_cast<std::uint64_t>(value);
-}
-
-std::uint64_t TempoMap::tickAtMs(std::uint64_t ms) const {
-    const Wide target = static_cast<Wide>(ms) * 1000 * den_;
-    auto it = std::upper_bound(segments_.begin(), segments_.end(), target,
-                               [](Wide t, const Segment& s) { return t < s.start; });
-    const Segment& s = *(it - 1);
-    const Wide ticks = (target - s.start) / s.unit;
-    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - s.tick;
-    return ticks > room ? std::numeric_limits<std::uint64_t>::max()
-                        : s.tick + static_cast<std::uint64_t>(ticks);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -353,7 +332,6 @@ MidiError readSmf(Bytes smf, Sequence& out, const ReadLimits& limits) {
 
     out = Sequence{};
     out.format = format;
-    out.division = division;
     if (division & 0x8000) {
         const int fps = -static_cast<int>(static_cast<std::int8_t>(division >> 8));
         const int ticksPerFrame = division & 0xFF;
@@ -409,12 +387,8 @@ MidiError readSmf(Bytes smf, Sequence& out, const ReadLimits& limits) {
     if (lengthMs > std::numeric_limits<std::uint32_t>::max()) {
         return MidiError::TooLong;
     }
-    for (MidiEvent& e : events) {
-        e.ms = out.tempo.ms(e.tick);
-    }
     out.events = std::move(events);
     out.lengthMs = static_cast<std::uint32_t>(lengthMs);
-    out.lengthMsExact = out.tempo.ms(out.lengthTicks);
     return MidiError::None;
 }
 

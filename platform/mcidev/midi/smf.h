@@ -34,17 +34,10 @@ public:
     // tempo is ignored, and timecode maps ignore all changes.
     void setTempo(std::uint64_t tick, std::uint32_t microsPerQuarter);
 
-    bool isTimecode() const { return timecode_; }
-    std::size_t tempoChanges() const { return segments_.size() - 1; }
-
-    // Exact time of a tick in milliseconds (to double precision).
-    double ms(std::uint64_t tick) const;
     // Time of a tick rounded to the nearest millisecond (halves up).
     std::uint64_t roundedMs(std::uint64_t tick) const;
     // Time of a tick as a frame number at `sampleRate`, rounded to the nearest frame.
     std::uint64_t frame(std::uint64_t tick, std::uint32_t sampleRate) const;
-    // The last tick whose time is at or before `ms` milliseconds.
-    std::uint64_t tickAtMs(std::uint64_t ms) const;
 
 private:
     __extension__ typedef unsigned __int128 Wide;
@@ -73,7 +66,6 @@ inline constexpr std::uint8_t kMetaTempo = 0x51;
 
 struct MidiEvent {
     std::uint64_t tick = 0;      // absolute, from the start of the file
-    double ms = 0;               // time on the tempo map
     std::uint32_t offset = 0;    // SysEx, Escape, Meta: where the data is in Sequence::payload
     std::uint32_t length = 0;    // ... and how many bytes it has
     std::uint16_t track = 0;     // index of the track chunk it came from
@@ -89,15 +81,13 @@ struct MidiEvent {
 struct Sequence {
     int format = 0;               // 0 or 1
     int trackCount = 0;           // track chunks read
-    std::uint16_t division = 0;   // the header's division word as stored
     TempoMap tempo;
     // Every track merged in time order; events at the same tick keep track order, then
     // their order within the track. Each track's End of Track meta event is included.
     std::vector<MidiEvent> events;
     std::vector<std::uint8_t> payload;
     std::uint64_t lengthTicks = 0;  // the tick of the latest end of track
-    double lengthMsExact = 0;       // its time on the tempo map
-    std::uint32_t lengthMs = 0;     // the same, rounded to the nearest millisecond
+    std::uint32_t lengthMs = 0;     // its time on the tempo map, rounded to the nearest millisecond
 
     std::span<const std::uint8_t> data(const MidiEvent& event) const {
         return std::span<const std::uint8_t>(payload).subspan(event.offset, event.length);

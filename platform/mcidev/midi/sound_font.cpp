@@ -68,7 +68,6 @@ private:
 struct Outcome {
     MidiError error = MidiError::None;
     std::string path;
-    double ms = 0;
 };
 
 }  // namespace
@@ -80,7 +79,6 @@ struct SoundFontCache::Impl {
     std::shared_future<Outcome> future;
 
     Outcome load() {
-        const auto start = std::chrono::steady_clock::now();
         Outcome outcome;
         outcome.path = requested.empty() ? findDefault() : requested;
         std::error_code ec;
@@ -91,7 +89,6 @@ struct SoundFontCache::Impl {
             outcome.error = MidiError::BadSoundFont;
             outcome.path.clear();
         }
-        outcome.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         return outcome;
     }
 
@@ -136,14 +133,6 @@ std::string SoundFontCache::path() const {
         return {};
     }
     return f.get().path;
-}
-
-double SoundFontCache::loadMs() const {
-    auto f = impl_->current();
-    if (!f.valid() || f.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-        return 0;
-    }
-    return f.get().ms;
 }
 
 std::string SoundFontCache::findDefault() {

@@ -33,8 +33,6 @@ public:
 
     // After wait() succeeded: the file that was loaded. Empty before.
     std::string path() const;
-    // After wait(): how long the load took, in milliseconds.
-    double loadMs() const;
 
     // The system's default General MIDI sound font: the first of the preferred files that
     // exists, else the first *.sf2 file (by name) in the first directory that has one.

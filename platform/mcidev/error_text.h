@@ -1,0 +1,17 @@
+// The error codes the devices return beyond the command interface's own, and the text
+// of every code they return. Low enough in the library that any part may include it.
+#pragma once
+
+#include "mci/commands.h"
+
+namespace mcidev {
+
+// Error codes of our own, above the range the command interface reserves for drivers.
+inline constexpr mci::MCIERROR MCIERR_NO_AUDIO_OUTPUT = mci::MCIERR_CUSTOM_DRIVER_BASE + 1;
+inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 2;
+
+// The text of an error code the devices return; null for a code they never return.
+// The texts end without a full stop: the program's error report adds one.
+const char* errorText(mci::MCIERROR code);
+
+}  // namespace mcidev
