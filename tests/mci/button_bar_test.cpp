@@ -162,18 +162,6 @@ TEST_F(Bar, NextOnAPlayingDiscReportsPlay) {
     EXPECT_EQ(player->autoButtons(), playing);
 }
 
-TEST_F(Bar, WithoutAutoEnableTheEnabledButtonsAreLive) {
-    player->setEnabledButtons({btStop});
-    EXPECT_FALSE(player->buttonLive(btStop));
-    player->setAutoEnable(false);
-    EXPECT_TRUE(player->buttonLive(btStop));
-    EXPECT_FALSE(player->buttonLive(btPlay));
-    openDevice(dtSequencer);
-    EXPECT_FALSE(player->buttonLive(btPlay));
-    player->setAutoEnable(true);
-    EXPECT_TRUE(player->buttonLive(btPlay));
-}
-
 // ---- Keyboard ----------------------------------------------------------------------------------
 
 TEST_F(Bar, ArrowsWalkTheVisibleButtonsAndSpacePressesTheFocusedOne) {
