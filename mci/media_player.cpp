@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace mci {
 
@@ -32,13 +33,11 @@ TMediaPlayer::TMediaPlayer(ui::Component* parent, std::string name, DeviceInterf
     int tallest = 0;
     for (int i = 0; i < buttonCount; ++i) {
         const auto b = static_cast<TMPBtnType>(i);
-        ButtonState& s = buttons_[static_cast<std::size_t>(i)];
-        s.enabledGlyph = &glyph("EN", b);
-        s.disabledGlyph = &glyph("DI", b);
-        s.coloredGlyph = &glyph("CL", b);
-        for (const ui::Bitmap* g : {s.enabledGlyph, s.disabledGlyph, s.coloredGlyph}) {
-            widest = std::max(widest, g->width());
-            tallest = std::max(tallest, g->height());
+        Glyphs& g = glyphs_[b];
+        g = {&glyph("EN", b), &glyph("DI", b), &glyph("CL", b)};
+        for (const ui::Bitmap* each : {g.enabled, g.disabled, g.colored}) {
+            widest = std::max(widest, each->width());
+            tallest = std::max(tallest, each->height());
         }
     }
     minButtonWidth_ = widest + 8;
@@ -127,7 +126,7 @@ void TMediaPlayer::open() {
     deviceId_ = parms.wDeviceID;
     frames_ = length() / 10;
     readCapabilities();
-    if (usesWindow_) {
+    if (usesWindow()) {
         sendDisplayWindow();
         MCI_DGV_RECT_PARMS where{};
         error_ = device_.sendCommand(deviceId_, MCI_WHERE, MCI_DGV_WHERE_DESTINATION | MCI_WAIT, &where);
@@ -137,40 +136,36 @@ void TMediaPlayer::open() {
     if (deviceType_ == dtCDAudio || deviceType_ == dtVideodisc) setTimeFormat(fmtTMSF);
 
     autoButtons_ = {btNext, btPrev};
-    if (canStep_) {
+    if (canStep()) {
         autoButtons_.insert(btStep);
         autoButtons_.insert(btBack);
     }
-    if (canPlay_) autoButtons_.insert(btPlay);
-    if (canRecord_) autoButtons_.insert(btRecord);
-    if (canEject_) autoButtons_.insert(btEject);
+    addPlayAndRecord();
+    if (canEject()) autoButtons_.insert(btEject);
     if (mode() == mdPlaying) autoButtonSet(btPlay);
-    refreshAutoButtons();
+    invalidate();
 }
 
 void TMediaPlayer::readCapabilities() {
     // A new device starts from nothing: what an earlier device could do says nothing
     // about this one.
     capabilities_.clear();
-    canStep_ = false;
     auto ask = [this](DWORD item) {
         MCI_GETDEVCAPS_PARMS parms{};
         parms.dwItem = item;
         device_.sendCommand(deviceId_, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, &parms);
         return parms.dwReturn;
     };
-    canPlay_ = ask(MCI_GETDEVCAPS_CAN_PLAY) != 0;
-    if (canPlay_) capabilities_.insert(cpCanPlay);
-    canRecord_ = ask(MCI_GETDEVCAPS_CAN_RECORD) != 0;
-    if (canRecord_) capabilities_.insert(cpCanRecord);
-    canEject_ = ask(MCI_GETDEVCAPS_CAN_EJECT) != 0;
-    if (canEject_) capabilities_.insert(cpCanEject);
-    usesWindow_ = ask(MCI_GETDEVCAPS_HAS_VIDEO) != 0;
-    if (usesWindow_) capabilities_.insert(cpUsesWindow);
+    const std::pair<DWORD, TMPCapability> items[] = {{MCI_GETDEVCAPS_CAN_PLAY, cpCanPlay},
+                                                      {MCI_GETDEVCAPS_CAN_RECORD, cpCanRecord},
+                                                      {MCI_GETDEVCAPS_CAN_EJECT, cpCanEject},
+                                                      {MCI_GETDEVCAPS_HAS_VIDEO, cpUsesWindow}};
+    for (const auto& [item, capability] : items) {
+        if (ask(item) != 0) capabilities_.insert(capability);
+    }
     const DWORD type = ask(MCI_GETDEVCAPS_DEVICE_TYPE);
     if (type == MCI_DEVTYPE_ANIMATION || type == MCI_DEVTYPE_DIGITAL_VIDEO ||
         type == MCI_DEVTYPE_OVERLAY || type == MCI_DEVTYPE_VCR) {
-        canStep_ = true;
         capabilities_.insert(cpCanStep);
     }
 
@@ -189,14 +184,14 @@ void TMediaPlayer::close() {
     open_ = false;
     deviceId_ = 0;
     autoButtons_.clear();
-    refreshAutoButtons();
+    invalidate();
 }
 
 // ---- Display (video devices) ---------------------------------------------------------
 
 void TMediaPlayer::setDisplay(ui::CustomControl* control) {
     display_ = control;
-    if (open_ && usesWindow_) sendDisplayWindow();
+    if (open_ && usesWindow()) sendDisplayWindow();
 }
 
 void TMediaPlayer::sendDisplayWindow() {
@@ -326,28 +321,28 @@ void TMediaPlayer::previous() {
 
 void TMediaPlayer::step() {
     checkOpen();
-    if (!usesWindow_) return;
+    if (!usesWindow()) return;
     if (autoRewind_ && position() == length()) rewind();
-    MCI_DGV_STEP_PARMS parms{};
-    parms.dwCallback = callbackWindow();
-    parms.dwFrames = static_cast<DWORD>(frames_);
-    error_ = device_.sendCommand(deviceId_, MCI_STEP, waitNotifyFlags(true, false) | MCI_DGV_STEP_FRAMES, &parms);
+    sendStep(0);
 }
 
 void TMediaPlayer::back() {
     checkOpen();
-    if (!usesWindow_) return;
+    if (!usesWindow()) return;
+    sendStep(MCI_DGV_STEP_REVERSE);
+}
+
+void TMediaPlayer::sendStep(DWORD direction) {
     MCI_DGV_STEP_PARMS parms{};
     parms.dwCallback = callbackWindow();
     parms.dwFrames = static_cast<DWORD>(frames_);
-    error_ = device_.sendCommand(deviceId_, MCI_STEP,
-                                 waitNotifyFlags(true, false) | MCI_DGV_STEP_FRAMES | MCI_DGV_STEP_REVERSE,
+    error_ = device_.sendCommand(deviceId_, MCI_STEP, waitNotifyFlags(true, false) | MCI_DGV_STEP_FRAMES | direction,
                                  &parms);
 }
 
 void TMediaPlayer::eject() {
     checkOpen();
-    if (!canEject_) return;
+    if (!canEject()) return;
     MCI_SET_PARMS parms{};
     parms.dwCallback = callbackWindow();
     error_ = device_.sendCommand(deviceId_, MCI_SET, waitNotifyFlags(true, false) | MCI_SET_DOOR_OPEN, &parms);
@@ -422,10 +417,8 @@ std::string TMediaPlayer::errorMessage() {
 void TMediaPlayer::windowMessage(const ui::Message& msg) {
     if (msg.id != MM_MCINOTIFY) return;
     if (autoEnable_ && mode() == mdStopped) {
-        addPlayAndRecord();
-        autoButtons_.erase(btPause);
-        autoButtons_.erase(btStop);
-        refreshAutoButtons();
+        stoppedButtons();
+        invalidate();
     }
     switch (msg.wParam) {
     case MCI_NOTIFY_SUCCESSFUL: notifyValue_ = nfSuccessful; break;
@@ -444,8 +437,14 @@ void TMediaPlayer::doNotify() {
 // ---- Auto-enable set --------------------------------------------------------------------
 
 void TMediaPlayer::addPlayAndRecord() {
-    if (canPlay_) autoButtons_.insert(btPlay);
-    if (canRecord_) autoButtons_.insert(btRecord);
+    if (canPlay()) autoButtons_.insert(btPlay);
+    if (canRecord()) autoButtons_.insert(btRecord);
+}
+
+void TMediaPlayer::stoppedButtons() {
+    addPlayAndRecord();
+    autoButtons_.erase(btPause);
+    autoButtons_.erase(btStop);
 }
 
 void TMediaPlayer::autoButtonSet(TMPBtnType button) {
@@ -461,43 +460,25 @@ void TMediaPlayer::autoButtonSet(TMPBtnType button) {
         addPlayAndRecord();
         break;
     default:
-        addPlayAndRecord();
-        autoButtons_.erase(btPause);
-        autoButtons_.erase(btStop);
+        stoppedButtons();
         break;
     }
-}
-
-void TMediaPlayer::refreshAutoButtons() {
-    for (int i = 0; i < buttonCount; ++i) {
-        buttons_[static_cast<std::size_t>(i)].autoEnabled = autoButtons_.contains(static_cast<TMPBtnType>(i));
-    }
-    invalidate();
 }
 
 // ---- Button settings --------------------------------------------------------------------
 
 void TMediaPlayer::setEnabledButtons(TButtonSet set) {
     enabledButtons_ = set;
-    for (int i = 0; i < buttonCount; ++i) {
-        buttons_[static_cast<std::size_t>(i)].enabled = set.contains(static_cast<TMPBtnType>(i));
-    }
     invalidate();
 }
 
 void TMediaPlayer::setColoredButtons(TButtonSet set) {
     coloredButtons_ = set;
-    for (int i = 0; i < buttonCount; ++i) {
-        buttons_[static_cast<std::size_t>(i)].colored = set.contains(static_cast<TMPBtnType>(i));
-    }
     invalidate();
 }
 
 void TMediaPlayer::setVisibleButtons(TButtonSet set) {
     visibleButtons_ = set;
-    for (int i = 0; i < buttonCount; ++i) {
-        buttons_[static_cast<std::size_t>(i)].visible = set.contains(static_cast<TMPBtnType>(i));
-    }
     if (loading_) {
         buttonWidth_ = (width() - 1) / visibleCount() + 1;
     } else {
@@ -510,31 +491,26 @@ void TMediaPlayer::setVisibleButtons(TButtonSet set) {
 void TMediaPlayer::setAutoEnable(bool v) {
     if (v == autoEnable_) return;
     autoEnable_ = v;
-    if (v) {
-        refreshAutoButtons();
-    } else {
-        setEnabledButtons(enabledButtons_);
-    }
+    invalidate();
 }
 
 bool TMediaPlayer::buttonLive(TMPBtnType button) const {
-    const ButtonState& s = buttons_[button];
-    return autoEnable_ ? s.autoEnabled : s.enabled;
+    return (autoEnable_ ? autoButtons_ : enabledButtons_).contains(button);
 }
 
 // ---- Sizing and layout ------------------------------------------------------------------
 
 int TMediaPlayer::visibleCount() const {
     int n = 0;
-    for (const ButtonState& s : buttons_) n += s.visible ? 1 : 0;
+    for (int i = 0; i < buttonCount; ++i) n += visibleButtons_.contains(static_cast<TMPBtnType>(i)) ? 1 : 0;
     return std::max(n, 1);
 }
 
 int TMediaPlayer::buttonLeft(TMPBtnType button) const {
-    if (!buttons_[button].visible) return -1;
+    if (!visibleButtons_.contains(button)) return -1;
     int x = 0;
     for (int i = 0; i < button; ++i) {
-        if (buttons_[static_cast<std::size_t>(i)].visible) x += buttonWidth_ - 1;
+        if (visibleButtons_.contains(static_cast<TMPBtnType>(i))) x += buttonWidth_ - 1;
     }
     return x;
 }
@@ -569,14 +545,14 @@ void TMediaPlayer::paint(ui::Canvas& canvas) {
     canvas.frameRect(client, ui::colors::windowFrame);
     for (int i = 0; i < buttonCount; ++i) {
         const auto b = static_cast<TMPBtnType>(i);
-        if (buttons_[b].visible) drawButton(canvas, b, buttonLeft(b));
+        if (visibleButtons_.contains(b)) drawButton(canvas, b, buttonLeft(b));
     }
 }
 
-const ui::Bitmap& TMediaPlayer::glyphFor(const ButtonState& s) const {
-    const bool live = enabled() && (autoEnable_ ? s.autoEnabled : s.enabled);
-    if (!live) return *s.disabledGlyph;
-    return s.colored ? *s.coloredGlyph : *s.enabledGlyph;
+const ui::Bitmap& TMediaPlayer::glyphFor(TMPBtnType button) const {
+    const Glyphs& g = glyphs_[button];
+    if (!enabled() || !buttonLive(button)) return *g.disabled;
+    return coloredButtons_.contains(button) ? *g.colored : *g.enabled;
 }
 
 void TMediaPlayer::drawButton(ui::Canvas& canvas, TMPBtnType button, int x) const {
@@ -595,7 +571,7 @@ void TMediaPlayer::drawButton(ui::Canvas& canvas, TMPBtnType button, int x) cons
         const ui::Point shadow[] = {{x + 2, h - 2}, {x + w - 2, h - 2}, {x + w - 2, 1}};
         canvas.polyline(shadow, ui::colors::btnShadow);
     }
-    const ui::Bitmap& g = glyphFor(buttons_[button]);
+    const ui::Bitmap& g = glyphFor(button);
     const int shift = pressed ? 1 : 0;
     canvas.drawBitmap(x + w / 2 - g.width() / 2 + shift, h / 2 - g.height() / 2 + shift, g,
                       transparentGlyphColor, ui::colors::btnFace);
@@ -615,7 +591,7 @@ void TMediaPlayer::mouseDown(ui::Point where) {
     int hit = -1;
     for (int i = 0; i < buttonCount; ++i) {
         const auto b = static_cast<TMPBtnType>(i);
-        if (!buttons_[b].visible) continue;
+        if (!visibleButtons_.contains(b)) continue;
         const int x = buttonLeft(b);
         if (x <= where.x && where.x <= x + buttonWidth_) {
             hit = i;
@@ -659,7 +635,7 @@ void TMediaPlayer::mouseUp(ui::Point) {
     clickSequence();
     if (autoEnable_ && error_ == 0 && open_) {
         autoButtonSet(pressedButton_);
-        refreshAutoButtons();
+        invalidate();
     }
 }
 
@@ -673,7 +649,7 @@ void TMediaPlayer::keyDown(ui::Key key) {
         // focus stays where it is (it never lands on a hidden button).
         const int dir = key == ui::Key::Right ? 1 : -1;
         for (int i = focusedButton_ + dir; i >= 0 && i < buttonCount; i += dir) {
-            if (buttons_[static_cast<std::size_t>(i)].visible) {
+            if (visibleButtons_.contains(static_cast<TMPBtnType>(i))) {
                 focusedButton_ = static_cast<TMPBtnType>(i);
                 invalidate();
                 break;
@@ -682,12 +658,12 @@ void TMediaPlayer::keyDown(ui::Key key) {
         break;
     }
     case ui::Key::Space:
-        if (!buttons_[focusedButton_].enabled) break;
+        if (!enabledButtons_.contains(focusedButton_)) break;
         pressedButton_ = focusedButton_;
         clickSequence();
         if (autoEnable_) {
             autoButtonSet(pressedButton_);
-            refreshAutoButtons();
+            invalidate();
         }
         break;
     default:

@@ -6,46 +6,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 
 #include "mci/commands.h"
 #include "mci/device.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
+#include "ui/enum_set.h"
 #include "ui/exception.h"
 
 namespace mci {
-
-// A small set over an enumeration with values 0 .. bits-1.
-template <class E, class Bits>
-class EnumSet {
-public:
-    constexpr EnumSet() = default;
-    constexpr EnumSet(std::initializer_list<E> items) {
-        for (E e : items) insert(e);
-    }
-    static constexpr EnumSet fromBits(Bits bits) {
-        EnumSet s;
-        s.bits_ = bits;
-        return s;
-    }
-
-    constexpr bool contains(E e) const { return (bits_ & mask(e)) != 0; }
-    constexpr void insert(E e) { bits_ = static_cast<Bits>(bits_ | mask(e)); }
-    constexpr void erase(E e) { bits_ = static_cast<Bits>(bits_ & ~mask(e)); }
-    constexpr void clear() { bits_ = 0; }
-    constexpr bool empty() const { return bits_ == 0; }
-    constexpr Bits bits() const { return bits_; }
-
-    constexpr EnumSet operator|(EnumSet o) const { return fromBits(static_cast<Bits>(bits_ | o.bits_)); }
-    constexpr EnumSet operator&(EnumSet o) const { return fromBits(static_cast<Bits>(bits_ & o.bits_)); }
-    friend constexpr bool operator==(EnumSet, EnumSet) = default;
-
-private:
-    static constexpr Bits mask(E e) { return static_cast<Bits>(1u << static_cast<unsigned>(e)); }
-    Bits bits_ = 0;
-};
 
 // The buttons, in their left-to-right order.
 enum TMPBtnType : std::uint8_t {
@@ -60,7 +30,7 @@ enum TMPBtnType : std::uint8_t {
     btEject,
 };
 inline constexpr int buttonCount = 9;
-using TButtonSet = EnumSet<TMPBtnType, std::uint16_t>;
+using TButtonSet = ui::EnumSet<TMPBtnType, std::uint16_t>;
 inline constexpr TButtonSet allButtons = TButtonSet::fromBits(0x01FF);
 
 enum TMPDeviceTypes : std::uint8_t {
@@ -121,7 +91,7 @@ enum TMPCapability : std::uint8_t {
     cpCanRecord,
     cpUsesWindow,
 };
-using TMPCapabilities = EnumSet<TMPCapability, std::uint8_t>;
+using TMPCapabilities = ui::EnumSet<TMPCapability, std::uint8_t>;
 
 class TMediaPlayer;
 
@@ -195,11 +165,11 @@ public:
     std::string errorMessage();
     TMPNotifyValue notifyValue() const { return notifyValue_; }
     TMPCapabilities capabilities() const { return capabilities_; }
-    bool canPlay() const { return canPlay_; }
-    bool canRecord() const { return canRecord_; }
-    bool canEject() const { return canEject_; }
-    bool canStep() const { return canStep_; }
-    bool usesWindow() const { return usesWindow_; }
+    bool canPlay() const { return capabilities_.contains(cpCanPlay); }
+    bool canRecord() const { return capabilities_.contains(cpCanRecord); }
+    bool canEject() const { return capabilities_.contains(cpCanEject); }
+    bool canStep() const { return capabilities_.contains(cpCanStep); }
+    bool usesWindow() const { return capabilities_.contains(cpUsesWindow); }
     MCIDEVICEID deviceID() const { return deviceId_; }
     bool isOpen() const { return open_; }
     int displayWidth() const { return displayWidth_; }
@@ -255,14 +225,10 @@ protected:
     void boundsChanged() override;
 
 private:
-    struct ButtonState {
-        bool visible = true;
-        bool enabled = true;
-        bool colored = true;
-        bool autoEnabled = false;
-        const ui::Bitmap* enabledGlyph = nullptr;
-        const ui::Bitmap* disabledGlyph = nullptr;
-        const ui::Bitmap* coloredGlyph = nullptr;
+    struct Glyphs {
+        const ui::Bitmap* enabled = nullptr;
+        const ui::Bitmap* disabled = nullptr;
+        const ui::Bitmap* colored = nullptr;
     };
 
     void checkOpen() const;
@@ -273,15 +239,16 @@ private:
     void readCapabilities();
     void sendDisplayWindow();
     void playOrRecord(UINT message);
+    void sendStep(DWORD direction);
     void goToTrackPosition(std::int32_t target, DWORD flags, MCI_SEEK_PARMS& parms);
     void clickSequence();
     void runCommand(TMPBtnType button);
-    void refreshAutoButtons();
     void addPlayAndRecord();
+    void stoppedButtons();  // Play and Record as the device allows, no Pause or Stop
     void resize();
     int visibleCount() const;
     void drawButton(ui::Canvas& canvas, TMPBtnType button, int x) const;
-    const ui::Bitmap& glyphFor(const ButtonState& state) const;
+    const ui::Bitmap& glyphFor(TMPBtnType button) const;
 
     DeviceInterface& device_;
 
@@ -303,13 +270,11 @@ private:
     bool toGiven_ = false;
     std::int32_t frames_ = 0;
     TMPNotifyValue notifyValue_ = nfSuccessful;
-    bool canPlay_ = false, canRecord_ = false, canEject_ = false, canStep_ = false,
-         usesWindow_ = false;
     TMPCapabilities capabilities_;
     int displayWidth_ = 0;
     int displayHeight_ = 0;
 
-    std::array<ButtonState, buttonCount> buttons_{};
+    std::array<Glyphs, buttonCount> glyphs_{};
     TButtonSet visibleButtons_ = allButtons;
     TButtonSet enabledButtons_ = allButtons;
     TButtonSet coloredButtons_ = allButtons;

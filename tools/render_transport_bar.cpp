@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         {"no device: all disabled", nullptr, true},
         {"MIDI file open", [](TMediaPlayer& p, fakes::ScriptedDevice&) {
              p.setDeviceType(dtSequencer);
+             p.setFileName("reveille.mid");
              p.open();
          }, true},
         {"CD playing, focus on Pause", [](TMediaPlayer& p, fakes::ScriptedDevice& d) {

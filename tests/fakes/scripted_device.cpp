@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <sstream>
 #include <utility>
 
 namespace fakes {
 
 using namespace mci;
-
-bool MciRequest::isStatus(DWORD statusItem) const {
-    return message == MCI_STATUS && item == statusItem && !has(MCI_TRACK);
-}
 
 std::string messageName(UINT message) {
     static const std::map<UINT, const char*> names = {
@@ -34,7 +31,6 @@ std::ostream& operator<<(std::ostream& out, const MciRequest& r) {
 
 DeviceProfile DeviceProfile::waveAudio(DWORD lengthMs) {
     DeviceProfile p;
-    p.canRecord = true;
     p.timeFormats = {MCI_FORMAT_MILLISECONDS, MCI_FORMAT_BYTES, MCI_FORMAT_SAMPLES};
     p.length = lengthMs;
     return p;
@@ -43,8 +39,7 @@ DeviceProfile DeviceProfile::waveAudio(DWORD lengthMs) {
 DeviceProfile DeviceProfile::sequencer(DWORD lengthMs) {
     DeviceProfile p;
     p.deviceType = MCI_DEVTYPE_SEQUENCER;
-    p.timeFormats = {MCI_FORMAT_MILLISECONDS, MCI_FORMAT_SMPTE_24, MCI_FORMAT_SMPTE_25, MCI_FORMAT_SMPTE_30,
-                     MCI_FORMAT_SMPTE_30DROP};
+    p.timeFormats = {MCI_FORMAT_MILLISECONDS};
     p.length = lengthMs;
     return p;
 }
@@ -52,17 +47,18 @@ DeviceProfile DeviceProfile::sequencer(DWORD lengthMs) {
 DeviceProfile DeviceProfile::cdAudio(const std::vector<int>& trackSeconds) {
     DeviceProfile p;
     p.canEject = true;
-    p.canResume = false;
     p.deviceType = MCI_DEVTYPE_CD_AUDIO;
     p.timeFormat = MCI_FORMAT_MSF;
     p.timeFormats = {MCI_FORMAT_MILLISECONDS, MCI_FORMAT_MSF, MCI_FORMAT_TMSF};
-    int total = 0;
-    for (std::size_t i = 0; i < trackSeconds.size(); ++i) {
-        p.trackStarts.push_back(MCI_MAKE_TMSF(static_cast<DWORD>(i + 1), 0, 0, 0));
-        total += trackSeconds[i];
+    p.trackStarts.clear();
+    for (std::size_t i = 1; i <= trackSeconds.size(); ++i) {
+        p.trackStarts.push_back(MCI_MAKE_TMSF(static_cast<DWORD>(i), 0, 0, 0));
     }
-    p.length = MCI_MAKE_MSF(static_cast<DWORD>(total / 60), static_cast<DWORD>(total % 60), 0);
-    p.position = p.trackStarts.empty() ? 0 : p.trackStarts.front();
+    const auto total = static_cast<DWORD>(std::accumulate(trackSeconds.begin(), trackSeconds.end(), 0));
+    const auto last = static_cast<DWORD>(trackSeconds.back());
+    p.length = MCI_MAKE_MSF(total / 60, total % 60, 0);
+    p.end = MCI_MAKE_TMSF(static_cast<DWORD>(trackSeconds.size()), last / 60, last % 60, 0);
+    p.position = p.trackStarts.front();
     return p;
 }
 
@@ -115,18 +111,18 @@ MCIERROR ScriptedDevice::sendCommand(MCIDEVICEID device, UINT message, DWORD fla
             r.timeFormat = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
         }
     }
-    MCIERROR result = params ? injectedFailure(message, params) : MCIERR_NULL_PARAMETER_BLOCK;
-    if (result == 0) result = handle(device, message, flags, params);
+    MCIERROR result = params ? injectedFailure(message) : MCIERR_NULL_PARAMETER_BLOCK;
+    if (result == 0 && message == MCI_OPEN) {
+        result = open(flags, *static_cast<MCI_OPEN_PARMS*>(params));
+    } else if (result == 0) {
+        result = openId_ == 0 || device != openId_ ? MCIERR_INVALID_DEVICE_ID : handle(message, flags, params);
+    }
     r.result = result;
     requests_.push_back(std::move(r));
     return result;
 }
 
-MCIERROR ScriptedDevice::injectedFailure(UINT message, void* params) {
-    if (message == MCI_STATUS) {
-        const auto found = statusFailures_.find(static_cast<MCI_STATUS_PARMS*>(params)->dwItem);
-        if (found != statusFailures_.end()) return found->second;
-    }
+MCIERROR ScriptedDevice::injectedFailure(UINT message) {
     const auto found = failures_.find(message);
     if (found == failures_.end()) return 0;
     const MCIERROR code = found->second.code;
@@ -134,30 +130,42 @@ MCIERROR ScriptedDevice::injectedFailure(UINT message, void* params) {
     return code;
 }
 
-MCIERROR ScriptedDevice::handle(MCIDEVICEID device, UINT message, DWORD flags, void* params) {
-    if (message == MCI_OPEN) {
-        auto& p = *static_cast<MCI_OPEN_PARMS*>(params);
-        std::string type;
-        if ((flags & MCI_OPEN_TYPE) && p.lpstrDeviceType) type = p.lpstrDeviceType;
-        const auto profile = profiles.find(type);
-        state = profile != profiles.end() ? profile->second : DeviceProfile::waveAudio();
-        mode = state.mode;
-        pending_ = {};
-        typeName_ = type;
-        element_ = (flags & MCI_OPEN_ELEMENT) && p.lpstrElementName ? p.lpstrElementName : "";
-        shareable_ = (flags & MCI_OPEN_SHAREABLE) != 0;
-        openId_ = nextId_++;
-        p.wDeviceID = openId_;
-        noticeNow(flags, p.dwCallback);
-        return 0;
+// The type comes from the request or, without one, from the file's extension.
+MCIERROR ScriptedDevice::open(DWORD flags, MCI_OPEN_PARMS& p) {
+    const std::string element = (flags & MCI_OPEN_ELEMENT) && p.lpstrElementName ? p.lpstrElementName : "";
+    std::string type = (flags & MCI_OPEN_TYPE) && p.lpstrDeviceType ? p.lpstrDeviceType : "";
+    if (type.empty()) {
+        if (element.empty()) return MCIERR_MISSING_DEVICE_NAME;
+        const std::string ext = element.substr(element.find_last_of('.') + 1);
+        type = ext == "wav" ? "WaveAudio" : ext == "mid" || ext == "midi" || ext == "rmi" ? "Sequencer" : "";
+        if (type.empty()) return MCIERR_EXTENSION_NOT_FOUND;
     }
-    if (openId_ == 0 || device != openId_) return MCIERR_INVALID_DEVICE_ID;
+    const auto profile = profiles.find(type);
+    if (profile == profiles.end()) return MCIERR_INVALID_DEVICE_NAME;
+    if (element.empty() && (type == "WaveAudio" || type == "Sequencer")) return MCIERR_FILENAME_REQUIRED;
+    state = profile->second;
+    mode = state.mode;
+    pending_ = 0;
+    typeName_ = type;
+    element_ = element;
+    shareable_ = (flags & MCI_OPEN_SHAREABLE) != 0;
+    openId_ = nextId_++;
+    p.wDeviceID = openId_;
+    takeNotify(flags, p.dwCallback, true);
+    return 0;
+}
 
+MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
     const DWORD_PTR callback = static_cast<MCI_GENERIC_PARMS*>(params)->dwCallback;
+    // With the door open there is no disc to play, seek or ask about.
+    if (mode == MCI_MODE_OPEN && (message == MCI_PLAY || message == MCI_SEEK || message == MCI_PAUSE ||
+                                  message == MCI_RESUME)) {
+        return MCIERR_DEVICE_NOT_READY;
+    }
     switch (message) {
     case MCI_CLOSE:
         endPending(MCI_NOTIFY_ABORTED);
-        noticeNow(flags, callback);
+        takeNotify(flags, callback, true);
         openId_ = 0;
         return 0;
     case MCI_STATUS:
@@ -170,48 +178,45 @@ MCIERROR ScriptedDevice::handle(MCIDEVICEID device, UINT message, DWORD flags, v
         case MCI_GETDEVCAPS_CAN_EJECT: p.dwReturn = state.canEject; break;
         case MCI_GETDEVCAPS_HAS_VIDEO: p.dwReturn = state.hasVideo; break;
         case MCI_GETDEVCAPS_DEVICE_TYPE: p.dwReturn = state.deviceType; break;
-        default: return MCIERR_UNRECOGNIZED_KEYWORD;
+        default: return MCIERR_UNSUPPORTED_FUNCTION;
         }
         return 0;
     }
     case MCI_PLAY:
     case MCI_RECORD: {
         if (message == MCI_PLAY ? !state.canPlay : !state.canRecord) return MCIERR_UNSUPPORTED_FUNCTION;
-        startPending(callback, (flags & MCI_NOTIFY) != 0);
+        const auto& p = *static_cast<MCI_PLAY_PARMS*>(params);
+        const DWORD from = flags & MCI_FROM ? p.dwFrom : state.position;
+        const bool nothingToPlay = from == (flags & MCI_TO ? p.dwTo : endPosition());
+        if (!(flags & MCI_NOTIFY) || callback == 0) endPending(MCI_NOTIFY_ABORTED);
+        takeNotify(flags, callback, nothingToPlay);  // an empty stretch is done at once
         if (simulate) {
-            if (flags & MCI_FROM) state.position = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
-            mode = message == MCI_PLAY ? MCI_MODE_PLAY : MCI_MODE_RECORD;
+            state.position = from;
+            if (!nothingToPlay) mode = message == MCI_PLAY ? MCI_MODE_PLAY : MCI_MODE_RECORD;
         }
         return 0;
     }
     case MCI_STOP:
         endPending(MCI_NOTIFY_ABORTED);
         if (simulate) mode = MCI_MODE_STOP;
-        noticeNow(flags, callback);
-        return 0;
-    case MCI_PAUSE:
-        if (simulate && (mode == MCI_MODE_PLAY || mode == MCI_MODE_RECORD)) mode = MCI_MODE_PAUSE;
-        noticeNow(flags, callback);
-        return 0;
-    case MCI_RESUME:
-        if (!state.canResume) return MCIERR_UNSUPPORTED_FUNCTION;
-        startPending(callback, (flags & MCI_NOTIFY) != 0);
-        if (simulate && mode == MCI_MODE_PAUSE) mode = MCI_MODE_PLAY;
-        return 0;
+        break;
     case MCI_SEEK:
         endPending(MCI_NOTIFY_ABORTED);
         if (simulate) {
-            if (flags & MCI_SEEK_TO_START) {
-                state.position = state.trackStarts.empty() ? 0 : state.trackStarts.front();
-            } else if (flags & MCI_SEEK_TO_END) {
-                state.position = state.length;
-            } else if (flags & MCI_TO) {
-                state.position = static_cast<MCI_SEEK_PARMS*>(params)->dwTo;
-            }
             mode = MCI_MODE_STOP;
+            if (flags & MCI_SEEK_TO_START) state.position = state.trackStarts.front();
+            if (flags & MCI_SEEK_TO_END) state.position = endPosition();
+            if (flags & MCI_TO) state.position = static_cast<MCI_SEEK_PARMS*>(params)->dwTo;
         }
-        noticeNow(flags, callback);
-        return 0;
+        break;
+    case MCI_PAUSE:
+        if (simulate && (mode == MCI_MODE_PLAY || mode == MCI_MODE_RECORD)) mode = MCI_MODE_PAUSE;
+        break;
+    case MCI_RESUME:
+        if (!state.canResume) return MCIERR_UNSUPPORTED_FUNCTION;
+        if (mode == MCI_MODE_STOP) return MCIERR_NONAPPLICABLE_FUNCTION;
+        if (simulate && mode == MCI_MODE_PAUSE) mode = MCI_MODE_PLAY;
+        break;
     case MCI_SET: {
         const DWORD format = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
         if (flags & MCI_SET_TIME_FORMAT) {
@@ -223,23 +228,27 @@ MCIERROR ScriptedDevice::handle(MCIDEVICEID device, UINT message, DWORD flags, v
             endPending(MCI_NOTIFY_ABORTED);
             if (simulate) mode = MCI_MODE_OPEN;
         }
-        noticeNow(flags, callback);
-        return 0;
+        break;
     }
     case MCI_STEP:
     case MCI_WHERE:
     case MCI_WINDOW:
-        if (!state.hasVideo) return MCIERR_UNSUPPORTED_FUNCTION;
+        // Picture requests: an audio device does not know them.
+        if (!state.hasVideo) return MCIERR_UNRECOGNIZED_COMMAND;
         if (message == MCI_WHERE) static_cast<MCI_DGV_RECT_PARMS*>(params)->rc = state.sourceRect;
-        if (message == MCI_STEP) noticeNow(flags, callback);
-        return 0;
+        if (message != MCI_STEP) return 0;
+        break;
     default:
         return MCIERR_UNRECOGNIZED_COMMAND;
     }
+    takeNotify(flags, callback, true);
+    return 0;
 }
 
 MCIERROR ScriptedDevice::status(DWORD flags, MCI_STATUS_PARMS& p) {
     if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
+    if (mode == MCI_MODE_OPEN && p.dwItem != MCI_STATUS_MODE && p.dwItem != MCI_STATUS_TIME_FORMAT)
+        return MCIERR_DEVICE_NOT_READY;
     if (flags & MCI_TRACK) {
         if (p.dwTrack < 1 || p.dwTrack > state.trackStarts.size()) return MCIERR_OUTOFRANGE;
         if (p.dwItem != MCI_STATUS_POSITION) return MCIERR_UNSUPPORTED_FUNCTION;
@@ -249,36 +258,34 @@ MCIERROR ScriptedDevice::status(DWORD flags, MCI_STATUS_PARMS& p) {
     switch (p.dwItem) {
     case MCI_STATUS_LENGTH: p.dwReturn = state.length; return 0;
     case MCI_STATUS_POSITION: p.dwReturn = state.position; return 0;
-    case MCI_STATUS_NUMBER_OF_TRACKS: p.dwReturn = std::max<std::size_t>(1, state.trackStarts.size()); return 0;
+    case MCI_STATUS_NUMBER_OF_TRACKS: p.dwReturn = state.trackStarts.size(); return 0;
     case MCI_STATUS_MODE: p.dwReturn = mode; return 0;
     case MCI_STATUS_TIME_FORMAT: p.dwReturn = state.timeFormat; return 0;
-    default: return MCIERR_UNRECOGNIZED_KEYWORD;
+    default: return MCIERR_UNSUPPORTED_FUNCTION;
     }
 }
 
-void ScriptedDevice::startPending(DWORD_PTR window, bool withNotify) {
-    // A new play supersedes a pending notice if it asks for one of its own, else aborts it.
-    endPending(withNotify ? MCI_NOTIFY_SUPERSEDED : MCI_NOTIFY_ABORTED);
-    if (withNotify && window != 0) pending_ = {window, MCI_NOTIFY_SUCCESSFUL, openId_};
+void ScriptedDevice::takeNotify(DWORD flags, DWORD_PTR window, bool now) {
+    if (!(flags & MCI_NOTIFY) || window == 0) return;
+    endPending(MCI_NOTIFY_SUPERSEDED);
+    if (now) {
+        postNotice(window, MCI_NOTIFY_SUCCESSFUL);
+    } else {
+        pending_ = window;
+    }
 }
 
 void ScriptedDevice::endPending(UINT outcome) {
-    if (pending_.window == 0) return;
-    postNotice(std::exchange(pending_, {}).window, outcome);
-}
-
-void ScriptedDevice::noticeNow(DWORD flags, DWORD_PTR window) {
-    if ((flags & MCI_NOTIFY) && window != 0) postNotice(window, MCI_NOTIFY_SUCCESSFUL);
+    if (pending_ != 0) postNotice(std::exchange(pending_, 0), outcome);
 }
 
 void ScriptedDevice::finishPlaying() {
     mode = MCI_MODE_STOP;
-    state.position = state.length;
+    state.position = endPosition();
     endPending(MCI_NOTIFY_SUCCESSFUL);
 }
 
 void ScriptedDevice::postNotice(DWORD_PTR window, UINT outcome) {
-    notices_.push_back({window, outcome, openId_});
     if (queue_) {
         queue_->postMessage(static_cast<ui::WindowHandle>(window),
                             ui::Message{MM_MCINOTIFY, outcome, static_cast<std::intptr_t>(openId_)});

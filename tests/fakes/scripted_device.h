@@ -1,5 +1,6 @@
 // A scripted media device for tests: it records every request, answers from fields the
-// test sets, simulates the transport state and posts completion notices.
+// test sets, simulates the transport state and posts completion notices. It answers as
+// the real devices do (tests/mci/device_parity_test.cpp holds it to them).
 #pragma once
 
 #include <map>
@@ -30,37 +31,32 @@ struct MciRequest {
     mci::MCIERROR result = 0;
 
     bool has(mci::DWORD flag) const { return (flags & flag) == flag; }
-    bool isStatus(mci::DWORD statusItem) const;
 };
 
 std::string messageName(mci::UINT message);
 std::ostream& operator<<(std::ostream& out, const MciRequest& request);
 
-struct MciNotice {
-    mci::DWORD_PTR window = 0;
-    mci::UINT outcome = 0;
-    mci::MCIDEVICEID device = 0;
-};
-
-// What a kind of device answers after it has been opened.
+// What a kind of device answers after it has been opened. Positions are in the format
+// the program reads them in: milliseconds for a file, tracks (TMSF) for a disc.
 struct DeviceProfile {
     bool canPlay = true;
     bool canRecord = false;
     bool canEject = false;
     bool hasVideo = false;
+    bool canResume = true;
     mci::DWORD deviceType = mci::MCI_DEVTYPE_WAVEFORM_AUDIO;
     mci::DWORD timeFormat = mci::MCI_FORMAT_MILLISECONDS;
-    std::set<mci::DWORD> timeFormats;  // accepted by MCI_SET; empty accepts every format
-    bool canResume = true;
+    std::set<mci::DWORD> timeFormats;      // accepted by MCI_SET; empty accepts every format
     mci::DWORD mode = mci::MCI_MODE_STOP;  // right after the open
     mci::DWORD length = 0;
     mci::DWORD position = 0;
-    std::vector<mci::DWORD> trackStarts;  // track 1 first, in the device's format
+    std::optional<mci::DWORD> end;           // the position at the end, when it is not the length
+    std::vector<mci::DWORD> trackStarts{0};  // track 1 first
     mci::MCI_RECT sourceRect{};
 
     static DeviceProfile waveAudio(mci::DWORD lengthMs = 2500);
     static DeviceProfile sequencer(mci::DWORD lengthMs = 60000);
-    // An audio CD in the TMSF format, tracks of the given seconds end to end.
+    // An audio CD with tracks of the given seconds; its length is in MSF.
     static DeviceProfile cdAudio(const std::vector<int>& trackSeconds = {180, 200, 240, 150});
 };
 
@@ -85,18 +81,14 @@ public:
     // The next `times` requests of the message fail with code (-1: every one).
     void failNext(mci::UINT message, mci::MCIERROR code, int times = 1) { failures_[message] = {code, times}; }
     void failAlways(mci::UINT message, mci::MCIERROR code) { failNext(message, code, -1); }
-    void failStatus(mci::DWORD item, mci::MCIERROR code) { statusFailures_[item] = code; }
-    void clearFailures() { failures_.clear(), statusFailures_.clear(); }
 
     // Playing reaches its end: stopped at the end, the pending notice posted as successful.
     void finishPlaying();
     void postNotice(mci::DWORD_PTR window, mci::UINT outcome);
-    const std::vector<MciNotice>& notices() const { return notices_; }
 
     const std::vector<MciRequest>& requests() const { return requests_; }
     std::vector<MciRequest> requests(mci::UINT message) const;
-    // Requests other than MCI_STATUS and MCI_GETDEVCAPS.
-    std::vector<MciRequest> commands() const;
+    std::vector<MciRequest> commands() const;  // all but MCI_STATUS and MCI_GETDEVCAPS
     const MciRequest& last() const { return requests_.back(); }
     std::size_t count(mci::UINT message) const { return requests(message).size(); }
     void clearRequests() { requests_.clear(); }
@@ -112,19 +104,20 @@ private:
         mci::MCIERROR code;
         int times;
     };
-    mci::MCIERROR injectedFailure(mci::UINT message, void* params);
-    mci::MCIERROR handle(mci::MCIDEVICEID device, mci::UINT message, mci::DWORD flags, void* params);
+    mci::MCIERROR injectedFailure(mci::UINT message);
+    mci::MCIERROR open(mci::DWORD flags, mci::MCI_OPEN_PARMS& p);
+    mci::MCIERROR handle(mci::UINT message, mci::DWORD flags, void* params);
     mci::MCIERROR status(mci::DWORD flags, mci::MCI_STATUS_PARMS& p);
-    void startPending(mci::DWORD_PTR window, bool withNotify);
+    mci::DWORD endPosition() const { return state.end.value_or(state.length); }
+    // A request that asks for a notice supersedes the pending one; its own is posted at
+    // once, or (`now` false) when playing ends.
+    void takeNotify(mci::DWORD flags, mci::DWORD_PTR window, bool now);
     void endPending(mci::UINT outcome);
-    void noticeNow(mci::DWORD flags, mci::DWORD_PTR window);
 
     ui::MessageQueue* queue_ = nullptr;
     std::vector<MciRequest> requests_;
-    std::vector<MciNotice> notices_;
     std::map<mci::UINT, Failure> failures_;
-    std::map<mci::DWORD, mci::MCIERROR> statusFailures_;
-    MciNotice pending_;
+    mci::DWORD_PTR pending_ = 0;  // the window waiting for the end of playing
     mci::MCIDEVICEID openId_ = 0;
     mci::MCIDEVICEID nextId_ = 1;
     std::string element_;

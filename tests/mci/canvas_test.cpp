@@ -1,4 +1,4 @@
-// The drawing primitives the button bar relies on, the BMP reader and the glyphs.
+// The drawing primitives the button bar relies on and the BMP reader of its glyphs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -122,51 +122,5 @@ TEST_F(Raster, BitmapTransparentColourTakesTheReplacement) {
     canvas.drawBitmap(-1, 2, glyph, colors::olive, colors::silver);
     EXPECT_EQ(image.pixel(0, 2), colors::red);
 }
-
-// ---- The button glyphs -------------------------------------------------------------------------------
-
-struct GlyphCase {
-    const char* button;
-    int width;
-    int height;
-    Color color;
-};
-
-class Glyphs : public ::testing::TestWithParam<GlyphCase> {};
-
-TEST_P(Glyphs, SizesEdgesAndFills) {
-    const GlyphCase& c = GetParam();
-    for (const char* prefix : {"EN", "DI", "CL"}) {
-        const Bitmap& g = ui::resourceBitmap(std::string(prefix) + "_" + c.button);
-        const bool disabled = prefix[0] == 'D';
-        const int expectedWidth = disabled && std::string(c.button) == "MPPAUSE" ? 12 : c.width;
-        ASSERT_EQ(g.width(), expectedWidth) << prefix;
-        ASSERT_EQ(g.height(), c.height) << prefix;
-        const auto& px = g.pixels();
-        auto has = [&](Color k) { return std::find(px.begin(), px.end(), k) != px.end(); };
-        EXPECT_TRUE(has(colors::grey) && has(colors::white)) << prefix;
-        EXPECT_EQ(has(colors::black), prefix[0] == 'E') << prefix;
-        EXPECT_EQ(has(c.color), prefix[0] == 'C') << prefix;
-        for (const Color p : px) {
-            ASSERT_TRUE(p == colors::grey || p == colors::white || p == colors::black || p == c.color ||
-                        p == colors::olive) << prefix;
-        }
-        EXPECT_EQ(g.pixel(0, 0), colors::olive) << prefix;  // a transparent margin
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Buttons, Glyphs,
-                         ::testing::Values(GlyphCase{"MPPLAY", 17, 16, colors::lime},
-                                           GlyphCase{"MPPAUSE", 13, 16, colors::yellow},
-                                           GlyphCase{"MPSTOP", 17, 16, colors::red},
-                                           GlyphCase{"MPNEXT", 21, 16, colors::blue},
-                                           GlyphCase{"MPPREV", 20, 16, colors::blue},
-                                           GlyphCase{"MPSTEP", 21, 16, colors::blue},
-                                           GlyphCase{"MPBACK", 21, 16, colors::blue},
-                                           GlyphCase{"MPRECORD", 13, 13, colors::red},
-                                           GlyphCase{"MPEJECT", 19, 16, colors::blue}),
-                         [](const auto& info) { return std::string(info.param.button); });
-
-TEST(Glyphs, UnknownNameIsEmpty) { EXPECT_TRUE(ui::resourceBitmap("EN_NOSUCH").empty()); }
 
 }  // namespace

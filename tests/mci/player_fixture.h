@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <functional>
+#include <string>
 
 #include "mci/media_player.h"
 #include "tests/fakes/scripted_device.h"
@@ -14,6 +15,7 @@
 namespace mcitest {
 
 using namespace mci;
+using fakes::MciRequest;
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -24,10 +26,11 @@ protected:
     ui::Form form{app, "MainForm"};
     TMediaPlayer* player = form.add<TMediaPlayer>("MediaPlayer", device);
 
-    // Opens a device of the given kind and forgets the requests that took.
-    void openDevice(TMPDeviceTypes type, const std::string& file = "") {
+    // Opens a device of the given kind (a file unless it is a disc) and forgets the
+    // requests that took.
+    void openDevice(TMPDeviceTypes type) {
         player->setDeviceType(type);
-        player->setFileName(file);
+        player->setFileName(type == dtCDAudio ? "" : "alarm");
         player->open();
         device.clearRequests();
     }
@@ -42,9 +45,16 @@ protected:
         player->mouseDown(p);
         player->mouseUp(p);
     }
-    // The requests that change the device (status and capability queries left out).
-    std::vector<fakes::MciRequest> commands() const { return device.commands(); }
-    mci::DWORD_PTR window() { return player->handle(); }
 };
+
+// The message of the device error that a call raises; empty when it raises none.
+inline std::string raised(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const EMCIDeviceError& e) {
+        return e.what();
+    }
+    return "";
+}
 
 }  // namespace mcitest
