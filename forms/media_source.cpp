@@ -48,6 +48,13 @@ void TMainForm::showLength() {
     TimeIndexLabel->setCaption(std::to_string(MediaPlayer->length() / 1000) + " sec");
 }
 
+// The track byte of the position in the track format; track 0 means no disc.
+void TMainForm::showTrack() {
+    MediaPlayer->setTimeFormat(mci::fmtTMSF);
+    TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position() & 0xFF));
+    if (TimeIndexLabel->caption() == "0") FilePanel->setCaption("No CD in Drive");
+}
+
 void TMainForm::fileRadioClick(const FileKind& kind, ui::Component* sender) {
     const std::string lastFile = (this->*kind.lastFileLabel)->caption();
     if (lastFile.empty()) {
