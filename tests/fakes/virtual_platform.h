@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,11 @@ struct BoxRecord {
     std::string text;
     std::string caption;
     unsigned flags = 0;
+    friend bool operator==(const BoxRecord&, const BoxRecord&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const BoxRecord& box) {
+        return out << '"' << box.text << "\" captioned \"" << box.caption << "\" flags 0x" << std::hex << box.flags
+                   << std::dec;
+    }
 };
 
 struct DialogRecord {
