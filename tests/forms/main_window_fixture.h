@@ -26,8 +26,6 @@ using namespace std::chrono_literals;
 inline const std::string kIni = "tolvan.ini";
 inline const std::string kWave = "/home/ann/sounds/cock-a-doodle.wav";
 inline const std::string kMidi = "/home/ann/music/reveille.mid";
-inline const ui::Color kRed{255, 0, 0};
-inline const ui::Color kGrey{128, 128, 128};
 
 using IniLines = std::vector<std::pair<std::string, std::string>>;
 using Texts = std::vector<std::string>;
@@ -68,13 +66,10 @@ private:
 class MainWindowTest : public ::testing::Test {
 protected:
     // Half a second past 7:04:00: a tick that kept the timer's own phase would show late.
-    explicit MainWindowTest(ui::LocalTime start = {2026, 12, 7, 7, 4, 0, 500}) : loop(start) {}
-
-    void SetUp() override {
+    explicit MainWindowTest(ui::LocalTime start = {2026, 12, 7, 7, 4, 0, 500}) : loop(start) {
         AlarmOn = false;
         FormReady = true;
     }
-    void TearDown() override { program.reset(); }
 
     // Starts the program; with lines, on a settings file that holds them.
     void start(const IniLines& lines = {}) {
@@ -86,9 +81,8 @@ protected:
         program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale});
         program->start();
     }
-    // A wave file of lengthMs restored as the source; keys in `more` come first and win.
-    void startWithWave(IniLines more = {}, int lengthMs = 3000) {
-        device.profiles["WaveAudio"] = fakes::DeviceProfile::waveAudio(static_cast<mci::DWORD>(lengthMs));
+    // A wave file restored as the source; keys in `more` come first and win.
+    void startWithWave(IniLines more = {}) {
         more.insert(more.end(), {{"LastFileName", kWave}, {"LastWave", kWave}, {"LastType", "Wave"}});
         start(more);
     }
@@ -98,22 +92,21 @@ protected:
         startWithWave(more);
     }
     void shutdown() { program.reset(); }
-    // A new run of the program on the same settings and devices.
-    void restart() {
-        shutdown();
-        AlarmOn = false;
-        start();
-    }
 
     TMainForm& form() { return *program->mainForm(); }
     std::string iniText() const { return store.fileText(kIni).value_or("<no file>"); }
-    std::string display() { return form().TimePanel->caption(); }
     std::string title() const { return app.title(); }
     // The armed state shows in the flag, the ALARM button's colour and the title.
     void expectAlarm(bool armed, const std::string& expectedTitle) {
         EXPECT_EQ(AlarmOn, armed);
-        EXPECT_EQ(form().OnOffBtn->font().color, armed ? kRed : kGrey);
+        EXPECT_EQ(form().OnOffBtn->font().color, (armed ? ui::Color{255, 0, 0} : ui::Color{128, 128, 128}));
         EXPECT_EQ(title(), expectedTitle);
+    }
+    // What the media page shows: the source (its alignment in brackets) and the time.
+    std::string mediaShows() {
+        const bool right = form().FilePanel->alignment() == ui::Alignment::Right;
+        return form().FilePanel->caption() + (right ? " [right] " : " [left] ") + form().TimeLabel->caption() + " " +
+               form().TimeIndexLabel->caption();
     }
     // The names of the checked media radio buttons.
     std::string checkedSource() {
