@@ -46,12 +46,11 @@ public:
             if (end_) loop_.stopTimer(end_);
             end_ = soundMs ? loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free, [this] {
                 loop_.stopTimer(std::exchange(end_, 0));
-                if (playing()) finishPlaying();
+                if (mode == mci::MCI_MODE_PLAY) finishPlaying();
             }) : 0;
         }
         return result;
     }
-    bool playing() const { return mode == mci::MCI_MODE_PLAY; }
 
     int soundMs = 0;  // 0: plays until stopped
     Texts log;

@@ -46,7 +46,7 @@ struct CancelCase {
     const char* name;
     IniLines settings;
     bool wave;  // which button is double-clicked, else the MIDI one
-    std::string asked, checkedAfter, fileAfter;
+    std::string asked, checkedAfter, after;  // the dialog's file name, shown and kept
 };
 std::ostream& operator<<(std::ostream& out, const CancelCase& c) { return out << c.name; }
 
@@ -61,7 +61,8 @@ TEST_P(CancelTest, ChangesOnlyTheRadioButtons) {
     EXPECT_EQ(services.dialogs.at(0).fileName, c.asked);
     EXPECT_EQ(checkedSource(), c.checkedAfter);
     EXPECT_EQ(device.log, Texts{});
-    EXPECT_EQ(form().OpenDialog->filter() + " " + form().OpenDialog->fileName(), "Music files|*.mid;*.midi;*.rmi " + c.fileAfter);
+    EXPECT_EQ(form().OpenDialog->filter(), "Music files|*.mid;*.midi;*.rmi");
+    EXPECT_EQ(form().OpenDialog->fileName(), c.after);
     EXPECT_EQ(AlarmOn, armed);
 }
 
@@ -71,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"WaveFromMidi", {{"LastFileName", "/b/other.mid"}, {"LastMidi", kMidi}, {"LastType", "Midi"}}, true,
                    "/b/other.mid", "MidiRadioButton", kMidi},
         CancelCase{"MidiFromCd", {{"LastType", "CD"}}, false, "", "CDRadioButton", ""},
-        CancelCase{"MidiOnMidiArmed", {{"LastFileName", kMidi}, {"LastMidi", kMidi}, {"LastType", "Midi"}, {"AlarmOn", "1"}},
+        CancelCase{"MidiOnMidiArmed", {{"LastFileName", kMidi}, {"LastType", "Midi"}, {"AlarmOn", "1"}},
                    false, kMidi, "MidiRadioButton", kMidi}),
     ::testing::PrintToStringParamName());
 
@@ -122,7 +123,6 @@ TEST_F(MediaSourceTest, TransportButtonsShowTheTrackOnlyAtTheStartOfOne) {
     click(form().WavRadioButton);
     device.clearRequests();
     pressTransport(mci::btPlay);
-    pressTransport(mci::btPrev);
     EXPECT_EQ(form().TimeIndexLabel->caption(), "2 sec");
     EXPECT_TRUE(device.requests(mci::MCI_SET).empty());
 }

@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "WaveAudio", "/b/a.wav", "/b/a.wav [right] Length: 2 sec"},
         SourceCase{"Midi", {{"LastType", "Midi"}, {"LastFileName", "/b/a.mid"}}, 1, "MidiRadioButton", "Sequencer",
                    "/b/a.mid", "/b/a.mid [right] Length: 60 sec"},
-        SourceCase{"CdWithNoDisc", {{"LastType", "CD"}}, 0, "CDRadioButton", "CDAudio", "", "No CD in Drive [left] Track: 0"}),
+        SourceCase{"NoCd", {{"LastType", "CD"}}, 0, "CDRadioButton", "CDAudio", "", "No CD in Drive [left] Track: 0"}),
     ::testing::PrintToStringParamName());
 
 // The source type must match exactly, case included. A saved armed state with no source

@@ -61,9 +61,10 @@ TEST_F(ShellTest, ShutdownStopsASoundThenSavesThenClosesTheDevice) {
     user([this] { form().show(); });
     Texts seen;
     device.beforeRequest = [&](mci::UINT message) {
+        const bool shown = MainForm && MainForm->visible();
         if (message == mci::MCI_STOP || message == mci::MCI_CLOSE)
-            seen.push_back(fakes::messageName(message) + (AboutForm ? " about" : "") +
-                           (MainForm && MainForm->visible() ? " shown" : "") + " saved " + std::to_string(store.commits()));
+            seen.push_back(fakes::messageName(message) + (AboutForm ? " about" : "") + (shown ? " shown" : "") +
+                           " saved " + std::to_string(store.commits()));
     };
     shutdown();
     EXPECT_EQ(seen, (Texts{"MCI_STOP saved 0", "MCI_CLOSE saved 1"}));

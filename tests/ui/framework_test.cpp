@@ -45,7 +45,7 @@ TEST_F(FrameworkTest, MessageBoxDisablesVisibleFormsAndGivesTheActiveOneBack) {
     disabled.show();
     disabled.setEnabled(false);
     about.show();  // the active one
-    auto enabled = [&] { return std::vector<bool>{main.enabled(), about.enabled(), hidden.enabled(), disabled.enabled()}; };
+    auto enabled = [&] { return std::vector{main.enabled(), about.enabled(), hidden.enabled(), disabled.enabled()}; };
     std::vector<bool> during;
     services.onMessageBox = [&](const fakes::BoxRecord&) {
         during = enabled();
