@@ -117,7 +117,7 @@ TEST_F(MediaSourceTest, TransportButtonsShowTheTrackOnlyAtTheStartOfOne) {
     pressTransport(mci::btNext);
     EXPECT_EQ(form().TimeIndexLabel->caption(), "4");
     EXPECT_EQ(device.requests(mci::MCI_SET).back().timeFormat, mci::MCI_FORMAT_FRAMES);  // asked for, refused
-    device.state.position = mci::MCI_MAKE_TMSF(2, 1, 30, 0);
+    device.state.position = 50;  // the label takes only positions below 50
     pressTransport(mci::btPause);
     EXPECT_EQ(form().TimeIndexLabel->caption(), "4");
     click(form().WavRadioButton);
