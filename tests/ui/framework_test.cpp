@@ -145,16 +145,16 @@ TEST_F(FrameworkTest, TextChangesNestAndAnEqualTextRaisesNothing) {
     EXPECT_EQ(log, (Texts{"b=x", "b=y", "a sees b=y"}));
 }
 
-// The key press may cancel or replace a character; Backspace takes one off, other
-// control characters nothing; a read-only box takes no key. Exit comes on losing focus.
+// The key press may cancel or replace a character; Backspace takes one off, a blank goes
+// in, other control characters not; a read-only box takes no key. Exit comes on leaving.
 TEST_F(FrameworkTest, EditTypingAndLeaving) {
     auto* edit = main.add<ui::Edit>("Edit");
     edit->onKeyPress = [](ui::Component*, char& key) { key = key == 'x' ? 0 : key == 'u' ? 'U' : key; };
-    for (char k : std::string("axu\bu\x01")) edit->type(k);
-    EXPECT_EQ(edit->text(), "aU");
+    for (char k : std::string("a xu\bu\x01")) edit->type(k);
+    EXPECT_EQ(edit->text(), "a U");
     edit->setReadOnly(true);
     edit->type('b');
-    EXPECT_EQ(edit->text(), "aU");
+    EXPECT_EQ(edit->text(), "a U");
     int exits = 0;
     edit->onExit = [&](ui::Component*) { ++exits; };
     for (bool focus : {false, true, true, false}) edit->focusChanged(focus);
