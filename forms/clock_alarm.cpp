@@ -44,11 +44,7 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
         }
     }
 
-    if (CDRadioButton->checked()) {
-        MediaPlayer->setTimeFormat(mci::fmtTMSF);
-        TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position() & 0xFF));
-        if (TimeIndexLabel->caption() == "0") FilePanel->setCaption("No CD in Drive");
-    }
+    if (CDRadioButton->checked()) showTrack();
 }
 
 // The alarm is due while the hour and minute before the seconds, and the last two
@@ -116,19 +112,20 @@ void TMainForm::AlarmMinuteEditChange(ui::Component*) {
     refreshTitle();
 }
 
-void TMainForm::AlarmMinuteUpDownClick(ui::Component*, ui::UpDownButton) {
-    AlarmMinuteEdit->setText(twoDigits(AlarmMinuteUpDown->position()));
-}
+// The minute and AM/PM texts made from their spin positions.
+void TMainForm::writeMinuteText() { AlarmMinuteEdit->setText(twoDigits(AlarmMinuteUpDown->position())); }
+
+void TMainForm::writeAmPmText() { AlarmAMPMEdit->setText(AMPMUpDown->position() == 0 ? "AM" : "PM"); }
+
+void TMainForm::AlarmMinuteUpDownClick(ui::Component*, ui::UpDownButton) { writeMinuteText(); }
 
 void TMainForm::AlarmMinuteEditMouseMove(ui::Component*, ui::Point) {
-    if (AlarmMinuteUpDown->position() < 10) AlarmMinuteEdit->setText(twoDigits(AlarmMinuteUpDown->position()));
+    if (AlarmMinuteUpDown->position() < 10) writeMinuteText();
 }
 
 void TMainForm::AlarmMinuteEditExit(ui::Component* sender) { AlarmMinuteEditMouseMove(sender, {}); }
 
-void TMainForm::AMPMUpDownClick(ui::Component*, ui::UpDownButton) {
-    AlarmAMPMEdit->setText(AMPMUpDown->position() == 0 ? "AM" : "PM");
-}
+void TMainForm::AMPMUpDownClick(ui::Component*, ui::UpDownButton) { writeAmPmText(); }
 
 void TMainForm::AlarmAMPMEditKeyPress(ui::Component*, char& key) {
     if (key == 'a' || key == 'A') {

@@ -116,6 +116,7 @@ private:
     void stopAndClose();
     void restoreAlarm(bool alarmWasOn);
     void showLength();
+    void showTrack();
 
     void buildLayout();
     void buildMediaPage(ui::NotebookPage* page);
@@ -124,6 +125,8 @@ private:
     void buildMenu();
     void bindEvents();
 
+    void writeMinuteText();
+    void writeAmPmText();
     void setAlarmButtonColor(ui::Color color);
     void refreshTitle();
     bool alarmDue(const std::string& timeText) const;

@@ -6,9 +6,7 @@ struct TMainForm::FileKind {
     ui::RadioButton* TMainForm::*radio;
     mci::TMPDeviceTypes deviceType;
     const char* filter;
-    void (TMainForm::*dblClick)(ui::Component*);
     const FileKind* other;  // the other file kind, put back when its dialog is cancelled
-    ui::RadioButton* TMainForm::*otherRadio;
 };
 
 namespace {
@@ -17,13 +15,9 @@ const char* const midiFilter = "Music files|*.mid;*.midi;*.rmi";
 }  // namespace
 
 const TMainForm::FileKind TMainForm::waveKind{&TMainForm::LastWaveLabel, &TMainForm::WavRadioButton,
-                                              mci::dtWaveAudio,          waveFilter,
-                                              &TMainForm::WavRadioButtonDblClick, &TMainForm::midiKind,
-                                              &TMainForm::MidiRadioButton};
+                                              mci::dtWaveAudio, waveFilter, &TMainForm::midiKind};
 const TMainForm::FileKind TMainForm::midiKind{&TMainForm::LastMidiLabel, &TMainForm::MidiRadioButton,
-                                              mci::dtSequencer,          midiFilter,
-                                              &TMainForm::MidiRadioButtonDblClick, &TMainForm::waveKind,
-                                              &TMainForm::WavRadioButton};
+                                              mci::dtSequencer, midiFilter, &TMainForm::waveKind};
 
 void TMainForm::WavRadioButtonClick(ui::Component* sender) { fileRadioClick(waveKind, sender); }
 void TMainForm::WavRadioButtonDblClick(ui::Component* sender) { fileRadioDblClick(waveKind, sender); }
@@ -48,10 +42,17 @@ void TMainForm::showLength() {
     TimeIndexLabel->setCaption(std::to_string(MediaPlayer->length() / 1000) + " sec");
 }
 
+// The track byte of the position in the track format; track 0 means no disc.
+void TMainForm::showTrack() {
+    MediaPlayer->setTimeFormat(mci::fmtTMSF);
+    TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position() & 0xFF));
+    if (TimeIndexLabel->caption() == "0") FilePanel->setCaption("No CD in Drive");
+}
+
 void TMainForm::fileRadioClick(const FileKind& kind, ui::Component* sender) {
     const std::string lastFile = (this->*kind.lastFileLabel)->caption();
     if (lastFile.empty()) {
-        (this->*kind.dblClick)(sender);
+        fileRadioDblClick(kind, sender);  // no file of this kind yet: ask for one
         return;
     }
     if (!FormReady) return;
@@ -111,7 +112,7 @@ void TMainForm::fileRadioDblClick(const FileKind& kind, ui::Component*) {
     // step with it, without reopening anything.
     if (MediaPlayer->deviceType() == kind.other->deviceType) {
         FormReady = false;
-        (this->*kind.otherRadio)->setChecked(true);
+        (this->*kind.other->radio)->setChecked(true);
         OpenDialog->setFilter(kind.other->filter);
         OpenDialog->setFileName((this->*kind.other->lastFileLabel)->caption());
         FormReady = true;

@@ -6,8 +6,6 @@ namespace {
 
 const char* const section = "Saved Settings";
 
-std::string twoDigits(int value) { return value <= 9 ? "0" + std::to_string(value) : std::to_string(value); }
-
 // Raises FormReady when the restore ends, however it ends, so that a restore cut short
 // by an error (a saved file that has gone, say) does not leave the media buttons dead
 // for the rest of the run.
@@ -35,9 +33,9 @@ void TMainForm::FormCreate(ui::Component* sender) {
     AlarmHourUpDown->setPosition(ini.readInteger(section, "AlarmHour", 12));
     AlarmHourEdit->setText(std::to_string(AlarmHourUpDown->position()));
     AlarmMinuteUpDown->setPosition(ini.readInteger(section, "AlarmMin", 0));
-    AlarmMinuteEdit->setText(twoDigits(AlarmMinuteUpDown->position()));
+    writeMinuteText();
     AMPMUpDown->setPosition(ini.readInteger(section, "AlarmAMPM", 0));
-    AlarmAMPMEdit->setText(AMPMUpDown->position() == 0 ? "AM" : "PM");
+    writeAmPmText();
 
     const std::string lastType = ini.readString(section, "LastType", "");
     if (lastType == "CD") {
@@ -49,9 +47,7 @@ void TMainForm::FormCreate(ui::Component* sender) {
         MediaPlayer->open();
         MediaPlayer->invalidate();
         TimeLabel->setCaption("Track:");
-        MediaPlayer->setTimeFormat(mci::fmtTMSF);
-        TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position() & 0xFF));
-        if (TimeIndexLabel->caption() == "0") FilePanel->setCaption("No CD in Drive");
+        showTrack();
     } else if (lastType == "Wave" || lastType == "Midi") {
         const bool wave = lastType == "Wave";
         FilePanel->setAlignment(ui::Alignment::Right);

@@ -21,50 +21,21 @@ Control::Control(Component* parent, std::string name) : Component(parent, std::m
 
 Control* Control::parent() const { return dynamic_cast<Control*>(owner()); }
 
-std::vector<Control*> Control::children() const {
-    std::vector<Control*> result;
-    for (const auto& c : components()) {
-        if (auto* control = dynamic_cast<Control*>(c.get())) result.push_back(control);
-    }
-    return result;
-}
+std::vector<Control*> Control::children() const { return componentsOf<Control>(); }
 
 void Control::setBounds(int left, int top, int width, int height) {
-    const Rect r{left, top, left + width, top + height};
-    if (r == bounds_) return;
-    bounds_ = r;
-    changed(Change::Bounds);
-    boundsChanged();
+    if (assign(bounds_, Rect{left, top, left + width, top + height}, Change::Bounds)) boundsChanged();
 }
 
 void Control::setAutoBounds(int width, int height) {
     setBounds(bounds_.left, bounds_.top, width, height);
 }
 
-void Control::setVisible(bool v) {
-    if (v == visible_) return;
-    visible_ = v;
-    changed(Change::Visible);
-}
+void Control::setVisible(bool v) { assign(visible_, v, Change::Visible); }
 
-void Control::setEnabled(bool v) {
-    if (v == enabled_) return;
-    enabled_ = v;
-    changed(Change::Enabled);
-}
+void Control::setEnabled(bool v) { assign(enabled_, v, Change::Enabled); }
 
-bool Control::showing() const {
-    for (const Control* c = this; c; c = c->parent()) {
-        if (!c->visible()) return false;
-    }
-    return true;
-}
-
-void Control::setFont(const Font& f) {
-    if (f == font_) return;
-    font_ = f;
-    changed(Change::Font);
-}
+void Control::setFont(const Font& f) { assign(font_, f, Change::Font); }
 
 void Control::setHint(std::string text, bool show) {
     hint_ = std::move(text);

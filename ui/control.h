@@ -85,6 +85,31 @@ public:
 protected:
     void changed(Change what);
 
+    // Stores value in field; an equal value leaves it alone. True when it changed.
+    template <class T>
+    static bool assign(T& field, const T& value) {
+        if (field == value) return false;
+        field = value;
+        return true;
+    }
+    // The same, and a change is also reported to the view.
+    template <class T>
+    bool assign(T& field, const T& value, Change what) {
+        if (!assign(field, value)) return false;
+        changed(what);
+        return true;
+    }
+
+    // The owned components of type T, in creation order.
+    template <class T>
+    std::vector<T*> componentsOf() const {
+        std::vector<T*> result;
+        for (const auto& c : components_) {
+            if (auto* t = dynamic_cast<T*>(c.get())) result.push_back(t);
+        }
+        return result;
+    }
+
 private:
     Component* owner_;
     std::string name_;
@@ -113,8 +138,6 @@ public:
     void setVisible(bool v);
     bool enabled() const { return enabled_; }
     void setEnabled(bool v);
-    // Visible itself and every parent up to its form.
-    bool showing() const;
 
     const Font& font() const { return font_; }
     void setFont(const Font& f);

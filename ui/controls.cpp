@@ -11,11 +11,7 @@ namespace ui {
 
 // ---- Label, Shape, Panel -------------------------------------------------------
 
-void Label::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void Label::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void Label::textMeasured(int width, int height) {
     if (autoSize_) setAutoBounds(width, height);
@@ -27,17 +23,9 @@ void Shape::setColors(Color brush, Color pen) {
     changed(Change::Color);
 }
 
-void Panel::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void Panel::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
-void Panel::setAlignment(Alignment a) {
-    if (a == alignment_) return;
-    alignment_ = a;
-    changed(Change::Alignment);
-}
+void Panel::setAlignment(Alignment a) { assign(alignment_, a, Change::Alignment); }
 
 void Panel::setBevels(Bevel outer, Bevel inner) {
     outer_ = outer;
@@ -45,11 +33,7 @@ void Panel::setBevels(Bevel outer, Bevel inner) {
     changed(Change::Repaint);
 }
 
-void Panel::setColor(Color c) {
-    if (c == color_) return;
-    color_ = c;
-    changed(Change::Color);
-}
+void Panel::setColor(Color c) { assign(color_, c, Change::Color); }
 
 // ---- TabbedNotebook --------------------------------------------------------------
 
@@ -61,18 +45,12 @@ NotebookPage* TabbedNotebook::addPage(const std::string& caption) {
 }
 
 void TabbedNotebook::setPageIndex(int index) {
-    if (index < 0 || index >= static_cast<int>(pages_.size()) || index == pageIndex_) return;
-    pageIndex_ = index;
-    changed(Change::PageIndex);
+    if (index >= 0 && index < static_cast<int>(pages_.size())) assign(pageIndex_, index, Change::PageIndex);
 }
 
 // ---- Button ----------------------------------------------------------------------
 
-void Button::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void Button::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void Button::click() {
     if (onClick) onClick(this);
@@ -87,17 +65,10 @@ Edit::~Edit() {
 }
 
 void Edit::setText(const std::string& text) {
-    if (text == text_) return;
-    text_ = text;
-    changed(Change::Text);
-    if (onChange) onChange(this);
+    if (assign(text_, text, Change::Text) && onChange) onChange(this);
 }
 
-void Edit::setReadOnly(bool v) {
-    if (v == readOnly_) return;
-    readOnly_ = v;
-    changed(Change::ReadOnly);
-}
+void Edit::setReadOnly(bool v) { assign(readOnly_, v, Change::ReadOnly); }
 
 char Edit::keyPress(char key) {
     if (onKeyPress) onKeyPress(this, key);
@@ -145,11 +116,7 @@ void UpDown::setRange(int min, int max) {
 }
 
 void UpDown::setPosition(int value) {
-    const int v = std::clamp(static_cast<int>(static_cast<std::int16_t>(value)), min_, max_);
-    if (v != position_) {
-        position_ = v;
-        changed(Change::Position);
-    }
+    assign(position_, std::clamp(static_cast<int>(static_cast<std::int16_t>(value)), min_, max_), Change::Position);
     if (associate_) associate_->setText(std::to_string(position_));
 }
 
@@ -182,32 +149,18 @@ void UpDown::step(UpDownButton button) {
 
 // ---- CheckBox, RadioButton -------------------------------------------------------
 
-void CheckBox::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void CheckBox::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void CheckBox::setChecked(bool v) {
-    if (v == checked_) return;
-    checked_ = v;
-    changed(Change::Checked);
-    if (onClick) onClick(this);
+    if (assign(checked_, v, Change::Checked) && onClick) onClick(this);
 }
 
 void CheckBox::click() { setChecked(!checked_); }
 
-void RadioButton::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void RadioButton::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void RadioButton::setChecked(bool v) {
-    if (v == checked_) return;
-    checked_ = v;
-    changed(Change::Checked);
-    if (!v) return;
+    if (!assign(checked_, v, Change::Checked) || !v) return;
     if (Control* p = parent()) {
         for (Control* sibling : p->children()) {
             auto* radio = dynamic_cast<RadioButton*>(sibling);
@@ -255,21 +208,15 @@ Timer::~Timer() {
 }
 
 void Timer::setInterval(int ms) {
-    if (ms == interval_) return;
-    interval_ = ms;
-    restart();
+    if (assign(interval_, ms)) restart();
 }
 
 void Timer::setEnabled(bool v) {
-    if (v == enabled_) return;
-    enabled_ = v;
-    restart();
+    if (assign(enabled_, v)) restart();
 }
 
 void Timer::setPhase(TimerPhase p) {
-    if (p == phase_) return;
-    phase_ = p;
-    restart();
+    if (assign(phase_, p)) restart();
 }
 
 void Timer::setOnTimer(NotifyEvent handler) {
@@ -303,19 +250,9 @@ bool OpenDialog::execute() {
     return true;
 }
 
-void MenuItem::setChecked(bool v) {
-    if (v == checked_) return;
-    checked_ = v;
-    changed(Change::Checked);
-}
+void MenuItem::setChecked(bool v) { assign(checked_, v, Change::Checked); }
 
-std::vector<MenuItem*> MenuItem::items() const {
-    std::vector<MenuItem*> result;
-    for (const auto& c : components()) {
-        if (auto* item = dynamic_cast<MenuItem*>(c.get())) result.push_back(item);
-    }
-    return result;
-}
+std::vector<MenuItem*> MenuItem::items() const { return componentsOf<MenuItem>(); }
 
 MenuItem* MenuItem::addItem(std::string name, std::string caption) {
     return add<MenuItem>(std::move(name), std::move(caption));
@@ -329,12 +266,6 @@ MenuItem* MainMenu::addItem(std::string name, std::string caption) {
     return add<MenuItem>(std::move(name), std::move(caption));
 }
 
-std::vector<MenuItem*> MainMenu::items() const {
-    std::vector<MenuItem*> result;
-    for (const auto& c : components()) {
-        if (auto* item = dynamic_cast<MenuItem*>(c.get())) result.push_back(item);
-    }
-    return result;
-}
+std::vector<MenuItem*> MainMenu::items() const { return componentsOf<MenuItem>(); }
 
 }  // namespace ui

@@ -11,11 +11,7 @@ Form::Form(Application& app, std::string name) : Control(nullptr, std::move(name
 
 Form::~Form() { app_.removeForm(*this); }
 
-void Form::setCaption(const std::string& text) {
-    if (text == caption_) return;
-    caption_ = text;
-    changed(Change::Text);
-}
+void Form::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void Form::show() {
     setVisible(true);

@@ -93,7 +93,7 @@ void VirtualLoop::processPosted() {
 }
 
 int VirtualLoop::run() {
-    const std::int64_t limit = nowMs_ + maxRunMs;
+    const std::int64_t limit = nowMs_ + 3'600'000;
     while (!quit_ && nowMs_ < limit) {
         processPosted();
         if (quit_) break;
@@ -114,21 +114,11 @@ ui::LocalTime VirtualLoop::now() const { return fromMs(wallMs(nowMs_)); }
 
 void ScriptedServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     boxes.push_back({text, caption, flags});
-    ++openBoxes;
-    maxOpenBoxes = std::max(maxOpenBoxes, openBoxes);
-    struct Close {
-        int& n;
-        ~Close() { --n; }
-    } close{openBoxes};
-    if (onMessageBox) {
-        const BoxRecord record = boxes.back();
-        onMessageBox(record);
-    }
+    if (onMessageBox) onMessageBox(BoxRecord(boxes.back()));  // a copy: boxes may grow meanwhile
 }
 
 std::optional<std::string> ScriptedServices::openFileDialog(const std::string& filter, const std::string& fileName) {
     dialogs.push_back({filter, fileName});
-    if (onOpenDialog) onOpenDialog(dialogs.back());
     if (dialogAnswers.empty()) return std::nullopt;
     auto answer = dialogAnswers.front();
     dialogAnswers.erase(dialogAnswers.begin());

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
                            std::function<void()> callback) override;
     void stopTimer(ui::TimerId id) override;
     // Runs timers and posted tasks in virtual time until quit() (or until nothing is
-    // left to run, or `maxRunMs` of virtual time have passed).
+    // left to run, or an hour of virtual time has passed).
     int run() override;
     void quit(int code) override;
 
@@ -44,15 +45,13 @@ public:
     // Runs posted tasks until the queue is empty.
     void processPosted();
 
-    std::int64_t elapsedMs() const { return nowMs_; }
     std::size_t activeTimers() const { return timers_.size(); }
     bool quitRequested() const { return quit_; }
-    int exitCode() const { return exitCode_; }
-    // Delay after a whole second at which wall-clock timers fire.
-    int alignDelayMs = 2;
-    std::int64_t maxRunMs = 3'600'000;
 
 private:
+    // Wall-clock timers fire this long after a whole second.
+    static constexpr std::int64_t alignDelayMs = 2;
+
     struct TimerEntry {
         std::int64_t period;
         ui::TimerPhase phase;
@@ -75,6 +74,11 @@ struct BoxRecord {
     std::string text;
     std::string caption;
     unsigned flags = 0;
+    friend bool operator==(const BoxRecord&, const BoxRecord&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const BoxRecord& box) {
+        return out << '"' << box.text << "\" captioned \"" << box.caption << "\" flags 0x" << std::hex << box.flags
+                   << std::dec;
+    }
 };
 
 struct DialogRecord {
@@ -86,20 +90,15 @@ class ScriptedServices : public ui::WindowServices {
 public:
     void messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) override;
-    void applicationTitleChanged(const std::string& title) override { titles.push_back(title); }
+    void applicationTitleChanged(const std::string&) override {}
 
     // Every box shown, in order; onMessageBox runs while a box is "open".
     std::vector<BoxRecord> boxes;
     std::function<void(const BoxRecord&)> onMessageBox;
-    int openBoxes = 0;
-    int maxOpenBoxes = 0;
 
-    // Dialog answers, consumed in order (nothing = cancel; an empty queue cancels).
+    // Every dialog shown; the answers are consumed in order (nothing, or none left, cancels).
     std::vector<DialogRecord> dialogs;
     std::vector<std::optional<std::string>> dialogAnswers;
-    std::function<void(const DialogRecord&)> onOpenDialog;
-
-    std::vector<std::string> titles;
 };
 
 class FixedLocale : public ui::LocaleInfo {

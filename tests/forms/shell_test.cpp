@@ -1,169 +1,75 @@
-// The application shell: the designed layout, start-up, the menu commands and the
-// order of shutdown.
-#include <algorithm>
-
+// The application shell: the designed layout, start-up, the menu commands and shutdown.
 #include "tests/forms/main_window_fixture.h"
 
 namespace formtest {
 namespace {
 
-class ShellTest : public MainWindowTest {};
+using ShellTest = MainWindowTest;
 
-TEST_F(ShellTest, WindowsLookAsDesigned) {
+// A few controls stand for the layout table; the rest is what the code relies on: the
+// pages and their panels, the radio group, the spin pairing and the odd tab order.
+TEST_F(ShellTest, WindowsAreBuiltAsDesigned) {
     start();
     TMainForm& f = form();
-    const std::vector<std::pair<std::string, ui::Rect>> placed = {
-        {"MainForm", {193, 147, 610, 417}},    {"TimePanel", {16, 8, 401, 73}},
-        {"TabbedNotebook", {48, 80, 369, 233}}, {"OnOffBtn", {160, 240, 235, 265}},
-        {"DarkLineShape", {0, 0, 417, 1}},     {"FilePanel", {8, 13, 201, 38}},
-        {"AlarmHourUpDown", {49, 16, 61, 37}}, {"AMPMUpDown", {161, 16, 177, 37}},
-        {"MessageEdit", {16, 64, 273, 89}},    {"InfoMemo", {0, 0, 297, 210}}};
-    for (const auto& [name, rect] : placed) {
-        auto* control = dynamic_cast<ui::Control*>(findComponent(f, name));
-        ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(control->bounds(), rect) << name;
-    }
-    EXPECT_EQ(f.caption(), "Tolvane 1.2");
-    EXPECT_EQ(f.borderStyle(), ui::BorderStyle::Single);
-    EXPECT_TRUE(f.AlarmAMPMEdit->readOnly());
-    EXPECT_FALSE(f.LastWaveLabel->visible());
+    EXPECT_EQ(f.caption() + " " + AboutForm->caption(), "Tolvane 1.2 Quennet 1.2");
+    EXPECT_EQ(f.bounds(), (ui::Rect{193, 147, 610, 417}));
+    EXPECT_EQ(f.AlarmHourUpDown->bounds(), (ui::Rect{49, 16, 61, 37}));
+    const auto& pages = f.TabbedNotebook->pages();
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0]->caption() + pages[1]->caption() + pages[2]->caption(), "M&edia Type&Set AlarmHow &To");
+    EXPECT_EQ(f.CDRadioButton->parent()->parent(), pages[0]);
+    EXPECT_EQ(f.MidiRadioButton->parent(), f.CDRadioButton->parent());
+    EXPECT_EQ(f.AlarmPanel->parent(), pages[1]);
     EXPECT_EQ(f.AlarmHourUpDown->associate(), f.AlarmHourEdit);
-    EXPECT_EQ(f.AlarmMinuteUpDown->associate(), nullptr);
+    EXPECT_EQ(f.MessageEdit->hint(), "Enter reminder message here.");
+    EXPECT_FALSE(f.LastWaveLabel->visible() || f.LastMidiLabel->visible());
+    Texts tabOrder(10);
+    for (ui::Control* c : f.AlarmPanel->children())
+        if (c->tabOrder() >= 0) tabOrder.at(static_cast<std::size_t>(c->tabOrder())) = c->name();
+    EXPECT_EQ(tabOrder, (Texts{"AMPMUpDown", "AlarmMinuteUpDown", "AlarmHourEdit", "AlarmMinuteEdit", "AlarmAMPMEdit",
+                               "MessageEdit", "AudioCheckBox", "MsgCheckBox", "AlarmHourUpDown", "RepeatCheckBox"}));
     EXPECT_EQ(f.MediaPlayer->visibleButtons(),
               (mci::TButtonSet{mci::btPlay, mci::btPause, mci::btStop, mci::btNext, mci::btPrev, mci::btEject}));
-    EXPECT_EQ(f.TabbedNotebook->pageIndex(), 0);
-    EXPECT_EQ(f.InfoMemo->lines().size(), 15u);
-
-    std::vector<std::pair<int, std::string>> order;
-    for (ui::Control* c : f.AlarmPanel->children())
-        if (c->tabOrder() >= 0) order.emplace_back(c->tabOrder(), c->name());
-    std::sort(order.begin(), order.end());
-    std::vector<std::string> names;
-    for (const auto& entry : order) names.push_back(entry.second);
-    EXPECT_EQ(names, (std::vector<std::string>{"AMPMUpDown", "AlarmMinuteUpDown", "AlarmHourEdit", "AlarmMinuteEdit",
-                                               "AlarmAMPMEdit", "MessageEdit", "AudioCheckBox", "MsgCheckBox",
-                                               "AlarmHourUpDown", "RepeatCheckBox"}));
-
-    EXPECT_TRUE(f.MessageEdit->showHint());
-    EXPECT_FALSE(f.OnOffBtn->showHint());
-    EXPECT_EQ(f.CDRadioButton->hint(), "Double Click to choose another file.");
-
-    ASSERT_NE(AboutForm, nullptr);
-    EXPECT_EQ(AboutForm->caption(), "Quennet 1.2");
-    EXPECT_EQ(AboutForm->bounds(), (ui::Rect{270, 209, 270 + 293, 209 + 167}));
     EXPECT_EQ(AboutForm->borderStyle(), ui::BorderStyle::Tool);
 }
 
-TEST_F(ShellTest, StartUpOrder) {
-    // A saved armed state with no source makes the restore show its warning box: a
-    // window onto the moment the restore runs.
-    bool aboutExisted = true;
-    bool mainVisible = true;
-    services.onMessageBox = [&](const fakes::BoxRecord&) {
-        aboutExisted = AboutForm != nullptr;
-        mainVisible = MainForm && MainForm->visible();
-    };
-    startWith({{"AlarmOn", "1"}});
-    ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_FALSE(aboutExisted);
-    EXPECT_FALSE(mainVisible);
-    EXPECT_EQ(services.titles.front(), "Tolvane Off");
-    EXPECT_FALSE(services.mainFormExisted.front());  // the title comes before any window
-    EXPECT_EQ(log, (EventLog{"created MainForm", "created AboutForm"}));
-    EXPECT_FALSE(AboutForm->visible());
-    EXPECT_EQ(app.mainForm(), MainForm);
-}
-
-TEST_F(ShellTest, RunShowsTheMainWindowAndEndsWithExitCodeZeroOnExit) {
+// About shows one window, modeless, that OK hides; How To turns to the third page; Save
+// Settings only toggles its check mark; the close box ends the program as Exit does.
+TEST_F(ShellTest, MenuCommands) {
     start();
-    bool shownWhileRunning = false;
-    loop.queue().post([&] {
-        shownWhileRunning = MainForm->visible();
-        MainForm->ExitMnu->click();
-    });
-    EXPECT_EQ(program->run(), 0);
-    EXPECT_TRUE(shownWhileRunning);
-    EXPECT_EQ(MainForm, nullptr);  // run() shuts down
-    EXPECT_NE(iniText(), "<no file>");
-}
-
-TEST_F(ShellTest, AboutShowsOneModelessWindowThatOkHides) {
-    start();
-    TAboutForm* about = AboutForm;
     click(form().AboutMnu);
-    EXPECT_TRUE(about->visible());
-    EXPECT_TRUE(about->active());
     user([this] { form().activate(); });
-    EXPECT_FALSE(about->active());
     click(form().AboutMnu);
-    EXPECT_EQ(AboutForm, about);
-    EXPECT_EQ(app.forms().size(), 2u);
-    EXPECT_TRUE(about->active());
-    EXPECT_TRUE(form().enabled());
-    click(about->OKButton);
-    EXPECT_FALSE(about->visible());
-    EXPECT_EQ(AboutForm, about);
-    EXPECT_FALSE(loop.quitRequested());
-}
-
-TEST_F(ShellTest, HowToSelectsTheThirdPage) {
-    start();
+    EXPECT_TRUE(AboutForm->visible() && AboutForm->active());
+    click(AboutForm->OKButton);
+    EXPECT_FALSE(AboutForm->visible() || loop.quitRequested());
     click(form().ProgramDescription1);
     EXPECT_EQ(form().TabbedNotebook->pageIndex(), 2);
-}
-
-TEST_F(ShellTest, SaveSettingsToggledTwiceWritesNothingUntilShutdown) {
-    start();
     click(form().SaveSettingsMnu);
     EXPECT_FALSE(form().SaveSettingsMnu->checked());
     click(form().SaveSettingsMnu);
-    EXPECT_EQ(store.commits() + store.failedCommits(), 0);
-    shutdown();
-    EXPECT_NE(iniText().find("AlarmHour=12"), std::string::npos);  // a full save
-}
-
-class QuitTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(QuitTest, ExitAndTheCloseBoxBothEndTheLoopWithCodeZero) {
-    start();
-    user([&] {
-        if (GetParam()) form().close();
-        else form().ExitMnu->click();
-    });
+    EXPECT_TRUE(form().SaveSettingsMnu->checked() && !store.hasFile(kIni));
+    user([this] { form().close(); });
     EXPECT_TRUE(loop.quitRequested());
-    EXPECT_EQ(loop.exitCode(), 0);
-    EXPECT_NE(MainForm, nullptr);  // not closed first: it goes at shutdown
-    shutdown();
-    EXPECT_NE(iniText().find("AlarmOn=0"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shell, QuitTest, ::testing::Bool());
-
-class ShutdownTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(ShutdownTest, StopsASoundBeforeSavingAndClosesTheDeviceAfter) {
-    const bool playing = GetParam();
-    startWithWave(30'000);
-    if (playing) pressTransport(mci::btPlay);
-    bool aboutGoneAtStop = false;
-    bool mainHiddenAtStop = false;
-    device.beforeRequest = [&](mci::UINT message, mci::DWORD) {
-        if (message != mci::MCI_STOP) return;
-        aboutGoneAtStop = AboutForm == nullptr;
-        mainHiddenAtStop = MainForm && !MainForm->visible();
-    };
+// The About window goes first; the main window is hidden, stops a playing sound, saves,
+// and its device is closed with it.
+TEST_F(ShellTest, ShutdownStopsASoundThenSavesThenClosesTheDevice) {
+    startWithWave();
+    pressTransport(mci::btPlay);
     user([this] { form().show(); });
-    log.clear();
+    Texts seen;
+    device.beforeRequest = [&](mci::UINT message) {
+        const bool shown = MainForm && MainForm->visible();
+        if (message == mci::MCI_STOP || message == mci::MCI_CLOSE)
+            seen.push_back(fakes::messageName(message) + (AboutForm ? " about" : "") + (shown ? " shown" : "") +
+                           " saved " + std::to_string(store.commits()));
+    };
     shutdown();
-    EventLog expected{"destroying AboutForm", "MCI_STOP", "commit", "destroying MainForm", "MCI_CLOSE"};
-    if (!playing) expected.erase(expected.begin() + 1);
-    EXPECT_EQ(log, expected);
-    EXPECT_EQ(aboutGoneAtStop && mainHiddenAtStop, playing);
-    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(seen, (Texts{"MCI_STOP saved 0", "MCI_CLOSE saved 1"}));
     EXPECT_EQ(loop.activeTimers(), 0u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Shell, ShutdownTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace formtest
