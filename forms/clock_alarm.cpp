@@ -33,8 +33,8 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
             MsgCheckBox->setChecked(false);
             const std::string text = !MessageEdit->text().empty()
                                          ? MessageEdit->text()
-                                         : "Tolvane set for " + AlarmHourEdit->text() + ":" +
-                                               AlarmMinuteEdit->text() + AlarmAMPMEdit->text() + ". ";
+                                         : "Tolvane set for " + AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() +
+                                               AlarmAMPMEdit->text() + ". ";
             app_.messageBox(text, "REMINDER!", ui::mb::ok | ui::mb::iconExclamation | ui::mb::systemModal);
         }
         if (RepeatCheckBox->checked()) {

@@ -139,8 +139,8 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     MediaPlayer->beginLoading();
     MediaPlayer->setBounds(21, 45, 169, 30);
     MediaPlayer->setVisibleButtons({mci::btPlay, mci::btPause, mci::btStop, mci::btNext, mci::btPrev, mci::btEject});
-    const mci::TButtonSet allButRecord{mci::btPlay, mci::btPause, mci::btStop, mci::btNext, mci::btPrev,
-                                       mci::btStep, mci::btBack, mci::btEject};
+    const mci::TButtonSet allButRecord{mci::btPlay, mci::btPause, mci::btStop, mci::btNext,
+                                       mci::btPrev, mci::btStep,  mci::btBack, mci::btEject};
     MediaPlayer->setEnabledButtons(allButRecord);
     MediaPlayer->setColoredButtons(allButRecord);
     MediaPlayer->setDeviceType(mci::dtAutoSelect);

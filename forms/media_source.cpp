@@ -14,10 +14,10 @@ const char* const waveFilter = "Wave files (*.wav)|*.wav";
 const char* const midiFilter = "Music files|*.mid;*.midi;*.rmi";
 }  // namespace
 
-const TMainForm::FileKind TMainForm::waveKind{&TMainForm::LastWaveLabel, &TMainForm::WavRadioButton,
-                                              mci::dtWaveAudio, waveFilter, &TMainForm::midiKind};
-const TMainForm::FileKind TMainForm::midiKind{&TMainForm::LastMidiLabel, &TMainForm::MidiRadioButton,
-                                              mci::dtSequencer, midiFilter, &TMainForm::waveKind};
+const TMainForm::FileKind TMainForm::waveKind{&TMainForm::LastWaveLabel, &TMainForm::WavRadioButton, mci::dtWaveAudio,
+                                              waveFilter, &TMainForm::midiKind};
+const TMainForm::FileKind TMainForm::midiKind{&TMainForm::LastMidiLabel, &TMainForm::MidiRadioButton, mci::dtSequencer,
+                                              midiFilter, &TMainForm::waveKind};
 
 void TMainForm::WavRadioButtonClick(ui::Component* sender) { fileRadioClick(waveKind, sender); }
 void TMainForm::WavRadioButtonDblClick(ui::Component* sender) { fileRadioDblClick(waveKind, sender); }

@@ -138,9 +138,7 @@ constexpr DWORD MCI_TMSF_TRACK(DWORD v) { return v & 0xFF; }
 constexpr DWORD MCI_TMSF_MINUTE(DWORD v) { return (v >> 8) & 0xFF; }
 constexpr DWORD MCI_TMSF_SECOND(DWORD v) { return (v >> 16) & 0xFF; }
 constexpr DWORD MCI_TMSF_FRAME(DWORD v) { return (v >> 24) & 0xFF; }
-constexpr DWORD MCI_MAKE_MSF(DWORD m, DWORD s, DWORD f) {
-    return (m & 0xFF) | ((s & 0xFF) << 8) | ((f & 0xFF) << 16);
-}
+constexpr DWORD MCI_MAKE_MSF(DWORD m, DWORD s, DWORD f) { return (m & 0xFF) | ((s & 0xFF) << 8) | ((f & 0xFF) << 16); }
 constexpr DWORD MCI_MSF_MINUTE(DWORD v) { return v & 0xFF; }
 constexpr DWORD MCI_MSF_SECOND(DWORD v) { return (v >> 8) & 0xFF; }
 constexpr DWORD MCI_MSF_FRAME(DWORD v) { return (v >> 16) & 0xFF; }

@@ -10,8 +10,8 @@ namespace {
 
 // Device type names sent with MCI_OPEN_TYPE, by TMPDeviceTypes value.
 constexpr std::array<const char*, 13> deviceTypeNames = {
-    nullptr,     "AVIVideo", "CDAudio", "DAT",     "DigitalVideo", "MMMovie",   "Other",
-    "Overlay",   "Scanner",  "Sequencer", "VCR",   "Videodisc",    "WaveAudio",
+    nullptr,   "AVIVideo", "CDAudio",   "DAT", "DigitalVideo", "MMMovie",   "Other",
+    "Overlay", "Scanner",  "Sequencer", "VCR", "Videodisc",    "WaveAudio",
 };
 
 constexpr std::array<const char*, buttonCount> buttonNames = {
@@ -157,15 +157,15 @@ void TMediaPlayer::readCapabilities() {
         return parms.dwReturn;
     };
     const std::pair<DWORD, TMPCapability> items[] = {{MCI_GETDEVCAPS_CAN_PLAY, cpCanPlay},
-                                                      {MCI_GETDEVCAPS_CAN_RECORD, cpCanRecord},
-                                                      {MCI_GETDEVCAPS_CAN_EJECT, cpCanEject},
-                                                      {MCI_GETDEVCAPS_HAS_VIDEO, cpUsesWindow}};
+                                                     {MCI_GETDEVCAPS_CAN_RECORD, cpCanRecord},
+                                                     {MCI_GETDEVCAPS_CAN_EJECT, cpCanEject},
+                                                     {MCI_GETDEVCAPS_HAS_VIDEO, cpUsesWindow}};
     for (const auto& [item, capability] : items) {
         if (ask(item) != 0) capabilities_.insert(capability);
     }
     const DWORD type = ask(MCI_GETDEVCAPS_DEVICE_TYPE);
-    if (type == MCI_DEVTYPE_ANIMATION || type == MCI_DEVTYPE_DIGITAL_VIDEO ||
-        type == MCI_DEVTYPE_OVERLAY || type == MCI_DEVTYPE_VCR) {
+    if (type == MCI_DEVTYPE_ANIMATION || type == MCI_DEVTYPE_DIGITAL_VIDEO || type == MCI_DEVTYPE_OVERLAY ||
+        type == MCI_DEVTYPE_VCR) {
         capabilities_.insert(cpCanStep);
     }
 
@@ -312,8 +312,8 @@ void TMediaPlayer::previous() {
     const auto start = static_cast<DWORD>(trackPosition(track));
     // Within the first second of a track, go to the start of the track before it. A
     // track number of 0 (no disc) has no track before it.
-    const bool withinFirstSecond = MCI_TMSF_MINUTE(here) == MCI_TMSF_MINUTE(start) &&
-                                   MCI_TMSF_SECOND(here) == MCI_TMSF_SECOND(start);
+    const bool withinFirstSecond =
+        MCI_TMSF_MINUTE(here) == MCI_TMSF_MINUTE(start) && MCI_TMSF_SECOND(here) == MCI_TMSF_SECOND(start);
     const std::int32_t target =
         track > 1 && withinFirstSecond ? trackPosition(track - 1) : static_cast<std::int32_t>(start);
     goToTrackPosition(target, flags, parms);
@@ -384,8 +384,7 @@ std::int32_t TMediaPlayer::trackPosition(std::int32_t track) {
     MCI_STATUS_PARMS parms{};
     parms.dwItem = MCI_STATUS_POSITION;
     parms.dwTrack = static_cast<DWORD>(track);
-    const MCIERROR result =
-        device_.sendCommand(deviceId_, MCI_STATUS, MCI_TRACK | MCI_STATUS_ITEM | MCI_WAIT, &parms);
+    const MCIERROR result = device_.sendCommand(deviceId_, MCI_STATUS, MCI_TRACK | MCI_STATUS_ITEM | MCI_WAIT, &parms);
     return result == 0 ? static_cast<std::int32_t>(parms.dwReturn) : 0;
 }
 
@@ -456,12 +455,8 @@ void TMediaPlayer::autoButtonSet(TMPBtnType button) {
         autoButtons_.insert(btPause);
         autoButtons_.insert(btStop);
         break;
-    case btPause:
-        addPlayAndRecord();
-        break;
-    default:
-        stoppedButtons();
-        break;
+    case btPause: addPlayAndRecord(); break;
+    default: stoppedButtons(); break;
     }
 }
 
@@ -573,8 +568,8 @@ void TMediaPlayer::drawButton(ui::Canvas& canvas, TMPBtnType button, int x) cons
     }
     const ui::Bitmap& g = glyphFor(button);
     const int shift = pressed ? 1 : 0;
-    canvas.drawBitmap(x + w / 2 - g.width() / 2 + shift, h / 2 - g.height() / 2 + shift, g,
-                      transparentGlyphColor, ui::colors::btnFace);
+    canvas.drawBitmap(x + w / 2 - g.width() / 2 + shift, h / 2 - g.height() / 2 + shift, g, transparentGlyphColor,
+                      ui::colors::btnFace);
     if (focused() && button == focusedButton_) {
         canvas.drawFocusRect(face.inflated(-3).offset(shift, shift));
     }
@@ -666,8 +661,7 @@ void TMediaPlayer::keyDown(ui::Key key) {
             invalidate();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -154,9 +154,9 @@ public:
     void rewind();
 
     // ---- Status ---------------------------------------------------------------------
-    TMPMode mode();                       // mdNotReady when the device does not answer
+    TMPMode mode();  // mdNotReady when the device does not answer
     std::int32_t length();
-    std::int32_t position();              // 0 when the device does not answer
+    std::int32_t position();  // 0 when the device does not answer
     std::int32_t tracks();
     std::int32_t trackPosition(std::int32_t track);
     TMPTimeFormat timeFormat();

@@ -94,32 +94,42 @@ int main(int argc, char** argv) {
 
     const std::vector<Scene> scenes = {
         {"no device: all disabled", nullptr, true},
-        {"MIDI file open", [](TMediaPlayer& p, fakes::ScriptedDevice&) {
+        {"MIDI file open",
+         [](TMediaPlayer& p, fakes::ScriptedDevice&) {
              p.setDeviceType(dtSequencer);
              p.setFileName("reveille.mid");
              p.open();
-         }, true},
-        {"CD playing, focus on Pause", [](TMediaPlayer& p, fakes::ScriptedDevice& d) {
+         },
+         true},
+        {"CD playing, focus on Pause",
+         [](TMediaPlayer& p, fakes::ScriptedDevice& d) {
              d.profiles["CDAudio"].mode = MCI_MODE_PLAY;
              p.setDeviceType(dtCDAudio);
              p.open();
              p.focusChanged(true);
              p.keyDown(ui::Key::Right);
-         }, true},
-        {"Play held down", [](TMediaPlayer& p, fakes::ScriptedDevice&) {
+         },
+         true},
+        {"Play held down",
+         [](TMediaPlayer& p, fakes::ScriptedDevice&) {
              p.setAutoEnable(false);
              p.focusChanged(true);
              p.mouseDown({5, 5});
-         }, true},
+         },
+         true},
         {"all nine, coloured", [](TMediaPlayer& p, fakes::ScriptedDevice&) { p.setAutoEnable(false); }, false},
-        {"all nine, plain", [](TMediaPlayer& p, fakes::ScriptedDevice&) {
+        {"all nine, plain",
+         [](TMediaPlayer& p, fakes::ScriptedDevice&) {
              p.setAutoEnable(false);
              p.setColoredButtons({});
-         }, false},
-        {"all nine, control disabled", [](TMediaPlayer& p, fakes::ScriptedDevice&) {
+         },
+         false},
+        {"all nine, control disabled",
+         [](TMediaPlayer& p, fakes::ScriptedDevice&) {
              p.setAutoEnable(false);
              p.setEnabled(false);
-         }, false},
+         },
+         false},
     };
 
     std::vector<ui::Bitmap> shots;
@@ -155,7 +165,7 @@ int main(int argc, char** argv) {
         for (int c = 0; c < scaled.width(); ++c) scaled.setPixel(c, r, sheet.pixel(c / scale, r / scale));
     }
     const std::vector<std::uint8_t> bytes = png(scaled);
-    std::ofstream(argv[1], std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(argv[1], std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return 0;
 }

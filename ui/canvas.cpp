@@ -9,8 +9,7 @@
 
 namespace ui {
 
-Bitmap::Bitmap(int width, int height, Color fill)
-    : width_(std::max(width, 0)), height_(std::max(height, 0)) {
+Bitmap::Bitmap(int width, int height, Color fill) : width_(std::max(width, 0)), height_(std::max(height, 0)) {
     if (width_ == 0 || height_ == 0) {
         width_ = height_ = 0;
         return;
@@ -30,8 +29,7 @@ std::uint32_t read16(std::span<const std::uint8_t> d, std::size_t at) {
 
 std::uint32_t read32(std::span<const std::uint8_t> d, std::size_t at) {
     return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(d[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(d[at + 3]) << 24);
+           (static_cast<std::uint32_t>(d[at + 2]) << 16) | (static_cast<std::uint32_t>(d[at + 3]) << 24);
 }
 
 }  // namespace
@@ -68,8 +66,7 @@ Bitmap decodeBmp(std::span<const std::uint8_t> data) {
 
     const bool topDown = height < 0;
     if (topDown) height = -height;
-    if (width <= 0 || height <= 0 || width > maxDimension || height > maxDimension ||
-        width * height > maxPixels) {
+    if (width <= 0 || height <= 0 || width > maxDimension || height > maxDimension || width * height > maxPixels) {
         return {};
     }
     if (bitCount != 4 && bitCount != 8 && bitCount != 24) return {};
@@ -183,8 +180,7 @@ void RasterCanvas::polyline(std::span<const Point> points, Color c) {
     }
 }
 
-void RasterCanvas::drawBitmap(int x, int y, const Bitmap& bmp, Color transparent,
-                              Color replacement) {
+void RasterCanvas::drawBitmap(int x, int y, const Bitmap& bmp, Color transparent, Color replacement) {
     for (int row = 0; row < bmp.height(); ++row) {
         for (int col = 0; col < bmp.width(); ++col) {
             const Color c = bmp.pixel(col, row);
@@ -201,9 +197,9 @@ void RasterCanvas::drawFocusRect(const Rect& r) {
         if (x < 0 || y < 0 || x >= target_.width() || y >= target_.height()) return;
         if ((x + y) % 2 != 0) return;
         const Color c = target_.pixel(x, y);
-        target_.setPixel(x, y, Color{static_cast<std::uint8_t>(255 - c.r),
-                                     static_cast<std::uint8_t>(255 - c.g),
-                                     static_cast<std::uint8_t>(255 - c.b)});
+        target_.setPixel(x, y,
+                         Color{static_cast<std::uint8_t>(255 - c.r), static_cast<std::uint8_t>(255 - c.g),
+                               static_cast<std::uint8_t>(255 - c.b)});
     };
     for (int x = r.left; x < r.right; ++x) {
         invert(x, r.top);

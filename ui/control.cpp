@@ -27,9 +27,7 @@ void Control::setBounds(int left, int top, int width, int height) {
     if (assign(bounds_, Rect{left, top, left + width, top + height}, Change::Bounds)) boundsChanged();
 }
 
-void Control::setAutoBounds(int width, int height) {
-    setBounds(bounds_.left, bounds_.top, width, height);
-}
+void Control::setAutoBounds(int width, int height) { setBounds(bounds_.left, bounds_.top, width, height); }
 
 void Control::setVisible(bool v) { assign(visible_, v, Change::Visible); }
 

@@ -41,8 +41,8 @@ enum class Change {
     PageIndex,
     Position,
     Repaint,
-    Focus,      // the model asks for the keyboard focus
-    Activate,   // a form asks to be shown on top and activated
+    Focus,     // the model asks for the keyboard focus
+    Activate,  // a form asks to be shown on top and activated
 };
 
 class ComponentPeer {

@@ -25,8 +25,7 @@ public:
 
     // The callback runs on the user-interface thread; it is not wrapped: callers
     // route it through Application::dispatch themselves.
-    virtual TimerId startTimer(std::chrono::milliseconds period, TimerPhase phase,
-                               std::function<void()> callback) = 0;
+    virtual TimerId startTimer(std::chrono::milliseconds period, TimerPhase phase, std::function<void()> callback) = 0;
     virtual void stopTimer(TimerId id) = 0;
 
     // Runs until quit() is called; returns its code.

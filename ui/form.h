@@ -34,12 +34,12 @@ public:
     void setMenu(MainMenu* m) { menu_ = m; }
 
     // Bounds are the client area in screen coordinates.
-    void show();         // makes it visible and brings it to the front
+    void show();  // makes it visible and brings it to the front
     void hide();
-    void close();        // the main form ends the program; any other form hides
+    void close();  // the main form ends the program; any other form hides
     bool active() const;
-    void activate();     // brings the form to the front and makes it active
-    void activated();    // the view reports that the user activated it
+    void activate();   // brings the form to the front and makes it active
+    void activated();  // the view reports that the user activated it
 
     NotifyEvent onCreate;
     NotifyEvent onDestroy;

@@ -73,8 +73,6 @@ void MessageQueue::setWaker(std::function<void()> waker) {
     if (pending && waker) waker();
 }
 
-void MessageQueue::setDispatcher(std::function<void(const Task&)> dispatcher) {
-    dispatcher_ = std::move(dispatcher);
-}
+void MessageQueue::setDispatcher(std::function<void(const Task&)> dispatcher) { dispatcher_ = std::move(dispatcher); }
 
 }  // namespace ui

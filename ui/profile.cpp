@@ -72,8 +72,7 @@ bool ProfileAccessor::readBool(const std::string& section, const std::string& ke
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void ProfileAccessor::writeString(const std::string& section, const std::string& key,
-                                  const std::string& value) {
+void ProfileAccessor::writeString(const std::string& section, const std::string& key, const std::string& value) {
     batch().writeString(section, key, value);
 }
 

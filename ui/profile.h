@@ -12,8 +12,7 @@ class ProfileBatch {
 public:
     virtual ~ProfileBatch() = default;
     virtual void eraseSection(const std::string& section) = 0;
-    virtual void writeString(const std::string& section, const std::string& key,
-                             const std::string& value) = 0;
+    virtual void writeString(const std::string& section, const std::string& key, const std::string& value) = 0;
     // Replaces the file atomically with the result of every write so far; false when
     // the file could not be written (the old one is then left exactly as it was).
     virtual bool commit() = 0;
@@ -27,9 +26,8 @@ public:
     // bufferSize - 1 characters come back. Missing file, section or key: the default.
     // Names match without regard to case; blanks around the value and one pair of
     // surrounding quotes are removed.
-    virtual std::string readString(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& defaultValue,
-                                   std::size_t bufferSize = 1024) = 0;
+    virtual std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                                   const std::string& defaultValue, std::size_t bufferSize = 1024) = 0;
 
     virtual std::unique_ptr<ProfileBatch> beginBatch(const std::string& file) = 0;
 };
@@ -48,8 +46,7 @@ public:
     ProfileAccessor(const ProfileAccessor&) = delete;
     ProfileAccessor& operator=(const ProfileAccessor&) = delete;
 
-    std::string readString(const std::string& section, const std::string& key,
-                           const std::string& defaultValue);
+    std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue);
     int readInteger(const std::string& section, const std::string& key, int defaultValue);
     bool readBool(const std::string& section, const std::string& key, bool defaultValue);
 

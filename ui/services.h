@@ -27,8 +27,7 @@ public:
 
     // Shows the open-file dialog pre-filled with fileName; filter is "Description|patterns"
     // pairs joined with '|'. Returns the chosen full path, or nothing when cancelled.
-    virtual std::optional<std::string> openFileDialog(const std::string& filter,
-                                                      const std::string& fileName) = 0;
+    virtual std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) = 0;
 
     // The application title changed (the text the desktop shows for the program).
     virtual void applicationTitleChanged(const std::string& title) = 0;

@@ -229,7 +229,6 @@ void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
                 continue;
             }
             samples.push_back(std::chrono::duration<double, std::milli>(heard - requested).count());
-
         }
         if (m.name == "wav" && cmd.play(id, 0, MCI_FROM, m.from) == 0) {
             std::this_thread::sleep_for(300ms);
@@ -265,7 +264,8 @@ void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFo
         window.received.clear();
         cmd.seek(id, MCI_SEEK_TO_START);
         if (cmd.play(id, window.handle()) != 0) return false;
-        return drainUntil(queue, [&] { return !window.received.empty(); }, 5s);
+        return drainUntil(
+            queue, [&] { return !window.received.empty(); }, 5s);
     };
     // One start first: libraries loaded, caches filled.
     playOnce();
@@ -283,7 +283,9 @@ void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFo
             continue;
         }
         playingThreads = std::max(playingThreads, countEntries("/proc/self/task"));
-        if (!drainUntil(queue, [&] { return !window.received.empty(); }, 5s)) ++failures;
+        if (!drainUntil(
+                queue, [&] { return !window.received.empty(); }, 5s))
+            ++failures;
     }
     drainFor(queue, 50ms);
     std::printf("restart_count: 60 starts\n");

@@ -7,14 +7,14 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "app/tolvane_app.h"

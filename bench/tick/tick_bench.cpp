@@ -48,8 +48,7 @@ struct Series {
     }
 
     double percentile(double p) const {
-        if (offsetsMs.empty())
-            return 0;
+        if (offsetsMs.empty()) return 0;
         std::vector<double> sorted = offsetsMs;
         std::sort(sorted.begin(), sorted.end());
         const auto index = static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1) + 0.5);
@@ -83,8 +82,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
     std::atomic<bool> stop{false};
@@ -92,8 +90,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < loadThreads; ++i) {
         load.emplace_back([&stop] {
             volatile unsigned long spin = 0;
-            while (!stop.load(std::memory_order_relaxed))
-                spin = spin + 1;
+            while (!stop.load(std::memory_order_relaxed)) spin = spin + 1;
         });
     }
 
@@ -116,8 +113,7 @@ int main(int argc, char** argv) {
     loop.run();
 
     stop = true;
-    for (std::thread& t : load)
-        t.join();
+    for (std::thread& t : load) t.join();
 
     std::printf("run_seconds: %d s\n", seconds);
     wall.print("");

@@ -23,8 +23,7 @@ struct Token {
 std::vector<Token> tokenize(std::string_view p) {
     std::vector<Token> tokens;
     auto literal = [&]() -> std::string& {
-        if (tokens.empty() || tokens.back().kind != Kind::Literal)
-            tokens.push_back({});
+        if (tokens.empty() || tokens.back().kind != Kind::Literal) tokens.push_back({});
         return tokens.back().text;
     };
     std::size_t i = 0;
@@ -73,8 +72,7 @@ std::vector<Token> tokenize(std::string_view p) {
         }
         if (c == 'h' || c == 'H' || c == 'm' || c == 's' || c == 'z' || c == 't') {
             std::size_t j = i;
-            while (j < p.size() && p[j] == c)
-                ++j;
+            while (j < p.size() && p[j] == c) ++j;
             Token t;
             t.kind = c == 'h' || c == 'H' ? Kind::Hour
                      : c == 'm'           ? Kind::Minute
@@ -104,8 +102,7 @@ std::string applyCase(std::string_view text, Case c) {
 
 }  // namespace
 
-ui::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_view amText,
-                                         std::string_view pmText) {
+ui::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_view amText, std::string_view pmText) {
     const std::vector<Token> tokens = tokenize(pattern);
     std::optional<std::size_t> hour, minute, designator;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -127,16 +124,15 @@ ui::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_v
     s.pm = applyCase(pmText, designatorCase);
     if (hour && minute) {
         s.separator.clear();
-        for (std::size_t i = *hour + 1; i < *minute; ++i)
-            s.separator += tokens[i].text;
+        for (std::size_t i = *hour + 1; i < *minute; ++i) s.separator += tokens[i].text;
     }
     return s;
 }
 
 ui::TimeFormatSettings QtLocaleInfo::timeFormat() const {
     const QLocale locale = fixed_ ? QLocale(QString::fromStdString(name_)) : QLocale::system();
-    return analyseTimeFormat(locale.timeFormat(QLocale::LongFormat).toStdString(),
-                             locale.amText().toStdString(), locale.pmText().toStdString());
+    return analyseTimeFormat(locale.timeFormat(QLocale::LongFormat).toStdString(), locale.amText().toStdString(),
+                             locale.pmText().toStdString());
 }
 
 }  // namespace regional

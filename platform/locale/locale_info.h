@@ -12,8 +12,7 @@ namespace regional {
 // h/hh (12-hour, with AM/PM), H/HH (24-hour), m, s, AP/ap/A/a/Ap/aP (designator) and
 // t (time zone; ignored), with quoted literal text. amText/pmText are the locale's own
 // designators; their case follows the pattern's designator letters.
-ui::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_view amText,
-                                         std::string_view pmText);
+ui::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_view amText, std::string_view pmText);
 
 // The long time format of a locale. The default one follows the user's locale as it
 // is at each call; the named one ("en_US", "de_DE", "C", ...) is fixed.

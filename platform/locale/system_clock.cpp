@@ -23,8 +23,6 @@ ui::LocalTime toLocalTime(std::chrono::system_clock::time_point when) {
     return out;
 }
 
-ui::LocalTime SystemClock::now() const {
-    return toLocalTime(std::chrono::system_clock::now());
-}
+ui::LocalTime SystemClock::now() const { return toLocalTime(std::chrono::system_clock::now()); }
 
 }  // namespace regional

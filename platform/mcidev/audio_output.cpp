@@ -49,8 +49,7 @@ struct Voice {
                 break;
         }
         const int got = std::max(SDL_AudioStreamGet(converter, out, want), 0);
-        if (got < want)
-            std::memset(reinterpret_cast<char*>(out) + got, 0, static_cast<std::size_t>(want - got));
+        if (got < want) std::memset(reinterpret_cast<char*>(out) + got, 0, static_cast<std::size_t>(want - got));
     }
 };
 
@@ -76,9 +75,9 @@ public:
         }
         voice->channels = format.channels;
         // Frames of the voice that one pull of the output holds.
-        bufferFrames = static_cast<std::size_t>(static_cast<std::uint64_t>(bufferFrames_) *
-                                                static_cast<std::uint64_t>(format.sampleRate) /
-                                                static_cast<std::uint64_t>(rate_));
+        bufferFrames =
+            static_cast<std::size_t>(static_cast<std::uint64_t>(bufferFrames_) *
+                                     static_cast<std::uint64_t>(format.sampleRate) / static_cast<std::uint64_t>(rate_));
         {
             std::lock_guard lock(mutex_);
             voices_.push_back(voice);
@@ -185,8 +184,7 @@ private:
 
 class SdlOutput final : public AudioOutput {
 public:
-    mci::MCIERROR open(const StreamFormat& format, FillFunction fill,
-                       std::unique_ptr<AudioStream>& stream) override {
+    mci::MCIERROR open(const StreamFormat& format, FillFunction fill, std::unique_ptr<AudioStream>& stream) override {
         if (format.sampleRate <= 0 || format.channels <= 0 || format.channels > 8)
             return mci::MCIERR_WAVE_OUTPUTSUNSUITABLE;
         auto voice = std::make_unique<MixerStream>(mixer_, std::move(fill));

@@ -31,8 +31,7 @@ class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
     // Opens and starts a stream. Returns 0 or an MCI error code (no output device).
-    virtual mci::MCIERROR open(const StreamFormat& format, FillFunction fill,
-                               std::unique_ptr<AudioStream>& stream) = 0;
+    virtual mci::MCIERROR open(const StreamFormat& format, FillFunction fill, std::unique_ptr<AudioStream>& stream) = 0;
 };
 
 // The system's default output through SDL: all streams are mixed into one output

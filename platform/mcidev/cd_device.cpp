@@ -65,20 +65,20 @@ protected:
     MCIERROR toFrame(DWORD format, DWORD value, std::uint64_t& frame) const override {
         std::int64_t lba = 0;
         switch (format) {
-            case MCI_FORMAT_MSF: {
-                const cd::Msf msf = cd::unpackMsf(value);
-                if (!msf.valid()) return MCIERR_OUTOFRANGE;
-                lba = cd::msfToLba(msf);
-                break;
-            }
-            case MCI_FORMAT_TMSF: {
-                const auto found = cd::tmsfToLba(toc_, value);
-                if (!found) return MCIERR_OUTOFRANGE;
-                lba = *found;
-                break;
-            }
-            case MCI_FORMAT_MILLISECONDS: lba = cd::msToSectors(value) - cd::kLeadInSectors; break;
-            default: return MCIERR_BAD_TIME_FORMAT;
+        case MCI_FORMAT_MSF: {
+            const cd::Msf msf = cd::unpackMsf(value);
+            if (!msf.valid()) return MCIERR_OUTOFRANGE;
+            lba = cd::msfToLba(msf);
+            break;
+        }
+        case MCI_FORMAT_TMSF: {
+            const auto found = cd::tmsfToLba(toc_, value);
+            if (!found) return MCIERR_OUTOFRANGE;
+            lba = *found;
+            break;
+        }
+        case MCI_FORMAT_MILLISECONDS: lba = cd::msToSectors(value) - cd::kLeadInSectors; break;
+        default: return MCIERR_BAD_TIME_FORMAT;
         }
         if (toc_.empty() || lba < toc_.tracks.front().startLba || lba > toc_.leadoutLba) return MCIERR_OUTOFRANGE;
         frame = lbaToFrame(static_cast<std::int32_t>(lba));
@@ -88,9 +88,9 @@ protected:
     DWORD fromFrame(DWORD format, std::uint64_t frame) const override {
         const std::int32_t lba = frameToLba(frame);
         switch (format) {
-            case MCI_FORMAT_TMSF: return cd::lbaToTmsf(toc_, lba);
-            case MCI_FORMAT_MILLISECONDS: return cd::sectorsToMs(std::int64_t{lba} + cd::kLeadInSectors);
-            default: return cd::packMsf(cd::lbaToMsf(lba));
+        case MCI_FORMAT_TMSF: return cd::lbaToTmsf(toc_, lba);
+        case MCI_FORMAT_MILLISECONDS: return cd::sectorsToMs(std::int64_t{lba} + cd::kLeadInSectors);
+        default: return cd::packMsf(cd::lbaToMsf(lba));
         }
     }
 

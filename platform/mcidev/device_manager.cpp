@@ -53,10 +53,10 @@ MCIERROR kindFromTypeName(std::string_view name, Kind& kind) {
 
 MCIERROR kindFromTypeId(DWORD type, Kind& kind) {
     switch (type & 0xFFFF) {
-        case MCI_DEVTYPE_WAVEFORM_AUDIO: kind = Kind::Wave; return 0;
-        case MCI_DEVTYPE_SEQUENCER: kind = Kind::Sequencer; return 0;
-        case MCI_DEVTYPE_CD_AUDIO: kind = Kind::Cd; return 0;
-        default: return MCIERR_INVALID_DEVICE_NAME;
+    case MCI_DEVTYPE_WAVEFORM_AUDIO: kind = Kind::Wave; return 0;
+    case MCI_DEVTYPE_SEQUENCER: kind = Kind::Sequencer; return 0;
+    case MCI_DEVTYPE_CD_AUDIO: kind = Kind::Cd; return 0;
+    default: return MCIERR_INVALID_DEVICE_NAME;
     }
 }
 
@@ -133,7 +133,8 @@ private:
         Kind kind = Kind::Wave;
         if ((flags & MCI_OPEN_TYPE) != 0) {
             if ((flags & MCI_OPEN_TYPE_ID) != 0) {
-                if (const MCIERROR e = kindFromTypeId(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(p->lpstrDeviceType)), kind))
+                if (const MCIERROR e =
+                        kindFromTypeId(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(p->lpstrDeviceType)), kind))
                     return e;
             } else {
                 if (p->lpstrDeviceType == nullptr) return MCIERR_MISSING_DEVICE_NAME;
@@ -188,25 +189,25 @@ private:
                         std::unique_ptr<MediaDevice>& device) {
         auto finished = finishedHook(serial);
         switch (kind) {
-            case Kind::Wave:
-                if (element.empty()) return MCIERR_FILENAME_REQUIRED;
-                return openWaveDevice(element, *output_, std::move(finished), device);
-            case Kind::Sequencer:
-                if (element.empty()) return MCIERR_FILENAME_REQUIRED;
-                return openSequencerDevice(element, *fonts_, *output_, std::move(finished), device);
-            case Kind::Cd: {
-                std::shared_ptr<cd::Disc> disc;
-                if (options_.discFactory) {
-                    disc = options_.discFactory();
-                } else if (!options_.cdImage.empty()) {
-                    std::string error;
-                    disc = cd::ImageDisc::open(options_.cdImage, error);
-                    if (!disc) return MCIERR_INVALID_FILE;
-                } else {
-                    disc = std::make_shared<cd::DriveDisc>();
-                }
-                return openCdDevice(std::move(disc), *output_, std::move(finished), device);
+        case Kind::Wave:
+            if (element.empty()) return MCIERR_FILENAME_REQUIRED;
+            return openWaveDevice(element, *output_, std::move(finished), device);
+        case Kind::Sequencer:
+            if (element.empty()) return MCIERR_FILENAME_REQUIRED;
+            return openSequencerDevice(element, *fonts_, *output_, std::move(finished), device);
+        case Kind::Cd: {
+            std::shared_ptr<cd::Disc> disc;
+            if (options_.discFactory) {
+                disc = options_.discFactory();
+            } else if (!options_.cdImage.empty()) {
+                std::string error;
+                disc = cd::ImageDisc::open(options_.cdImage, error);
+                if (!disc) return MCIERR_INVALID_FILE;
+            } else {
+                disc = std::make_shared<cd::DriveDisc>();
             }
+            return openCdDevice(std::move(disc), *output_, std::move(finished), device);
+        }
         }
         return MCIERR_INTERNAL;
     }
@@ -223,8 +224,8 @@ private:
         handles_.erase(it);  // the last handle takes the device (and its audio thread) with it
         const DWORD_PTR callback = callbackOf(params);
         if ((flags & MCI_NOTIFY) != 0 && callback != 0)
-            out.push_back({NoticeTarget{static_cast<HWND>(callback), handle.id, handle.opening},
-                           MCI_NOTIFY_SUCCESSFUL});
+            out.push_back(
+                {NoticeTarget{static_cast<HWND>(callback), handle.id, handle.opening}, MCI_NOTIFY_SUCCESSFUL});
         return 0;
     }
 

@@ -47,7 +47,6 @@ struct DeviceOptions {
     std::string soundFont;
 };
 
-std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue,
-                                                          const DeviceOptions& options = {});
+std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue, const DeviceOptions& options = {});
 
 }  // namespace mcidev

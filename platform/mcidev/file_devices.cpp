@@ -40,19 +40,19 @@ protected:
 
     MCIERROR toFrame(DWORD format, DWORD value, std::uint64_t& frame) const override {
         switch (format) {
-            case MCI_FORMAT_MILLISECONDS: frame = msToFrames(value, file_->sampleRate()); break;
-            case MCI_FORMAT_SAMPLES: frame = value; break;
-            case MCI_FORMAT_BYTES: frame = file_->bytesToFrames(value); break;
-            default: return MCIERR_BAD_TIME_FORMAT;
+        case MCI_FORMAT_MILLISECONDS: frame = msToFrames(value, file_->sampleRate()); break;
+        case MCI_FORMAT_SAMPLES: frame = value; break;
+        case MCI_FORMAT_BYTES: frame = file_->bytesToFrames(value); break;
+        default: return MCIERR_BAD_TIME_FORMAT;
         }
         return frame > mediaEnd() ? MCIERR_OUTOFRANGE : 0;
     }
 
     DWORD fromFrame(DWORD format, std::uint64_t frame) const override {
         switch (format) {
-            case MCI_FORMAT_SAMPLES: return clampDword(frame);
-            case MCI_FORMAT_BYTES: return clampDword(file_->framesToBytes(frame));
-            default: return clampDword(framesToMs(frame, file_->sampleRate()));
+        case MCI_FORMAT_SAMPLES: return clampDword(frame);
+        case MCI_FORMAT_BYTES: return clampDword(file_->framesToBytes(frame));
+        default: return clampDword(framesToMs(frame, file_->sampleRate()));
         }
     }
 
@@ -111,18 +111,18 @@ bool fileExists(const std::string& path) {
 MCIERROR midiErrorCode(midi::MidiError error, const std::string& path) {
     using midi::MidiError;
     switch (error) {
-        case MidiError::None: return 0;
-        case MidiError::CannotOpen: return fileExists(path) ? MCIERR_FILE_READ : MCIERR_FILE_NOT_FOUND;
-        case MidiError::CannotRead: return MCIERR_FILE_READ;
-        case MidiError::NotMidi:
-        case MidiError::Damaged:
-        case MidiError::Unsupported:
-        case MidiError::TooLarge:
-        case MidiError::TooLong: return MCIERR_INVALID_FILE;
-        case MidiError::OutOfMemory: return MCIERR_OUT_OF_MEMORY;
-        case MidiError::NoSoundFont: return MCIERR_SEQ_NOMIDIPRESENT;
-        case MidiError::BadSoundFont: return MCIERR_SOUND_FONT_UNUSABLE;
-        case MidiError::SynthFailed: return MCIERR_SEQ_PORT_MISCERROR;
+    case MidiError::None: return 0;
+    case MidiError::CannotOpen: return fileExists(path) ? MCIERR_FILE_READ : MCIERR_FILE_NOT_FOUND;
+    case MidiError::CannotRead: return MCIERR_FILE_READ;
+    case MidiError::NotMidi:
+    case MidiError::Damaged:
+    case MidiError::Unsupported:
+    case MidiError::TooLarge:
+    case MidiError::TooLong: return MCIERR_INVALID_FILE;
+    case MidiError::OutOfMemory: return MCIERR_OUT_OF_MEMORY;
+    case MidiError::NoSoundFont: return MCIERR_SEQ_NOMIDIPRESENT;
+    case MidiError::BadSoundFont: return MCIERR_SOUND_FONT_UNUSABLE;
+    case MidiError::SynthFailed: return MCIERR_SEQ_PORT_MISCERROR;
     }
     return MCIERR_INTERNAL;
 }

@@ -31,30 +31,29 @@ MCIERROR MediaDevice::command(OpenHandle& handle, UINT message, DWORD flags, voi
     settle(out);
     if ((flags & MCI_NOTIFY) != 0 && params == nullptr) return MCIERR_NULL_PARAMETER_BLOCK;
     switch (message) {
-        case MCI_PLAY: return play(handle, flags, static_cast<MCI_PLAY_PARMS*>(params), out);
-        case MCI_STOP: return stop(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
-        case MCI_PAUSE: return pause(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
-        case MCI_RESUME: return resume(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
-        case MCI_SEEK: return seek(handle, flags, static_cast<MCI_SEEK_PARMS*>(params), out);
-        case MCI_STATUS: return status(handle, flags, static_cast<MCI_STATUS_PARMS*>(params), out);
-        case MCI_SET: return set(handle, flags, static_cast<MCI_SET_PARMS*>(params), out);
-        case MCI_GETDEVCAPS:
-            return capabilities(handle, flags, static_cast<MCI_GETDEVCAPS_PARMS*>(params), out);
-        // Commands every device knows, which these devices do not carry out.
-        case MCI_RECORD:
-        case MCI_SAVE:
-        case MCI_LOAD:
-        case MCI_CUE:
-        case MCI_INFO:
-        case MCI_SYSINFO:
-        case MCI_BREAK:
-        case MCI_DELETE:
-        case MCI_CUT:
-        case MCI_COPY:
-        case MCI_PASTE: return MCIERR_UNSUPPORTED_FUNCTION;
-        // Picture commands (window, where, step, put, freeze...) are not part of an
-        // audio device's command set, and neither is anything unknown.
-        default: return MCIERR_UNRECOGNIZED_COMMAND;
+    case MCI_PLAY: return play(handle, flags, static_cast<MCI_PLAY_PARMS*>(params), out);
+    case MCI_STOP: return stop(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
+    case MCI_PAUSE: return pause(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
+    case MCI_RESUME: return resume(handle, flags, static_cast<MCI_GENERIC_PARMS*>(params), out);
+    case MCI_SEEK: return seek(handle, flags, static_cast<MCI_SEEK_PARMS*>(params), out);
+    case MCI_STATUS: return status(handle, flags, static_cast<MCI_STATUS_PARMS*>(params), out);
+    case MCI_SET: return set(handle, flags, static_cast<MCI_SET_PARMS*>(params), out);
+    case MCI_GETDEVCAPS: return capabilities(handle, flags, static_cast<MCI_GETDEVCAPS_PARMS*>(params), out);
+    // Commands every device knows, which these devices do not carry out.
+    case MCI_RECORD:
+    case MCI_SAVE:
+    case MCI_LOAD:
+    case MCI_CUE:
+    case MCI_INFO:
+    case MCI_SYSINFO:
+    case MCI_BREAK:
+    case MCI_DELETE:
+    case MCI_CUT:
+    case MCI_COPY:
+    case MCI_PASTE: return MCIERR_UNSUPPORTED_FUNCTION;
+    // Picture commands (window, where, step, put, freeze...) are not part of an
+    // audio device's command set, and neither is anything unknown.
+    default: return MCIERR_UNRECOGNIZED_COMMAND;
     }
 }
 
@@ -217,8 +216,7 @@ MCIERROR MediaDevice::resume(OpenHandle& h, DWORD flags, MCI_GENERIC_PARMS* p, O
 }
 
 MCIERROR MediaDevice::seek(OpenHandle& h, DWORD flags, MCI_SEEK_PARMS* p, Outbox& out) {
-    const int targets = ((flags & MCI_SEEK_TO_START) != 0) + ((flags & MCI_SEEK_TO_END) != 0) +
-                        ((flags & MCI_TO) != 0);
+    const int targets = ((flags & MCI_SEEK_TO_START) != 0) + ((flags & MCI_SEEK_TO_END) != 0) + ((flags & MCI_TO) != 0);
     if (targets == 0) return MCIERR_MISSING_PARAMETER;
     if (targets > 1) return MCIERR_FLAGS_NOT_COMPATIBLE;
     if ((flags & MCI_TO) != 0 && p == nullptr) return MCIERR_NULL_PARAMETER_BLOCK;
@@ -248,46 +246,44 @@ MCIERROR MediaDevice::status(OpenHandle& h, DWORD flags, MCI_STATUS_PARMS* p, Ou
     DWORD_PTR value = 0;
     const MCIERROR ready = checkReady();
     switch (p->dwItem) {
-        case MCI_STATUS_MODE:
-            if (ready != 0) {
-                value = notReadyMode();
-            } else {
-                value = state_ == State::Playing  ? MCI_MODE_PLAY
-                        : state_ == State::Paused ? MCI_MODE_PAUSE
-                                                  : MCI_MODE_STOP;
-            }
-            break;
-        case MCI_STATUS_READY:
-        case MCI_STATUS_MEDIA_PRESENT: value = ready == 0 ? 1 : 0; break;
-        case MCI_STATUS_TIME_FORMAT: value = h.timeFormat; break;
-        case MCI_STATUS_LENGTH: {
-            if (ready != 0) return ready;
-            std::uint64_t start = mediaStart();
-            std::uint64_t end = mediaEnd();
-            if (byTrack && !trackSpan(static_cast<int>(p->dwTrack), start, end)) return MCIERR_OUTOFRANGE;
-            value = duration(h.timeFormat, end - start);
-            break;
+    case MCI_STATUS_MODE:
+        if (ready != 0) {
+            value = notReadyMode();
+        } else {
+            value = state_ == State::Playing ? MCI_MODE_PLAY : state_ == State::Paused ? MCI_MODE_PAUSE : MCI_MODE_STOP;
         }
-        case MCI_STATUS_POSITION: {
-            if (ready != 0) return ready;
-            std::uint64_t frame = currentFrame();
-            if (atStart) frame = mediaStart();
-            if (byTrack) {
-                std::uint64_t end = 0;
-                if (!trackSpan(static_cast<int>(p->dwTrack), frame, end)) return MCIERR_OUTOFRANGE;
-            }
-            value = fromFrame(h.timeFormat, frame);
-            break;
+        break;
+    case MCI_STATUS_READY:
+    case MCI_STATUS_MEDIA_PRESENT: value = ready == 0 ? 1 : 0; break;
+    case MCI_STATUS_TIME_FORMAT: value = h.timeFormat; break;
+    case MCI_STATUS_LENGTH: {
+        if (ready != 0) return ready;
+        std::uint64_t start = mediaStart();
+        std::uint64_t end = mediaEnd();
+        if (byTrack && !trackSpan(static_cast<int>(p->dwTrack), start, end)) return MCIERR_OUTOFRANGE;
+        value = duration(h.timeFormat, end - start);
+        break;
+    }
+    case MCI_STATUS_POSITION: {
+        if (ready != 0) return ready;
+        std::uint64_t frame = currentFrame();
+        if (atStart) frame = mediaStart();
+        if (byTrack) {
+            std::uint64_t end = 0;
+            if (!trackSpan(static_cast<int>(p->dwTrack), frame, end)) return MCIERR_OUTOFRANGE;
         }
-        case MCI_STATUS_NUMBER_OF_TRACKS:
-            if (ready != 0) return ready;
-            value = static_cast<DWORD_PTR>(trackCount());
-            break;
-        case MCI_STATUS_CURRENT_TRACK:
-            if (ready != 0) return ready;
-            value = static_cast<DWORD_PTR>(trackAt(currentFrame()));
-            break;
-        default: return MCIERR_UNSUPPORTED_FUNCTION;
+        value = fromFrame(h.timeFormat, frame);
+        break;
+    }
+    case MCI_STATUS_NUMBER_OF_TRACKS:
+        if (ready != 0) return ready;
+        value = static_cast<DWORD_PTR>(trackCount());
+        break;
+    case MCI_STATUS_CURRENT_TRACK:
+        if (ready != 0) return ready;
+        value = static_cast<DWORD_PTR>(trackAt(currentFrame()));
+        break;
+    default: return MCIERR_UNSUPPORTED_FUNCTION;
     }
     p->dwReturn = value;
     takeNotify(h, flags, p->dwCallback, true, out);
@@ -296,14 +292,11 @@ MCIERROR MediaDevice::status(OpenHandle& h, DWORD flags, MCI_STATUS_PARMS* p, Ou
 
 MCIERROR MediaDevice::set(OpenHandle& h, DWORD flags, MCI_SET_PARMS* p, Outbox& out) {
     if (p == nullptr) return MCIERR_NULL_PARAMETER_BLOCK;
-    if ((flags & (MCI_SET_AUDIO | MCI_SET_VIDEO | MCI_SET_ON | MCI_SET_OFF)) != 0)
-        return MCIERR_UNSUPPORTED_FUNCTION;
+    if ((flags & (MCI_SET_AUDIO | MCI_SET_VIDEO | MCI_SET_ON | MCI_SET_OFF)) != 0) return MCIERR_UNSUPPORTED_FUNCTION;
     const bool door = (flags & (MCI_SET_DOOR_OPEN | MCI_SET_DOOR_CLOSED)) != 0;
-    if ((flags & MCI_SET_DOOR_OPEN) != 0 && (flags & MCI_SET_DOOR_CLOSED) != 0)
-        return MCIERR_FLAGS_NOT_COMPATIBLE;
+    if ((flags & MCI_SET_DOOR_OPEN) != 0 && (flags & MCI_SET_DOOR_CLOSED) != 0) return MCIERR_FLAGS_NOT_COMPATIBLE;
     if ((flags & MCI_SET_TIME_FORMAT) == 0 && !door) return MCIERR_MISSING_PARAMETER;
-    if ((flags & MCI_SET_TIME_FORMAT) != 0 && !supportsTimeFormat(p->dwTimeFormat))
-        return MCIERR_BAD_TIME_FORMAT;
+    if ((flags & MCI_SET_TIME_FORMAT) != 0 && !supportsTimeFormat(p->dwTimeFormat)) return MCIERR_BAD_TIME_FORMAT;
     if (door && !canEject()) return MCIERR_UNSUPPORTED_FUNCTION;
 
     if ((flags & MCI_SET_TIME_FORMAT) != 0) h.timeFormat = p->dwTimeFormat;
@@ -323,16 +316,16 @@ MCIERROR MediaDevice::capabilities(OpenHandle& h, DWORD flags, MCI_GETDEVCAPS_PA
     if ((flags & MCI_GETDEVCAPS_ITEM) == 0) return MCIERR_MISSING_PARAMETER;
     DWORD value = 0;
     switch (p->dwItem) {
-        case MCI_GETDEVCAPS_CAN_PLAY:
-        case MCI_GETDEVCAPS_HAS_AUDIO: value = 1; break;
-        case MCI_GETDEVCAPS_CAN_RECORD:
-        case MCI_GETDEVCAPS_HAS_VIDEO:
-        case MCI_GETDEVCAPS_CAN_SAVE: value = 0; break;
-        case MCI_GETDEVCAPS_CAN_EJECT: value = canEject() ? 1 : 0; break;
-        case MCI_GETDEVCAPS_USES_FILES:
-        case MCI_GETDEVCAPS_COMPOUND_DEVICE: value = usesFiles() ? 1 : 0; break;
-        case MCI_GETDEVCAPS_DEVICE_TYPE: value = deviceType(); break;
-        default: return MCIERR_UNSUPPORTED_FUNCTION;
+    case MCI_GETDEVCAPS_CAN_PLAY:
+    case MCI_GETDEVCAPS_HAS_AUDIO: value = 1; break;
+    case MCI_GETDEVCAPS_CAN_RECORD:
+    case MCI_GETDEVCAPS_HAS_VIDEO:
+    case MCI_GETDEVCAPS_CAN_SAVE: value = 0; break;
+    case MCI_GETDEVCAPS_CAN_EJECT: value = canEject() ? 1 : 0; break;
+    case MCI_GETDEVCAPS_USES_FILES:
+    case MCI_GETDEVCAPS_COMPOUND_DEVICE: value = usesFiles() ? 1 : 0; break;
+    case MCI_GETDEVCAPS_DEVICE_TYPE: value = deviceType(); break;
+    default: return MCIERR_UNSUPPORTED_FUNCTION;
     }
     p->dwReturn = value;
     takeNotify(h, flags, p->dwCallback, true, out);

@@ -54,8 +54,7 @@ public:
     virtual mci::DWORD deviceType() const = 0;
     virtual mci::DWORD defaultTimeFormat() const = 0;
 
-    mci::MCIERROR command(OpenHandle& handle, mci::UINT message, mci::DWORD flags, void* params,
-                          Outbox& out);
+    mci::MCIERROR command(OpenHandle& handle, mci::UINT message, mci::DWORD flags, void* params, Outbox& out);
     // Takes in a play that has run out: the device stops and its notice is sent.
     void settle(Outbox& out);
     // A handle closes: its pending notice is aborted. When it is the last one, the
@@ -132,8 +131,8 @@ private:
     std::function<void()> finished_;
     std::unique_ptr<Playback> playback_;
     State state_ = State::Stopped;
-    std::uint64_t position_ = 0;      // while not playing
-    std::uint64_t playEnd_ = 0;       // where the current (or paused) play ends
+    std::uint64_t position_ = 0;  // while not playing
+    std::uint64_t playEnd_ = 0;   // where the current (or paused) play ends
     std::optional<NoticeTarget> pending_;
 };
 

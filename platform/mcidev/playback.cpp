@@ -27,9 +27,8 @@ mci::MCIERROR Playback::start(AudioOutput& output, AudioSource& source, std::uin
     std::unique_ptr<Playback> run(new Playback(source, endFrame, std::move(finished)));
     Playback* self = run.get();
     const StreamFormat format{source.sampleRate(), source.channels()};
-    const mci::MCIERROR result =
-        output.open(format, [self](std::int16_t* out, std::size_t frames) { self->fill(out, frames); },
-                    run->stream_);
+    const mci::MCIERROR result = output.open(
+        format, [self](std::int16_t* out, std::size_t frames) { self->fill(out, frames); }, run->stream_);
     if (result != 0) return result;
     run->bufferFrames_ = run->stream_->bufferFrames();
     playback = std::move(run);
@@ -40,12 +39,10 @@ void Playback::fill(std::int16_t* out, std::size_t frames) {
     std::size_t written = 0;
     if (!sourceDone_.load(std::memory_order_relaxed)) {
         const std::uint64_t position = startFrame_ + sourceFrames_.load(std::memory_order_relaxed);
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(frames, endFrame_ - position));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(frames, endFrame_ - position));
         const std::size_t got = want == 0 ? 0 : source_.read(out, want);
         written = std::min(got, want);
-        sourceFrames_.store(sourceFrames_.load(std::memory_order_relaxed) + written,
-                            std::memory_order_release);
+        sourceFrames_.store(sourceFrames_.load(std::memory_order_relaxed) + written, std::memory_order_release);
         const bool behind = written < want && readAhead_ != nullptr && readAhead_->starved();
         if (behind) {
             // Silence until the reader catches up; a source that never does has failed.

@@ -31,13 +31,12 @@ struct WaveFile::Input {
         auto* in = static_cast<Input*>(self);
         sf_count_t base = 0;
         switch (whence) {
-            case SEEK_SET: base = 0; break;
-            case SEEK_CUR: base = in->position; break;
-            case SEEK_END: base = in->size; break;
-            default: return -1;
+        case SEEK_SET: base = 0; break;
+        case SEEK_CUR: base = in->position; break;
+        case SEEK_END: base = in->size; break;
+        default: return -1;
         }
-        if ((offset > 0 && base > std::numeric_limits<sf_count_t>::max() - offset) || base + offset < 0)
-            return -1;
+        if ((offset > 0 && base > std::numeric_limits<sf_count_t>::max() - offset) || base + offset < 0) return -1;
         in->position = base + offset;
         return in->position;
     }
@@ -53,8 +52,8 @@ struct WaveFile::Input {
         }
         sf_count_t done = 0;
         while (done < n) {
-            const ssize_t got = ::pread(in->fd, static_cast<char*>(buffer) + done,
-                                        static_cast<std::size_t>(n - done), in->position + done);
+            const ssize_t got = ::pread(in->fd, static_cast<char*>(buffer) + done, static_cast<std::size_t>(n - done),
+                                        in->position + done);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             done += got;
@@ -74,31 +73,43 @@ void encodedFrameSize(int format, int channels, std::uint64_t& num, std::uint64_
     const auto ch = static_cast<std::uint64_t>(channels);
     den = 1;
     switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8:
-        case SF_FORMAT_ULAW:
-        case SF_FORMAT_ALAW: num = ch; break;
-        case SF_FORMAT_PCM_16: num = 2 * ch; break;
-        case SF_FORMAT_PCM_24: num = 3 * ch; break;
-        case SF_FORMAT_PCM_32:
-        case SF_FORMAT_FLOAT: num = 4 * ch; break;
-        case SF_FORMAT_DOUBLE: num = 8 * ch; break;
-        case SF_FORMAT_IMA_ADPCM:
-        case SF_FORMAT_MS_ADPCM:
-        case SF_FORMAT_G721_32: num = ch; den = 2; break;
-        case SF_FORMAT_G723_24: num = 3 * ch; den = 8; break;
-        case SF_FORMAT_G723_40: num = 5 * ch; den = 8; break;
-        case SF_FORMAT_GSM610: num = 65 * ch; den = 320; break;
-        default: num = 2 * ch; break;  // counted as 16-bit samples
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: num = ch; break;
+    case SF_FORMAT_PCM_16: num = 2 * ch; break;
+    case SF_FORMAT_PCM_24: num = 3 * ch; break;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT: num = 4 * ch; break;
+    case SF_FORMAT_DOUBLE: num = 8 * ch; break;
+    case SF_FORMAT_IMA_ADPCM:
+    case SF_FORMAT_MS_ADPCM:
+    case SF_FORMAT_G721_32:
+        num = ch;
+        den = 2;
+        break;
+    case SF_FORMAT_G723_24:
+        num = 3 * ch;
+        den = 8;
+        break;
+    case SF_FORMAT_G723_40:
+        num = 5 * ch;
+        den = 8;
+        break;
+    case SF_FORMAT_GSM610:
+        num = 65 * ch;
+        den = 320;
+        break;
+    default: num = 2 * ch; break;  // counted as 16-bit samples
     }
 }
 
 bool isWaveContainer(int format) {
     switch (format & SF_FORMAT_TYPEMASK) {
-        case SF_FORMAT_WAV:
-        case SF_FORMAT_WAVEX:
-        case SF_FORMAT_RF64: return true;
-        default: return false;
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_RF64: return true;
+    default: return false;
     }
 }
 
@@ -108,8 +119,7 @@ WaveFile::~WaveFile() {
     if (sndfile_ != nullptr) sf_close(static_cast<SNDFILE*>(sndfile_));
 }
 
-mci::MCIERROR WaveFile::open(const std::string& path, std::unique_ptr<WaveFile>& file,
-                             const WaveLimits& limits) {
+mci::MCIERROR WaveFile::open(const std::string& path, std::unique_ptr<WaveFile>& file, const WaveLimits& limits) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) return mci::MCIERR_FILE_NOT_FOUND;

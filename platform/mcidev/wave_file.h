@@ -26,8 +26,7 @@ public:
     // Opens a file by path (UTF-8 bytes). Returns 0, MCIERR_FILE_NOT_FOUND,
     // MCIERR_FILE_READ (exists but cannot be read) or MCIERR_INVALID_FILE (not a wave
     // file we can play, or beyond the caps).
-    static mci::MCIERROR open(const std::string& path, std::unique_ptr<WaveFile>& file,
-                              const WaveLimits& limits = {});
+    static mci::MCIERROR open(const std::string& path, std::unique_ptr<WaveFile>& file, const WaveLimits& limits = {});
     // The same over bytes in memory, which must outlive the file.
     static mci::MCIERROR openMemory(const void* data, std::size_t size, std::unique_ptr<WaveFile>& file,
                                     const WaveLimits& limits = {});

@@ -57,9 +57,9 @@ std::string randomSuffix() {
     unsigned char bytes[tempSuffixLength];
     if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         static std::atomic<unsigned long long> counter{0};
-        unsigned long long mix = static_cast<unsigned long long>(
-                                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                                 (static_cast<unsigned long long>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15ull);
+        unsigned long long mix =
+            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+            (static_cast<unsigned long long>(getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15ull);
         for (unsigned char& byte : bytes) {
             mix = mix * 6364136223846793005ull + 1442695040888963407ull;
             byte = static_cast<unsigned char>(mix >> 56);
@@ -162,7 +162,7 @@ fs::path userConfigFolder() {
     } else {
         long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
         std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-        passwd entry {};
+        passwd entry{};
         passwd* found = nullptr;
         if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
             found->pw_dir != nullptr && found->pw_dir[0] == '/') {
@@ -217,9 +217,8 @@ fs::path FileProfileStore::pathOf(const std::string& file) const {
     return configFolder_ / file;
 }
 
-std::string FileProfileStore::readString(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& defaultValue,
-                                         std::size_t bufferSize) {
+std::string FileProfileStore::readString(const std::string& file, const std::string& section, const std::string& key,
+                                         const std::string& defaultValue, std::size_t bufferSize) {
     fs::path path = pathOf(file);
     if (path.empty()) return clipToBuffer(defaultValue, bufferSize);
     FileContents contents = readRegularFile(files_, AT_FDCWD, path.c_str());

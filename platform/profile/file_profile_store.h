@@ -31,12 +31,12 @@ namespace profile {
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    virtual int makeFolder(const char* path);                 // mode 0700
-    virtual int openFile(int folder, const char* name);       // for reading
-    virtual int createFile(int folder, const char* name);     // new, exclusive
+    virtual int makeFolder(const char* path);              // mode 0700
+    virtual int openFile(int folder, const char* name);    // for reading
+    virtual int createFile(int folder, const char* name);  // new, exclusive
     virtual int setMode(int fd, unsigned mode);
     virtual long write(int fd, const char* data, std::size_t size);
-    virtual int sync(int fd);                                 // a file or a folder
+    virtual int sync(int fd);  // a file or a folder
     virtual int close(int fd);
     virtual int rename(int folder, const char* from, const char* to);
 
@@ -55,9 +55,8 @@ public:
     // Where the file of that name lives; empty for a name that cannot be a file.
     std::filesystem::path pathOf(const std::string& file) const;
 
-    std::string readString(const std::string& file, const std::string& section,
-                           const std::string& key, const std::string& defaultValue,
-                           std::size_t bufferSize = 1024) override;
+    std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& defaultValue, std::size_t bufferSize = 1024) override;
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
 
     // Applies edits to the file and replaces it atomically. False, with the old file

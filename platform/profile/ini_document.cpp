@@ -220,9 +220,7 @@ std::string IniDocument::text() const {
     return result;
 }
 
-void ProfileEdits::eraseSection(std::string section) {
-    edits_.push_back(Edit{true, std::move(section), {}, {}});
-}
+void ProfileEdits::eraseSection(std::string section) { edits_.push_back(Edit{true, std::move(section), {}, {}}); }
 
 void ProfileEdits::writeString(std::string section, std::string key, std::string value) {
     edits_.push_back(Edit{false, std::move(section), std::move(key), std::move(value)});
@@ -230,16 +228,15 @@ void ProfileEdits::writeString(std::string section, std::string key, std::string
 
 bool ProfileEdits::applyTo(IniDocument& document) const {
     for (const Edit& edit : edits_) {
-        bool done = edit.erase ? document.eraseSection(edit.section)
-                               : document.setValue(edit.section, edit.key, edit.value);
+        bool done =
+            edit.erase ? document.eraseSection(edit.section) : document.setValue(edit.section, edit.key, edit.value);
         if (!done) return false;
     }
     return true;
 }
 
-std::string readProfileString(const IniDocument& document, std::string_view section,
-                              std::string_view key, const std::string& defaultValue,
-                              std::size_t bufferSize) {
+std::string readProfileString(const IniDocument& document, std::string_view section, std::string_view key,
+                              const std::string& defaultValue, std::size_t bufferSize) {
     std::optional<std::string> value = document.value(section, key);
     return clipToBuffer(value ? std::move(*value) : defaultValue, bufferSize);
 }

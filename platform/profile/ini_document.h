@@ -63,7 +63,7 @@ private:
         std::string text;  // without its line ending
         std::string end;   // "\n", "\r\n", or "" for a last line without one
         Kind kind = Kind::Other;
-        std::string name;  // header or key name, trimmed
+        std::string name;            // header or key name, trimmed
         std::size_t valueStart = 0;  // Key: offset of the byte after '='
     };
 
@@ -116,8 +116,7 @@ private:
 
 // The read the program's profile calls make: the value of key, or defaultValue when
 // the document has no such key, clipped to the caller's buffer.
-std::string readProfileString(const IniDocument& document, std::string_view section,
-                              std::string_view key, const std::string& defaultValue,
-                              std::size_t bufferSize);
+std::string readProfileString(const IniDocument& document, std::string_view section, std::string_view key,
+                              const std::string& defaultValue, std::size_t bufferSize);
 
 }  // namespace profile

@@ -17,8 +17,7 @@ namespace {
 QString pickFamily(std::initializer_list<const char*> faces) {
     const QStringList installed = QFontDatabase::families();
     for (const char* face : faces) {
-        if (installed.contains(QString::fromLatin1(face), Qt::CaseInsensitive))
-            return QString::fromLatin1(face);
+        if (installed.contains(QString::fromLatin1(face), Qt::CaseInsensitive)) return QString::fromLatin1(face);
     }
     return {};
 }
@@ -42,8 +41,7 @@ QColor toQColor(ui::Color c) { return QColor(c.r, c.g, c.b); }
 QFont toQFont(const ui::Font& f) {
     QFont font;
     const QString& family = f.family == ui::FontFamily::Serif ? serifFamily() : sansFamily();
-    if (!family.isEmpty())
-        font.setFamily(family);
+    if (!family.isEmpty()) font.setFamily(family);
     font.setStyleHint(f.family == ui::FontFamily::Serif ? QFont::Serif : QFont::SansSerif);
     font.setPixelSize(f.pixelHeight());
     font.setBold(f.bold);
@@ -106,15 +104,13 @@ QIcon resourceIcon(const std::vector<std::string>& names) {
     QIcon icon;
     for (const std::string& name : names) {
         const ui::Bitmap& bmp = ui::resourceBitmap(name);
-        if (!bmp.empty())
-            icon.addPixmap(QPixmap::fromImage(toQImage(bmp)));
+        if (!bmp.empty()) icon.addPixmap(QPixmap::fromImage(toQImage(bmp)));
     }
     return icon;
 }
 
 void drawEdge(QPainter& p, QRect& r, ui::Color topLeft, ui::Color bottomRight) {
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
+    if (r.width() <= 0 || r.height() <= 0) return;
     const int l = r.left(), t = r.top(), rr = r.left() + r.width() - 1, b = r.top() + r.height() - 1;
     p.fillRect(QRect(l, t, r.width() - 1, 1), toQColor(topLeft));
     p.fillRect(QRect(l, t, 1, r.height() - 1), toQColor(topLeft));

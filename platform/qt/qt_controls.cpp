@@ -33,9 +33,7 @@ namespace {
 
 namespace colors = ui::colors;
 
-Qt::FocusPolicy focusPolicyFor(const ui::Control& c) {
-    return c.tabStop() ? Qt::StrongFocus : Qt::ClickFocus;
-}
+Qt::FocusPolicy focusPolicyFor(const ui::Control& c) { return c.tabStop() ? Qt::StrongFocus : Qt::ClickFocus; }
 
 // Focus changes made by the user (or asked for by the model) reach the model; the
 // window losing or regaining activation, or a menu opening, does not move the focus
@@ -48,11 +46,9 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() != QEvent::FocusIn && e->type() != QEvent::FocusOut)
-            return false;
+        if (e->type() != QEvent::FocusIn && e->type() != QEvent::FocusOut) return false;
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
-        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
-            reason == Qt::MenuBarFocusReason)
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason)
             return false;
         peer_.reportFocus(e->type() == QEvent::FocusIn);
         return false;
@@ -90,8 +86,7 @@ private:
     // An auto-sized label takes the size of its caption: the widest line by its
     // advance, one line height per line; an empty caption measures as one blank.
     void measure() {
-        if (!label_.autoSize())
-            return;
+        if (!label_.autoSize()) return;
         const QFontMetrics fm(toQFont(label_.font()));
         const QString text = label_.caption().empty() ? QStringLiteral(" ") : toQString(label_.caption());
         if (label_.wordWrap()) {
@@ -101,8 +96,7 @@ private:
         }
         const QStringList lines = text.split(QLatin1Char('\n'));
         int width = 0;
-        for (const QString& line : lines)
-            width = std::max(width, fm.horizontalAdvance(line));
+        for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
         label_.textMeasured(width, fm.height() * static_cast<int>(lines.size()));
     }
 
@@ -140,8 +134,7 @@ public:
 
 protected:
     void apply(ui::Change what) override {
-        if (what == ui::Change::Color)
-            widget()->update();
+        if (what == ui::Change::Color) widget()->update();
     }
 };
 
@@ -163,8 +156,7 @@ protected:
         drawBevel(p, r, panel_.bevelOuter());
         drawBevel(p, r, panel_.bevelInner());
         p.fillRect(r, toQColor(panel_.color()));
-        if (panel_.caption().empty())
-            return;
+        if (panel_.caption().empty()) return;
         p.setFont(toQFont(panel_.font()));
         p.setPen(toQColor(panel_.font().color));
         int align = Qt::AlignVCenter | Qt::TextSingleLine;
@@ -213,10 +205,8 @@ private:
             return;
         }
         qsizetype first = 0;
-        while (first < text.size() && text[first] == old[first])
-            ++first;
-        if (first == text.size())
-            return;
+        while (first < text.size() && text[first] == old[first]) ++first;
+        if (first == text.size()) return;
         constexpr int overhang = 4;
         const int left = (widget()->width() - width) / 2 + metrics.horizontalAdvance(text.left(first)) - overhang;
         const int right = (widget()->width() + width) / 2 + overhang;
@@ -250,9 +240,7 @@ protected:
         drawEdge(p, r, colors::btnHighlight, colors::windowFrame);
         drawEdge(p, r, colors::btnFace, colors::btnShadow);
     }
-    void resizeEvent(QResizeEvent*) override {
-        bar->setGeometry(0, 0, width(), ui::TabbedNotebook::tabHeight + 1);
-    }
+    void resizeEvent(QResizeEvent*) override { bar->setGeometry(0, 0, width(), ui::TabbedNotebook::tabHeight + 1); }
 };
 
 class NotebookPeer : public ControlPeer {
@@ -260,11 +248,9 @@ public:
     NotebookPeer(ui::TabbedNotebook& nb, QWidget* parent, FormContext& ctx) : ControlPeer(nb, ctx), nb_(nb) {
         w_ = new NotebookWidget(parent);
         setWidget(w_);
-        for (const ui::NotebookPage* page : nb.pages())
-            w_->bar->addTab(toQString(page->caption()));
+        for (const ui::NotebookPage* page : nb.pages()) w_->bar->addTab(toQString(page->caption()));
         QObject::connect(w_->bar, &QTabBar::currentChanged, w_, [this](int index) {
-            if (updating() || index < 0)
-                return;
+            if (updating() || index < 0) return;
             this->ctx().dispatch([this, index] { nb_.setPageIndex(index); });
             Updating guard(*this);
             apply(ui::Change::PageIndex);
@@ -274,8 +260,7 @@ public:
     QWidget* focusTarget() const override { return w_->bar; }
 
     void apply(ui::Change what) override {
-        if (what != ui::Change::PageIndex)
-            return;
+        if (what != ui::Change::PageIndex) return;
         w_->bar->setCurrentIndex(nb_.pageIndex());
         const auto& pages = nb_.pages();
         for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -326,16 +311,14 @@ public:
         w->setAutoDefault(false);
         w->setFocusPolicy(focusPolicyFor(button));
         QObject::connect(w, &QPushButton::clicked, w, [this] {
-            if (!updating())
-                this->ctx().dispatch([this] { button_.click(); });
+            if (!updating()) this->ctx().dispatch([this] { button_.click(); });
         });
         setWidget(w);
     }
 
 protected:
     void apply(ui::Change what) override {
-        if (what == ui::Change::Text)
-            static_cast<QPushButton*>(widget())->setText(toQString(button_.caption()));
+        if (what == ui::Change::Text) static_cast<QPushButton*>(widget())->setText(toQString(button_.caption()));
     }
 
 private:
@@ -372,8 +355,7 @@ public:
         : ControlPeer(model, ctx), model_(model), button_(new ModelButton<Widget>(parent)) {
         button_->setFocusPolicy(focusPolicyFor(model));
         QObject::connect(button_, &QAbstractButton::clicked, button_, [this] {
-            if (!this->updating())
-                userAction([this] { model_.click(); });
+            if (!this->updating()) userAction([this] { model_.click(); });
         });
         setWidget(button_);
     }
@@ -417,45 +399,33 @@ public:
 std::optional<char> typedCharacter(const QKeyEvent& e) {
     const int key = e.key();
     const Qt::KeyboardModifiers mods = e.modifiers();
-    if (mods & (Qt::AltModifier | Qt::MetaModifier))
-        return std::nullopt;
-    if (key == Qt::Key_Delete)
-        return std::nullopt;
-    if (key == Qt::Key_Backspace)
-        return '\b';
-    if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        return '\r';
-    if (key == Qt::Key_Escape)
-        return '\x1b';
+    if (mods & (Qt::AltModifier | Qt::MetaModifier)) return std::nullopt;
+    if (key == Qt::Key_Delete) return std::nullopt;
+    if (key == Qt::Key_Backspace) return '\b';
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return '\r';
+    if (key == Qt::Key_Escape) return '\x1b';
     if ((mods & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
         return static_cast<char>(key - Qt::Key_A + 1);
     const QString text = e.text();
-    if (text.size() != 1)
-        return std::nullopt;
+    if (text.size() != 1) return std::nullopt;
     const char16_t c = text.at(0).unicode();
-    if (c < 0x20 || c == 0x7F)
-        return std::nullopt;
-    if (c > 0xFF)
-        return '?';
+    if (c < 0x20 || c == 0x7F) return std::nullopt;
+    if (c > 0xFF) return '?';
     return static_cast<char>(static_cast<unsigned char>(c));
 }
 
 // A key event that types `c` instead of what the user typed.
 QKeyEvent replacementEvent(char c) {
     const auto u = static_cast<unsigned char>(c);
-    if (u == '\b')
-        return QKeyEvent(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
-    if (u == '\r')
-        return QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    if (u == 0x1b)
-        return QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(0x1b)));
+    if (u == '\b') return QKeyEvent(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+    if (u == '\r') return QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    if (u == 0x1b) return QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(0x1b)));
     if (u >= 1 && u <= 26)
         return QKeyEvent(QEvent::KeyPress, Qt::Key_A + (u - 1), Qt::ControlModifier, QString(QChar(u)));
     const QChar ch = QChar::fromLatin1(c);
     const int key = ch.isLetterOrNumber() && u < 0x80 ? int(ch.toUpper().unicode()) : int(Qt::Key_unknown);
     return QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
 }
-
 
 class EditWidget : public QLineEdit {
 public:
@@ -514,8 +484,7 @@ public:
         auto* w = new EditWidget(edit, ctx, parent);
         w->setFocusPolicy(focusPolicyFor(edit));
         QObject::connect(w, &QLineEdit::textEdited, w, [this](const QString& text) {
-            if (updating())
-                return;
+            if (updating()) return;
             this->ctx().dispatch([this, t = fromQString(text)] { edit_.setText(t); });
         });
         setWidget(w);
@@ -526,8 +495,7 @@ protected:
         auto* w = static_cast<QLineEdit*>(widget());
         if (what == ui::Change::Text) {
             const QString text = toQString(edit_.text());
-            if (w->text() != text)
-                w->setText(text);
+            if (w->text() != text) w->setText(text);
         } else if (what == ui::Change::ReadOnly) {
             w->setReadOnly(edit_.readOnly());
         }
@@ -542,8 +510,7 @@ private:
 // Two arrow buttons stacked; a press steps at once and repeats while held.
 class SpinWidget : public QWidget {
 public:
-    SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent)
-        : QWidget(parent), updown_(updown), ctx_(ctx) {
+    SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent) : QWidget(parent), updown_(updown), ctx_(ctx) {
         repeat_.setSingleShot(false);
         QObject::connect(&repeat_, &QTimer::timeout, this, [this] { repeatStep(); });
         setFocusPolicy(Qt::NoFocus);
@@ -558,8 +525,7 @@ protected:
     }
 
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton)
-            return;
+        if (e->button() != Qt::LeftButton) return;
         pressed_ = e->position().y() < height() / 2 ? ui::UpDownButton::Up : ui::UpDownButton::Down;
         over_ = true;
         update();
@@ -568,8 +534,7 @@ protected:
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (!pressed_)
-            return;
+        if (!pressed_) return;
         const bool over = halfAt(e->position().toPoint()) == pressed_;
         if (over != over_) {
             over_ = over;
@@ -578,16 +543,14 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent*) override { stop(); }
     void changeEvent(QEvent* e) override {
-        if (e->type() == QEvent::EnabledChange && !isEnabled())
-            stop();
+        if (e->type() == QEvent::EnabledChange && !isEnabled()) stop();
         QWidget::changeEvent(e);
     }
     void hideEvent(QHideEvent*) override { stop(); }
 
 private:
     std::optional<ui::UpDownButton> halfAt(QPoint p) const {
-        if (!rect().contains(p))
-            return std::nullopt;
+        if (!rect().contains(p)) return std::nullopt;
         return p.y() < height() / 2 ? ui::UpDownButton::Up : ui::UpDownButton::Down;
     }
 
@@ -605,8 +568,7 @@ private:
             return;
         }
         repeat_.setInterval(100);
-        if (over_)
-            step();
+        if (over_) step();
     }
 
     void stop() {
@@ -729,8 +691,7 @@ protected:
         if (what == ui::Change::Text) {
             QString text;
             for (std::size_t i = 0; i < memo_.lines().size(); ++i) {
-                if (i)
-                    text += QLatin1Char('\n');
+                if (i) text += QLatin1Char('\n');
                 text += toQString(memo_.lines()[i]);
             }
             w->setPlainText(text);
@@ -757,8 +718,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (width() <= 0 || height() <= 0)
-            return;
+        if (width() <= 0 || height() <= 0) return;
         ui::Bitmap surface(width(), height(), colors::btnFace);
         ui::RasterCanvas canvas(surface);
         try {
@@ -776,8 +736,7 @@ protected:
     }
 
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton)
-            return;
+        if (e->button() != Qt::LeftButton) return;
         const ui::Point at = pointOf(e);
         ctx_.dispatch([&] { control_.mouseDown(at); });
     }
@@ -787,8 +746,7 @@ protected:
         ctx_.dispatch([&] { control_.mouseMove(at); });
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton)
-            return;
+        if (e->button() != Qt::LeftButton) return;
         const ui::Point at = pointOf(e);
         ctx_.dispatch([&] { control_.mouseUp(at); });
     }
@@ -841,8 +799,7 @@ ControlPeer::~ControlPeer() = default;
 
 void ControlPeer::setWidget(QWidget* w) {
     widget_ = w;
-    if (QWidget* target = focusTarget())
-        new FocusWatcher(target, *this);
+    if (QWidget* target = focusTarget()) new FocusWatcher(target, *this);
 }
 
 void ControlPeer::componentChanged(ui::Component&, ui::Change what) {
@@ -851,31 +808,21 @@ void ControlPeer::componentChanged(ui::Component&, ui::Change what) {
     case ui::Change::Bounds:
         applyGeometry();
         if (ui::Control* parent = control_.parent()) {
-            if (ControlPeer* p = ctx_.peerOf(*parent))
-                p->childGeometryChanged();
+            if (ControlPeer* p = ctx_.peerOf(*parent)) p->childGeometryChanged();
         }
         apply(what);
         break;
-    case ui::Change::Visible:
-        applyVisible();
-        break;
-    case ui::Change::Enabled:
-        applyEnabled();
-        break;
+    case ui::Change::Visible: applyVisible(); break;
+    case ui::Change::Enabled: applyEnabled(); break;
     case ui::Change::Font:
         applyFont();
         apply(what);
         break;
     case ui::Change::Focus:
-        if (QWidget* target = focusTarget())
-            target->setFocus(Qt::OtherFocusReason);
+        if (QWidget* target = focusTarget()) target->setFocus(Qt::OtherFocusReason);
         break;
-    case ui::Change::Repaint:
-        widget_->update();
-        break;
-    default:
-        apply(what);
-        break;
+    case ui::Change::Repaint: widget_->update(); break;
+    default: apply(what); break;
     }
 }
 
@@ -894,11 +841,9 @@ void ControlPeer::syncAll() {
 
 void ControlPeer::reportFocus(bool hasFocus) {
     ctx_.dispatch([this, hasFocus] {
-        if (control_.focused() != hasFocus)
-            control_.focusChanged(hasFocus);
+        if (control_.focused() != hasFocus) control_.focusChanged(hasFocus);
     });
-    if (dynamic_cast<ui::CustomControl*>(&control_))
-        widget_->update();
+    if (dynamic_cast<ui::CustomControl*>(&control_)) widget_->update();
 }
 
 void ControlPeer::apply(ui::Change) {}
@@ -920,32 +865,19 @@ void ControlPeer::applyFont() {
 }
 
 std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& c, QWidget* parent, FormContext& ctx) {
-    if (auto* x = dynamic_cast<ui::CustomControl*>(&c))
-        return std::make_unique<CustomPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Label*>(&c))
-        return std::make_unique<LabelPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Shape*>(&c))
-        return std::make_unique<ShapePeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Panel*>(&c))
-        return std::make_unique<PanelPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::TabbedNotebook*>(&c))
-        return std::make_unique<NotebookPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::NotebookPage*>(&c))
-        return std::make_unique<PagePeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Button*>(&c))
-        return std::make_unique<ButtonPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Edit*>(&c))
-        return std::make_unique<EditPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::UpDown*>(&c))
-        return std::make_unique<UpDownPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::CheckBox*>(&c))
-        return std::make_unique<CheckBoxPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::RadioButton*>(&c))
-        return std::make_unique<RadioPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::ScrollBox*>(&c))
-        return std::make_unique<ScrollBoxPeer>(*x, parent, ctx);
-    if (auto* x = dynamic_cast<ui::Memo*>(&c))
-        return std::make_unique<MemoPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::CustomControl*>(&c)) return std::make_unique<CustomPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Label*>(&c)) return std::make_unique<LabelPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Shape*>(&c)) return std::make_unique<ShapePeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Panel*>(&c)) return std::make_unique<PanelPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::TabbedNotebook*>(&c)) return std::make_unique<NotebookPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::NotebookPage*>(&c)) return std::make_unique<PagePeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Button*>(&c)) return std::make_unique<ButtonPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Edit*>(&c)) return std::make_unique<EditPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::UpDown*>(&c)) return std::make_unique<UpDownPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::CheckBox*>(&c)) return std::make_unique<CheckBoxPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::RadioButton*>(&c)) return std::make_unique<RadioPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::ScrollBox*>(&c)) return std::make_unique<ScrollBoxPeer>(*x, parent, ctx);
+    if (auto* x = dynamic_cast<ui::Memo*>(&c)) return std::make_unique<MemoPeer>(*x, parent, ctx);
     return nullptr;
 }
 

@@ -5,13 +5,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/timerfd.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <exception>
 #include <map>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 namespace qtui {
 
@@ -53,33 +53,30 @@ struct QtEventLoop::Impl {
         milliseconds period{1000};
 
         ~Timer() {
-            if (fd >= 0)
-                ::close(fd);
+            if (fd >= 0) ::close(fd);
         }
     };
 
     void scheduleDrain() {
-        QMetaObject::invokeMethod(&context, [this] { drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &context, [this] { drain(); }, Qt::QueuedConnection);
     }
 
     void drain() {
         queue.drain();
         // Tasks beyond the ones drained (posted while it ran) wait for one more pass.
-        if (!queue.empty())
-            scheduleDrain();
+        if (!queue.empty()) scheduleDrain();
     }
 
     // A kernel wall-clock timer expired (or the clock was set): read it empty first,
     // so a modal box opened by the callback does not hold back the next expiry.
     void fireWallClock(ui::TimerId id) {
         const auto it = timers.find(id);
-        if (it == timers.end())
-            return;
+        if (it == timers.end()) return;
         Timer& t = *it->second;
         std::uint64_t expirations = 0;
         if (::read(t.fd, &expirations, sizeof expirations) < 0) {
-            if (errno != ECANCELED)
-                return;  // nothing to read: a spurious wake-up
+            if (errno != ECANCELED) return;     // nothing to read: a spurious wake-up
             armWallClockTimer(t.fd, t.period);  // the clock changed: show it now
         }
         run(t);
@@ -89,14 +86,12 @@ struct QtEventLoop::Impl {
     // expiry that opens a modal box does not hold back the next one.
     void fire(ui::TimerId id) {
         const auto it = timers.find(id);
-        if (it == timers.end())
-            return;
+        if (it == timers.end()) return;
         Timer& t = *it->second;
         const auto now = steady_clock::now();
         // Expiries missed while the loop was busy are not made up for.
         t.due += t.period;
-        if (t.due <= now)
-            t.due += t.period * ((now - t.due) / t.period + 1);
+        if (t.due <= now) t.due += t.period * ((now - t.due) / t.period + 1);
         t.timer->start(std::chrono::ceil<milliseconds>(t.due - now));
         run(t);
     }
@@ -163,8 +158,7 @@ ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, s
 
 void QtEventLoop::stopTimer(ui::TimerId id) {
     const auto it = impl_->timers.find(id);
-    if (it == impl_->timers.end())
-        return;
+    if (it == impl_->timers.end()) return;
     // The timer may be the one whose expiry is running right now.
     if (QTimer* timer = it->second->timer) {
         timer->stop();
@@ -194,8 +188,7 @@ void QtEventLoop::quit(int code) {
     impl_->quitCode = code;
     // Outside run() there is nothing to end; telling Qt anyway would make every later
     // modal wait (a box at shutdown) return at once.
-    if (impl_->running)
-        QCoreApplication::exit(code);
+    if (impl_->running) QCoreApplication::exit(code);
 }
 
 }  // namespace qtui

@@ -24,8 +24,7 @@ QtPlatform::QtPlatform(int& argc, char** argv) {
     // The window is small and repaints one panel a second: plain X requests copy that
     // cheaply, while shared-memory images cost the X event thread and the main thread
     // an extra wake-up for every repaint's completion event.
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     impl_ = std::make_unique<Impl>(argc, argv);
 }
 

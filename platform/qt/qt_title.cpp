@@ -22,8 +22,7 @@ namespace {
 xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
+    if (!reply) return XCB_ATOM_NONE;
     const xcb_atom_t atom = reply->atom;
     std::free(reply);
     return atom;
@@ -33,16 +32,13 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
 #endif
 
 void setX11IconName(QWidget* window, const std::string& name) {
-    if (!window)
-        return;
+    if (!window) return;
     window->setWindowIconText(toQString(name));
 #ifdef TOLVANE_HAVE_XCB
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) return;
     xcb_connection_t* c = x11->connection();
-    if (!c)
-        return;
+    if (!c) return;
     const auto id = static_cast<xcb_window_t>(window->winId());
     static const xcb_atom_t netIconName = internAtom(c, "_NET_WM_ICON_NAME");
     static const xcb_atom_t utf8String = internAtom(c, "UTF8_STRING");

@@ -29,8 +29,7 @@ public:
     FormSentinel(ui::Component* owner, std::function<void()> gone)
         : ui::Component(owner, std::string()), gone_(std::move(gone)) {}
     ~FormSentinel() override {
-        if (gone_)
-            gone_();
+        if (gone_) gone_();
     }
     void disarm() { gone_ = nullptr; }
 
@@ -48,13 +47,10 @@ public:
         case PM_IndicatorWidth:
         case PM_IndicatorHeight:
         case PM_ExclusiveIndicatorWidth:
-        case PM_ExclusiveIndicatorHeight:
-            return 13;
+        case PM_ExclusiveIndicatorHeight: return 13;
         case PM_CheckBoxLabelSpacing:
-        case PM_RadioButtonLabelSpacing:
-            return 4;
-        default:
-            return QProxyStyle::pixelMetric(metric, option, widget);
+        case PM_RadioButtonLabelSpacing: return 4;
+        default: return QProxyStyle::pixelMetric(metric, option, widget);
         }
     }
 };
@@ -63,8 +59,7 @@ bool isArmedTitle(const std::string& title) { return title.rfind("Tolvane @", 0)
 
 // The 32-pixel partner of a 16-pixel icon resource ("tolvane-16" -> "tolvane-32").
 std::string largeIconName(const std::string& name) {
-    if (name.size() > 3 && name.compare(name.size() - 3, 3, "-16") == 0)
-        return name.substr(0, name.size() - 3) + "-32";
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, "-16") == 0) return name.substr(0, name.size() - 3) + "-32";
     return {};
 }
 
@@ -89,13 +84,11 @@ class MenuPeer : public ui::ComponentPeer {
 public:
     MenuPeer(ui::MenuItem& item, QAction* action) : item_(item), action_(action) {}
     void componentChanged(ui::Component&, ui::Change what) override {
-        if (what == ui::Change::Checked)
-            sync();
+        if (what == ui::Change::Checked) sync();
     }
     void sync() {
         ++updating_;
-        if (item_.checked())
-            action_->setCheckable(true);
+        if (item_.checked()) action_->setCheckable(true);
         action_->setChecked(item_.checked());
         --updating_;
     }
@@ -114,8 +107,7 @@ struct FormEntry : public FormContext {
 
     ui::Application& application() override { return form.application(); }
     void dispatch(const std::function<void()>& event) override {
-        if (!detaching)
-            form.application().dispatch(event);
+        if (!detaching) form.application().dispatch(event);
     }
     ControlPeer* peerOf(const ui::Component& c) override {
         const auto it = peers.find(&c);
@@ -146,8 +138,7 @@ public:
     QWidget* focusTarget() const override { return nullptr; }
 
     int menuHeight() const {
-        if (!entry_.menuBar)
-            return 0;
+        if (!entry_.menuBar) return 0;
         const int h = entry_.menuBar->heightForWidth(form_.width());
         return h > 0 ? h : entry_.menuBar->sizeHint().height();
     }
@@ -156,8 +147,7 @@ protected:
     void applyGeometry() override {
         const ui::Rect b = form_.bounds();
         const int mh = menuHeight();
-        if (entry_.menuBar)
-            entry_.menuBar->setGeometry(0, 0, b.width(), mh);
+        if (entry_.menuBar) entry_.menuBar->setGeometry(0, 0, b.width(), mh);
         entry_.client->setGeometry(0, mh, b.width(), b.height());
         entry_.window->setFixedSize(b.width(), b.height() + mh);
         entry_.window->setGeometry(b.left, b.top - mh, b.width(), b.height() + mh);
@@ -183,10 +173,8 @@ protected:
         if (what == ui::Change::Text) {
             entry_.window->setWindowTitle(toQString(form_.caption()));
         } else if (what == ui::Change::Activate) {
-            if (!form_.visible())
-                return;
-            if (entry_.window->isMinimized())
-                entry_.window->showNormal();
+            if (!form_.visible()) return;
+            if (entry_.window->isMinimized()) entry_.window->showNormal();
             entry_.window->show();
             entry_.window->raise();
             entry_.window->activateWindow();
@@ -214,23 +202,20 @@ struct QtView::Impl {
     Impl() : blocker(*this) { qApp->installEventFilter(&blocker); }
     ~Impl() {
         qApp->removeEventFilter(&blocker);
-        while (!forms.empty())
-            detach(*forms.back());
+        while (!forms.empty()) detach(*forms.back());
         delete tray;
     }
 
     FormEntry* find(const ui::Form& form) const {
         for (const auto& f : forms) {
-            if (&f->form == &form)
-                return f.get();
+            if (&f->form == &form) return f.get();
         }
         return nullptr;
     }
 
     bool blocks(const QWidget* window) const {
         for (const auto& f : forms) {
-            if (f->window == window)
-                return !f->form.enabled();
+            if (f->window == window) return !f->form.enabled();
         }
         return false;
     }
@@ -262,19 +247,16 @@ bool InputBlocker::eventFilter(QObject* obj, QEvent* e) {
     case QEvent::Wheel:
     case QEvent::Shortcut:
     case QEvent::ContextMenu:
-        if (obj->isWidgetType() && view_.blocks(static_cast<QWidget*>(obj)->window()))
-            return true;
+        if (obj->isWidgetType() && view_.blocks(static_cast<QWidget*>(obj)->window())) return true;
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {
     // The model decides what closing means (the main form ends the program).
     e->ignore();
-    if (!entry_.form.enabled())
-        return;
+    if (!entry_.form.enabled()) return;
     entry_.dispatch([this] { entry_.form.close(); });
 }
 
@@ -292,31 +274,27 @@ void FormWindow::changeEvent(QEvent* e) {
 
 void FormWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (entry_.isMain())
-        entry_.view.applyTitleTo(entry_);
+    if (entry_.isMain()) entry_.view.applyTitleTo(entry_);
 }
 
 void QtView::Impl::attach(ui::Form& form) {
-    if (find(form))
-        return;
+    if (find(form)) return;
     auto owned = std::make_unique<FormEntry>(*this, form);
     FormEntry& entry = *owned;
     forms.push_back(std::move(owned));
 
-    const Qt::WindowFlags flags =
-        form.borderStyle() == ui::BorderStyle::Tool
-            ? Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-            : Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+    const Qt::WindowFlags flags = form.borderStyle() == ui::BorderStyle::Tool
+                                      ? Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                      : Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                            Qt::WindowCloseButtonHint;
     entry.window = new FormWindow(entry, flags);
     entry.window->setPalette(classicPalette());
     entry.window->setAutoFillBackground(true);
     entry.window->setAttribute(Qt::WA_QuitOnClose, false);
     std::vector<std::string> icons{form.icon()};
-    if (const std::string large = largeIconName(form.icon()); !large.empty())
-        icons.push_back(large);
-    if (!form.icon().empty())
-        entry.window->setWindowIcon(resourceIcon(icons));
+    if (const std::string large = largeIconName(form.icon()); !large.empty()) icons.push_back(large);
+    if (!form.icon().empty()) entry.window->setWindowIcon(resourceIcon(icons));
     if (form.menu()) {
         entry.menuBar = new QMenuBar(entry.window);
         entry.menuBar->setNativeMenuBar(false);
@@ -343,15 +321,13 @@ void QtView::Impl::attach(ui::Form& form) {
         }
     }
 
-    for (ControlPeer* peer : entry.order)
-        peer->syncAll();
+    for (ControlPeer* peer : entry.order) peer->syncAll();
     setTabOrder(entry);
     entry.sentinel = form.add<FormSentinel>([this, &entry] {
         entry.sentinel = nullptr;
         detach(entry);
     });
-    if (entry.isMain())
-        applyTitleTo(entry);
+    if (entry.isMain()) applyTitleTo(entry);
     // The window itself last: showing it needs everything in place.
     root.syncAll();
 }
@@ -359,8 +335,7 @@ void QtView::Impl::attach(ui::Form& form) {
 void QtView::Impl::buildControls(FormEntry& entry, ui::Control& parent, ControlPeer& parentPeer) {
     for (ui::Control* child : parent.children()) {
         std::unique_ptr<ControlPeer> peer = makeControlPeer(*child, parentPeer.container(), entry);
-        if (!peer)
-            continue;
+        if (!peer) continue;
         ControlPeer& p = *peer;
         entry.peers.emplace(child, std::move(peer));
         entry.order.push_back(&p);
@@ -391,11 +366,9 @@ void QtView::Impl::addMenuAction(FormEntry& entry, ui::MenuItem& item, QAction* 
     p->sync();
     if (item.items().empty()) {
         QObject::connect(action, &QAction::triggered, action, [&entry, p] {
-            if (p->updating())
-                return;
+            if (p->updating()) return;
             entry.dispatch([p] { p->item().click(); });
-            if (!entry.detaching)
-                p->sync();
+            if (!entry.detaching) p->sync();
         });
     }
 }
@@ -418,8 +391,7 @@ void QtView::Impl::setTabOrder(FormEntry& entry) {
         }
     };
     walk(entry.form);
-    for (std::size_t i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void QtView::Impl::detach(FormEntry& entry) {
@@ -428,10 +400,8 @@ void QtView::Impl::detach(FormEntry& entry) {
         entry.sentinel->disarm();
         entry.sentinel = nullptr;
     }
-    for (auto& [component, peer] : entry.peers)
-        const_cast<ui::Component*>(component)->setPeer(nullptr);
-    for (auto& menu : entry.menus)
-        menu->item().setPeer(nullptr);
+    for (auto& [component, peer] : entry.peers) const_cast<ui::Component*>(component)->setPeer(nullptr);
+    for (auto& menu : entry.menus) menu->item().setPeer(nullptr);
     delete entry.window;
     entry.window = nullptr;
     entry.peers.clear();
@@ -440,29 +410,25 @@ void QtView::Impl::detach(FormEntry& entry) {
 }
 
 void QtView::Impl::applyTitleTo(FormEntry& entry) {
-    if (entry.window && !title.empty())
-        setX11IconName(entry.window, title);
+    if (entry.window && !title.empty()) setX11IconName(entry.window, title);
 }
 
 void QtView::Impl::applyTitle() {
     for (const auto& f : forms) {
-        if (f->isMain())
-            applyTitleTo(*f);
+        if (f->isMain()) applyTitleTo(*f);
     }
     updateTray();
 }
 
 void QtView::Impl::updateTray() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (tray)
-            tray->hide();
+        if (tray) tray->hide();
         return;
     }
     if (!tray) {
         tray = new QSystemTrayIcon;
         QObject::connect(tray, &QSystemTrayIcon::activated, tray, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                showMainWindow();
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) showMainWindow();
         });
     }
     const bool armed = isArmedTitle(title);
@@ -497,8 +463,7 @@ QtView::~QtView() = default;
 void QtView::attach(ui::Form& form) { impl_->attach(form); }
 
 void QtView::detach(ui::Form& form) {
-    if (FormEntry* entry = impl_->find(form))
-        impl_->detach(*entry);
+    if (FormEntry* entry = impl_->find(form)) impl_->detach(*entry);
 }
 
 void QtView::setApplicationTitle(const std::string& title) {
@@ -513,8 +478,7 @@ QWidget* QtView::window(const ui::Form& form) const {
 
 QWidget* QtView::widget(const ui::Component& control) const {
     for (const auto& f : impl_->forms) {
-        if (ControlPeer* p = f->peerOf(control))
-            return p->widget();
+        if (ControlPeer* p = f->peerOf(control)) return p->widget();
     }
     return nullptr;
 }
@@ -522,8 +486,7 @@ QWidget* QtView::widget(const ui::Component& control) const {
 QAction* QtView::action(const ui::MenuItem& item) const {
     for (const auto& f : impl_->forms) {
         for (const auto& m : f->menus) {
-            if (&m->item() == &item)
-                return m->action();
+            if (&m->item() == &item) return m->action();
         }
     }
     return nullptr;

@@ -15,8 +15,7 @@ std::vector<std::string> split(const std::string& text, char separator) {
     while (true) {
         const auto end = text.find(separator, start);
         parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos)
-            break;
+        if (end == std::string::npos) break;
         start = end + 1;
     }
     return parts;
@@ -24,8 +23,7 @@ std::vector<std::string> split(const std::string& text, char separator) {
 
 std::string trim(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
+    if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
@@ -33,21 +31,17 @@ std::string trim(const std::string& s) {
 
 std::vector<std::string> nameFilters(const std::string& filter) {
     std::vector<std::string> result;
-    if (filter.empty())
-        return result;
+    if (filter.empty()) return result;
     const std::vector<std::string> parts = split(filter, '|');
     for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string patterns;
         for (const std::string& p : split(parts[i + 1], ';')) {
             const std::string pattern = trim(p);
-            if (pattern.empty())
-                continue;
-            if (!patterns.empty())
-                patterns += ' ';
+            if (pattern.empty()) continue;
+            if (!patterns.empty()) patterns += ' ';
             patterns += pattern;
         }
-        if (patterns.empty())
-            continue;
+        if (patterns.empty()) continue;
         const std::string description = trim(parts[i]);
         const std::string suffix = "(" + patterns + ")";
         // The dialog takes the patterns from the parentheses at the end of a filter, so
@@ -74,8 +68,7 @@ void QtWindowServices::messageBox(const std::string& text, const std::string& ca
     case ui::mb::iconExclamation: box.setIcon(QMessageBox::Warning); break;
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
-    if (flags & ui::mb::systemModal)
-        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (flags & ui::mb::systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }
 
@@ -86,21 +79,16 @@ std::optional<std::string> QtWindowServices::openFileDialog(const std::string& f
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters;
-    for (const std::string& f : nameFilters(filter))
-        filters << toQString(f);
-    if (!filters.isEmpty())
-        dialog.setNameFilters(filters);
+    for (const std::string& f : nameFilters(filter)) filters << toQString(f);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!fileName.empty()) {
         const QFileInfo info(toQString(fileName));
-        if (info.isAbsolute() || fileName.find('/') != std::string::npos)
-            dialog.setDirectory(info.absolutePath());
+        if (info.isAbsolute() || fileName.find('/') != std::string::npos) dialog.setDirectory(info.absolutePath());
         dialog.selectFile(info.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty())
-        return std::nullopt;
+    if (chosen.isEmpty()) return std::nullopt;
     return fromQString(QFileInfo(chosen.first()).absoluteFilePath());
 }
 

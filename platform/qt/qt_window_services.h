@@ -15,8 +15,7 @@ public:
     explicit QtWindowServices(QtView& view) : view_(view) {}
 
     void messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
-    std::optional<std::string> openFileDialog(const std::string& filter,
-                                              const std::string& fileName) override;
+    std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) override;
     void applicationTitleChanged(const std::string& title) override;
 
 private:

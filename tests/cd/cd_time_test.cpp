@@ -34,9 +34,9 @@ TEST(CdTime, MillisecondsRoundToTheNearestAndSurviveTheRoundTrip) {
 // Before the first track counts as its start; the lead-out and beyond as the end of the last.
 TEST(CdTime, TmsfBothWays) {
     const std::pair<std::int32_t, mci::DWORD> cases[] = {
-        {150, MCI_MAKE_TMSF(1, 0, 0, 0)},     {4499, MCI_MAKE_TMSF(1, 0, 57, 74)},
-        {4500, MCI_MAKE_TMSF(2, 0, 0, 0)},    {4500 + 75 * 31 + 3, MCI_MAKE_TMSF(2, 0, 31, 3)},
-        {7999, MCI_MAKE_TMSF(3, 0, 6, 49)},   {8000, MCI_MAKE_TMSF(3, 0, 6, 50)}};
+        {150, MCI_MAKE_TMSF(1, 0, 0, 0)},   {4499, MCI_MAKE_TMSF(1, 0, 57, 74)},
+        {4500, MCI_MAKE_TMSF(2, 0, 0, 0)},  {4500 + 75 * 31 + 3, MCI_MAKE_TMSF(2, 0, 31, 3)},
+        {7999, MCI_MAKE_TMSF(3, 0, 6, 49)}, {8000, MCI_MAKE_TMSF(3, 0, 6, 50)}};
     for (const auto& [lba, tmsf] : cases) {
         EXPECT_EQ(cd::lbaToTmsf(kToc, lba), tmsf) << lba;
         EXPECT_EQ(cd::tmsfToLba(kToc, tmsf), lba) << lba;

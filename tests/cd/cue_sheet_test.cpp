@@ -164,8 +164,9 @@ TEST(CueLayout, GapsAreSilenceOutsideTheFiles) {
 
 TEST(CueLayout, SectorSizesFollowEachTracksMode) {
     // A cooked data track of 2048-byte sectors, then audio in the same file.
-    const cd::ImageLayout l = layout(kFile + "TRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
-                                             "TRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+    const cd::ImageLayout l = layout(kFile +
+                                         "TRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+                                         "TRACK 02 AUDIO\nINDEX 01 00:01:00\n",
                                      {75 * 2048 + 10 * kSector});
     ASSERT_TRUE(l.ok()) << l.error;
     EXPECT_EQ(l.toc.tracks[0], (cd::TrackInfo{1, 0, 75, false}));
@@ -198,13 +199,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         B{"IndexBeyondEnd", kTwoTracks, {100 * kSector}, "line 5: INDEX 01 of track 02 lies beyond the end"},
         B{"LastTrackEmpty", kTwoTracks, {150 * kSector}, "line 4: track 02 holds no sectors"},
-        B{"TwoTracksAtOnePlace", kTrack + "INDEX 01 00:01:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n", {200 * kSector},
+        B{"TwoTracksAtOnePlace",
+          kTrack + "INDEX 01 00:01:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+          {200 * kSector},
           "track 01 holds no sectors"},
         B{"EmptyFile", kTrackOne, {100}, "track 01 holds no sectors"},
         B{"LongerThanACd", kTrackOne, {450000ull * kSector}, "longer than a CD"},
         B{"HugeFile", kTrackOne, {~0ull}, "longer than a CD"},
-        B{"GapsTooLong", kTrackOne + "POSTGAP 99:00:00\nTRACK 02 AUDIO\nPREGAP 99:00:00\nINDEX 01 00:00:01\n",
-          {2 * kSector}, "longer than a CD"},
+        B{"GapsTooLong",
+          kTrackOne + "POSTGAP 99:00:00\nTRACK 02 AUDIO\nPREGAP 99:00:00\nINDEX 01 00:00:01\n",
+          {2 * kSector},
+          "longer than a CD"},
         B{"SizesMissing", kTrackOne, {}, "file sizes"}),
     [](const testing::TestParamInfo<BadLayout>& info) { return std::string(info.param.name); });
 

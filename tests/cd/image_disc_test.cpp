@@ -64,20 +64,20 @@ using T = cdtest::TrackPlan;
 
 INSTANTIATE_TEST_SUITE_P(
     Images, ImageLayouts,
-    testing::Values(
-        Layout{"TwoToneTracks",
-               {{T{.sectors = 15, .kind = cdtest::SampleKind::Tone},
-                 T{.sectors = 22, .kind = cdtest::SampleKind::Tone, .toneHz = 660}}}},
-        Layout{"IndexZeroAndPregap",
-               {{T{.sectors = 10, .indexZeroSectors = 3}, T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 5},
-                 T{.sectors = 9, .pregapSectors = 2}}}},
-        Layout{"FilePerTrack",
-               {{T{.sectors = 10, .indexZeroSectors = 2}, T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 3},
-                 T{.sectors = 5}},
-                true}},
-        Layout{"BigEndian", {{T{.sectors = 6}, T{.sectors = 5, .indexZeroSectors = 2}}, false, true}},
-        Layout{"DataTrackFirst",
-               {{T{.sectors = 8, .audio = false}, T{.sectors = 6, .pregapSectors = 2}, T{.sectors = 4}}}}),
+    testing::Values(Layout{"TwoToneTracks",
+                           {{T{.sectors = 15, .kind = cdtest::SampleKind::Tone},
+                             T{.sectors = 22, .kind = cdtest::SampleKind::Tone, .toneHz = 660}}}},
+                    Layout{"IndexZeroAndPregap",
+                           {{T{.sectors = 10, .indexZeroSectors = 3},
+                             T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 5},
+                             T{.sectors = 9, .pregapSectors = 2}}}},
+                    Layout{"FilePerTrack",
+                           {{T{.sectors = 10, .indexZeroSectors = 2},
+                             T{.sectors = 7, .indexZeroSectors = 4, .pregapSectors = 3}, T{.sectors = 5}},
+                            true}},
+                    Layout{"BigEndian", {{T{.sectors = 6}, T{.sectors = 5, .indexZeroSectors = 2}}, false, true}},
+                    Layout{"DataTrackFirst",
+                           {{T{.sectors = 8, .audio = false}, T{.sectors = 6, .pregapSectors = 2}, T{.sectors = 4}}}}),
     [](const testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 TEST_F(ImageDiscTest, ReadsOnlyWhatIsInTheTray) {
@@ -124,8 +124,9 @@ TEST_F(ImageDiscTest, OpenFailuresExplainThemselves) {
     const cdtest::WrittenImage written = cdtest::writeTwoTrackImage(folder.path(), "short");
     std::filesystem::resize_file(written.bins[0], 100 * cd::kBytesPerSector);
     EXPECT_EQ(cd::ImageDisc::open(written.cue, error), nullptr);
-    EXPECT_EQ(error, "The disc image 'short.cue' is damaged: line 7: INDEX 01 of track 02 lies beyond the end "
-                     "of 'short.bin'.");
+    EXPECT_EQ(error,
+              "The disc image 'short.cue' is damaged: line 7: INDEX 01 of track 02 lies beyond the end "
+              "of 'short.bin'.");
 }
 
 // Sectors 30 to 45 of two tracks of 40 and 30, read in pieces of every awkward size.

@@ -4,9 +4,8 @@
 
 namespace fakes {
 
-std::string MemoryProfileStore::readString(const std::string& file, const std::string& section,
-                                           const std::string& key, const std::string& defaultValue,
-                                           std::size_t bufferSize) {
+std::string MemoryProfileStore::readString(const std::string& file, const std::string& section, const std::string& key,
+                                           const std::string& defaultValue, std::size_t bufferSize) {
     auto found = files_.find(file);
     profile::IniDocument document(found != files_.end() ? std::string_view(found->second) : std::string_view());
     return profile::readProfileString(document, section, key, defaultValue, bufferSize);

@@ -18,9 +18,8 @@ namespace fakes {
 
 class MemoryProfileStore : public ui::ProfileStore {
 public:
-    std::string readString(const std::string& file, const std::string& section,
-                           const std::string& key, const std::string& defaultValue,
-                           std::size_t bufferSize = 1024) override;
+    std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& defaultValue, std::size_t bufferSize = 1024) override;
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
 
     // The whole text of a file by the name the program uses; nothing when it does not
@@ -34,7 +33,7 @@ public:
     // While set, every commit fails, as for a file that cannot be written.
     void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
-    int commits() const { return commits_; }            // successful ones
+    int commits() const { return commits_; }  // successful ones
     int failedCommits() const { return failedCommits_; }
 
 private:

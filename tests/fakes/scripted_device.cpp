@@ -12,9 +12,9 @@ using namespace mci;
 
 std::string messageName(UINT message) {
     static const std::map<UINT, const char*> names = {
-        {MCI_OPEN, "MCI_OPEN"},   {MCI_CLOSE, "MCI_CLOSE"},     {MCI_PLAY, "MCI_PLAY"},
-        {MCI_SEEK, "MCI_SEEK"},   {MCI_STOP, "MCI_STOP"},       {MCI_PAUSE, "MCI_PAUSE"},
-        {MCI_SET, "MCI_SET"},     {MCI_STEP, "MCI_STEP"},       {MCI_RECORD, "MCI_RECORD"},
+        {MCI_OPEN, "MCI_OPEN"},     {MCI_CLOSE, "MCI_CLOSE"},   {MCI_PLAY, "MCI_PLAY"},
+        {MCI_SEEK, "MCI_SEEK"},     {MCI_STOP, "MCI_STOP"},     {MCI_PAUSE, "MCI_PAUSE"},
+        {MCI_SET, "MCI_SET"},       {MCI_STEP, "MCI_STEP"},     {MCI_RECORD, "MCI_RECORD"},
         {MCI_RESUME, "MCI_RESUME"}, {MCI_STATUS, "MCI_STATUS"}, {MCI_GETDEVCAPS, "MCI_GETDEVCAPS"}};
     const auto found = names.find(message);
     if (found != names.end()) return found->second;
@@ -24,9 +24,8 @@ std::string messageName(UINT message) {
 }
 
 std::ostream& operator<<(std::ostream& out, const MciRequest& r) {
-    return out << messageName(r.message) << "(device " << r.device << ", flags 0x" << std::hex << r.flags
-               << std::dec << ", callback " << r.callback << ", from " << r.from << ", to " << r.to << ") -> "
-               << r.result;
+    return out << messageName(r.message) << "(device " << r.device << ", flags 0x" << std::hex << r.flags << std::dec
+               << ", callback " << r.callback << ", from " << r.from << ", to " << r.to << ") -> " << r.result;
 }
 
 DeviceProfile DeviceProfile::waveAudio(DWORD lengthMs) {
@@ -158,8 +157,8 @@ MCIERROR ScriptedDevice::open(DWORD flags, MCI_OPEN_PARMS& p) {
 MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
     const DWORD_PTR callback = static_cast<MCI_GENERIC_PARMS*>(params)->dwCallback;
     // With the door open there is no disc to play, seek or ask about.
-    if (mode == MCI_MODE_OPEN && (message == MCI_PLAY || message == MCI_SEEK || message == MCI_PAUSE ||
-                                  message == MCI_RESUME)) {
+    if (mode == MCI_MODE_OPEN &&
+        (message == MCI_PLAY || message == MCI_SEEK || message == MCI_PAUSE || message == MCI_RESUME)) {
         return MCIERR_DEVICE_NOT_READY;
     }
     switch (message) {
@@ -168,8 +167,7 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         takeNotify(flags, callback, true);
         openId_ = 0;
         return 0;
-    case MCI_STATUS:
-        return status(flags, *static_cast<MCI_STATUS_PARMS*>(params));
+    case MCI_STATUS: return status(flags, *static_cast<MCI_STATUS_PARMS*>(params));
     case MCI_GETDEVCAPS: {
         auto& p = *static_cast<MCI_GETDEVCAPS_PARMS*>(params);
         switch (p.dwItem) {
@@ -238,8 +236,7 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         if (message == MCI_WHERE) static_cast<MCI_DGV_RECT_PARMS*>(params)->rc = state.sourceRect;
         if (message != MCI_STEP) return 0;
         break;
-    default:
-        return MCIERR_UNRECOGNIZED_COMMAND;
+    default: return MCIERR_UNRECOGNIZED_COMMAND;
     }
     takeNotify(flags, callback, true);
     return 0;

@@ -66,8 +66,7 @@ public:
     explicit ScriptedDevice(ui::MessageQueue& queue) : ScriptedDevice() { queue_ = &queue; }
     ScriptedDevice();
 
-    mci::MCIERROR sendCommand(mci::MCIDEVICEID device, mci::UINT message, mci::DWORD flags,
-                              void* params) override;
+    mci::MCIERROR sendCommand(mci::MCIDEVICEID device, mci::UINT message, mci::DWORD flags, void* params) override;
     bool errorString(mci::MCIERROR code, char* buffer, mci::UINT size) override;
 
     // By MCI_OPEN type name ("CDAudio", "WaveAudio", "Sequencer" preset); an open copies

@@ -51,7 +51,8 @@ TEST_P(AlarmEntryTest, BoxEndsWithAValidTextAndItsSpinPosition) {
             const std::string rest = in.substr(1);
             if (in[0] == '=') e->setText(rest);
             if (in[0] == '#' && e->keyPress(rest[0])) e->setText(rest);
-            if (in[0] == '+') for (char k : rest) e->type(k);
+            if (in[0] == '+')
+                for (char k : rest) e->type(k);
             if (in[0] == '~') e->mouseMove({3, 4});
             if (in[0] == '<') e->focusChanged(true);
             if (in[0] == '<') e->focusChanged(false);
@@ -94,8 +95,10 @@ TEST_P(AlarmButtonTest, ArmsWarnsOrDisarms) {
     click(form().OnOffBtn);
     expectAlarm(c.armedAfter, c.armedAfter ? "Tolvane @12:00AM" : "Tolvane Off");
     EXPECT_EQ(device.log, c.playing && !c.armedAfter ? Texts{"MCI_STOP"} : Texts{});  // stopped, not closed
-    const fakes::BoxRecord warning{"You have not selected an output file or device on the Media Type tab or did not "
-                                   "turn on a message or alarm on the Set Alarm tab.", "WARNING!", 0x30};
+    const fakes::BoxRecord warning{
+        "You have not selected an output file or device on the Media Type tab or did not "
+        "turn on a message or alarm on the Set Alarm tab.",
+        "WARNING!", 0x30};
     EXPECT_EQ(services.boxes, warns ? Boxes{warning} : Boxes{});
 }
 
@@ -105,9 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
         ButtonCase{"NoSource", {{"MsgChecked", "1"}}, false, false},
         ButtonCase{"NeitherKind", {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AudioChecked", "0"}}, false, false},
         ButtonCase{"CdWithAudio", {{"LastType", "CD"}}, true, true},
-        ButtonCase{"MessageOnly", {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AudioChecked", "0"}, {"MsgChecked", "1"}}, false, true},
+        ButtonCase{"MessageOnly",
+                   {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AudioChecked", "0"}, {"MsgChecked", "1"}},
+                   false,
+                   true},
         ButtonCase{"MidiWithAudio", {{"LastType", "Midi"}, {"LastFileName", kMidi}}, false, true},
-        ButtonCase{"DisarmWhilePlaying", {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AlarmOn", "1"}}, true, false},
+        ButtonCase{
+            "DisarmWhilePlaying", {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AlarmOn", "1"}}, true, false},
         ButtonCase{"DisarmSilent", {{"LastType", "Wave"}, {"LastFileName", kWave}, {"AlarmOn", "1"}}, false, false}),
     ::testing::PrintToStringParamName());
 
@@ -119,8 +126,8 @@ TEST_F(ClockAlarmTest, ShortSoundRepeatsUntilTheMinuteChanges) {
     startArmedAt(7, 5, 0);
     device.soundMs = 6500;
     runTo(7, 6, 1);
-    EXPECT_EQ(device.plays, (Texts{"7:05:00 AM", "7:05:07 AM", "7:05:14 AM", "7:05:21 AM", "7:05:28 AM",
-                                   "7:05:35 AM", "7:05:42 AM", "7:05:49 AM", "7:05:56 AM"}));
+    EXPECT_EQ(device.plays, (Texts{"7:05:00 AM", "7:05:07 AM", "7:05:14 AM", "7:05:21 AM", "7:05:28 AM", "7:05:35 AM",
+                                   "7:05:42 AM", "7:05:49 AM", "7:05:56 AM"}));
     EXPECT_EQ(device.count(mci::MCI_SEEK), 8u);
     EXPECT_EQ(device.mode, mci::MCI_MODE_PLAY);  // the last start plays on
 }

@@ -44,10 +44,12 @@ public:
         if (message == mci::MCI_PLAY) {
             plays.push_back(MainForm->TimePanel->caption());
             if (end_) loop_.stopTimer(end_);
-            end_ = soundMs ? loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free, [this] {
-                loop_.stopTimer(std::exchange(end_, 0));
-                if (mode == mci::MCI_MODE_PLAY) finishPlaying();
-            }) : 0;
+            end_ = soundMs ? loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free,
+                                              [this] {
+                                                  loop_.stopTimer(std::exchange(end_, 0));
+                                                  if (mode == mci::MCI_MODE_PLAY) finishPlaying();
+                                              })
+                           : 0;
         }
         return result;
     }
@@ -86,8 +88,10 @@ protected:
         start(more);
     }
     void startArmedAt(int hour, int minute, int ampm, IniLines more = {}) {
-        more.insert(more.end(), {{"AlarmHour", std::to_string(hour)}, {"AlarmMin", std::to_string(minute)},
-                                 {"AlarmAMPM", std::to_string(ampm)}, {"AlarmOn", "1"}});
+        more.insert(more.end(), {{"AlarmHour", std::to_string(hour)},
+                                 {"AlarmMin", std::to_string(minute)},
+                                 {"AlarmAMPM", std::to_string(ampm)},
+                                 {"AlarmOn", "1"}});
         startWithWave(more);
     }
     void shutdown() { program.reset(); }

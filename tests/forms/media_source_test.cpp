@@ -45,7 +45,7 @@ TEST_F(MediaSourceTest, TheCd) {
 struct CancelCase {
     const char* name;
     IniLines settings;
-    bool wave;  // which button is double-clicked, else the MIDI one
+    bool wave;                               // which button is double-clicked, else the MIDI one
     std::string asked, checkedAfter, after;  // the dialog's file name, shown and kept
 };
 std::ostream& operator<<(std::ostream& out, const CancelCase& c) { return out << c.name; }
@@ -68,12 +68,19 @@ TEST_P(CancelTest, ChangesOnlyTheRadioButtons) {
 
 INSTANTIATE_TEST_SUITE_P(
     Media, CancelTest,
-    ::testing::Values(
-        CancelCase{"WaveFromMidi", {{"LastFileName", "/b/other.mid"}, {"LastMidi", kMidi}, {"LastType", "Midi"}}, true,
-                   "/b/other.mid", "MidiRadioButton", kMidi},
-        CancelCase{"MidiFromCd", {{"LastType", "CD"}}, false, "", "CDRadioButton", ""},
-        CancelCase{"MidiOnMidiArmed", {{"LastFileName", kMidi}, {"LastType", "Midi"}, {"AlarmOn", "1"}},
-                   false, kMidi, "MidiRadioButton", kMidi}),
+    ::testing::Values(CancelCase{"WaveFromMidi",
+                                 {{"LastFileName", "/b/other.mid"}, {"LastMidi", kMidi}, {"LastType", "Midi"}},
+                                 true,
+                                 "/b/other.mid",
+                                 "MidiRadioButton",
+                                 kMidi},
+                      CancelCase{"MidiFromCd", {{"LastType", "CD"}}, false, "", "CDRadioButton", ""},
+                      CancelCase{"MidiOnMidiArmed",
+                                 {{"LastFileName", kMidi}, {"LastType", "Midi"}, {"AlarmOn", "1"}},
+                                 false,
+                                 kMidi,
+                                 "MidiRadioButton",
+                                 kMidi}),
     ::testing::PrintToStringParamName());
 
 // ---- The armed state across a change
@@ -81,7 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
 // The alarm is down while the source changes and comes back as it was; the title shows
 // the alarm time either way.
 TEST_F(MediaSourceTest, AChangeKeepsTheArmedState) {
-    start({{"LastType", "CD"}, {"LastWave", kWave}, {"LastMidi", kMidi}, {"AlarmHour", "7"}, {"AlarmMin", "5"},
+    start({{"LastType", "CD"},
+           {"LastWave", kWave},
+           {"LastMidi", kMidi},
+           {"AlarmHour", "7"},
+           {"AlarmMin", "5"},
            {"AlarmOn", "1"}});
     std::vector<bool> armedAtOpen;
     device.beforeRequest = [&](mci::UINT message) {

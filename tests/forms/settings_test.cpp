@@ -14,7 +14,8 @@ TEST_F(SettingsTest, DefaultsAndAFullSave) {
     chooseFile(form().WavRadioButton, kWave);
     shutdown();
     EXPECT_EQ(iniText(), "; mine\n[Other]\nColour=blue\n\n[Saved Settings]\nSave Settings=1\nLastFileName=" + kWave +
-                             "\nLastWave=" + kWave + "\nLastMidi=\nAlarmHour=12\nAlarmMin=0\nAlarmAMPM=0\n"
+                             "\nLastWave=" + kWave +
+                             "\nLastMidi=\nAlarmHour=12\nAlarmMin=0\nAlarmAMPM=0\n"
                              "AudioChecked=1\nMsgChecked=0\nMessageText=\nLastType=Wave\nAlarmOn=0\n");
 }
 
@@ -49,10 +50,20 @@ TEST_P(SourceRestoreTest, OpensTheSavedSourceAndShowsItsLengthOrTrack) {
 INSTANTIATE_TEST_SUITE_P(
     Settings, SourceRestoreTest,
     ::testing::Values(
-        SourceCase{"WaveWithoutLastWave", {{"LastType", "Wave"}, {"LastFileName", "/b/a.wav"}}, 1, "WavRadioButton",
-                   "WaveAudio", "/b/a.wav", "/b/a.wav [right] Length: 2 sec"},
-        SourceCase{"Midi", {{"LastType", "Midi"}, {"LastFileName", "/b/a.mid"}}, 1, "MidiRadioButton", "Sequencer",
-                   "/b/a.mid", "/b/a.mid [right] Length: 60 sec"},
+        SourceCase{"WaveWithoutLastWave",
+                   {{"LastType", "Wave"}, {"LastFileName", "/b/a.wav"}},
+                   1,
+                   "WavRadioButton",
+                   "WaveAudio",
+                   "/b/a.wav",
+                   "/b/a.wav [right] Length: 2 sec"},
+        SourceCase{"Midi",
+                   {{"LastType", "Midi"}, {"LastFileName", "/b/a.mid"}},
+                   1,
+                   "MidiRadioButton",
+                   "Sequencer",
+                   "/b/a.mid",
+                   "/b/a.mid [right] Length: 60 sec"},
         SourceCase{"NoCd", {{"LastType", "CD"}}, 0, "CDRadioButton", "CDAudio", "", "No CD in Drive [left] Track: 0"}),
     ::testing::PrintToStringParamName());
 

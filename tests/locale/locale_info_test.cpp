@@ -19,12 +19,19 @@ std::string describe(const ui::TimeFormatSettings& s) {
 
 TEST(TimeFormat, FollowsThePattern) {
     const std::vector<std::pair<const char*, const char*>> cases = {
-        {"h:mm:ss AP t", "12 [:] AM/PM"}, {"hh:mm:ss ap", "120 [:] am/pm"}, {"AP h:mm:ss", "12< [:] AM/PM"},
-        {"Ap hh.mm.ss", "120< [.] Am/Pm"}, {"a h:mm:ss", "12< [:] am/pm"},
+        {"h:mm:ss AP t", "12 [:] AM/PM"},
+        {"hh:mm:ss ap", "120 [:] am/pm"},
+        {"AP h:mm:ss", "12< [:] AM/PM"},
+        {"Ap hh.mm.ss", "120< [.] Am/Pm"},
+        {"a h:mm:ss", "12< [:] am/pm"},
         // 'h' without a designator counts 0 to 23; 'H' does even beside one.
-        {"h:mm:ss", "24 [:] Am/Pm"}, {"HH:mm:ss AP", "240 [:] AM/PM"}, {"H.mm.ss (t)", "24 [.] Am/Pm"},
+        {"h:mm:ss", "24 [:] Am/Pm"},
+        {"HH:mm:ss AP", "240 [:] AM/PM"},
+        {"H.mm.ss (t)", "24 [.] Am/Pm"},
         // Without minutes the usual separator stays; quoted text is literal.
-        {"HH", "240 [:] Am/Pm"}, {"HH'h'mm'm'ss", "240 [h] Am/Pm"}, {"H''mm", "24 ['] Am/Pm"},
+        {"HH", "240 [:] Am/Pm"},
+        {"HH'h'mm'm'ss", "240 [h] Am/Pm"},
+        {"H''mm", "24 ['] Am/Pm"},
         {"H 'at' mm", "24 [ at ] Am/Pm"}};
     for (const auto& [pattern, expected] : cases) {
         EXPECT_EQ(describe(analyseTimeFormat(pattern, "Am", "Pm")), expected) << pattern;

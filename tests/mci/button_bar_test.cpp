@@ -124,7 +124,8 @@ TEST_F(Bar, WithoutADeviceAPressDoesNothingButSpaceRaises) {
 // ---- Auto-enable -------------------------------------------------------------------------------
 
 TEST_F(Bar, AutoEnableFollowsTheTransport) {
-    for (const auto& [type, always] : {std::pair{dtSequencer, TButtonSet{}}, std::pair{dtCDAudio, TButtonSet{btEject}}}) {
+    for (const auto& [type, always] :
+         {std::pair{dtSequencer, TButtonSet{}}, std::pair{dtCDAudio, TButtonSet{btEject}}}) {
         SCOPED_TRACE(type);
         openDevice(type);
         const TButtonSet stopped = TButtonSet{btPlay, btNext, btPrev} | always;

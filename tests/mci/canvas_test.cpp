@@ -62,15 +62,15 @@ TEST(DecodeBmp, RejectsWhatItCannotReadSafely) {
         change(d);
         return ui::decodeBmp(d).empty();
     };
-    EXPECT_TRUE(broken([](auto& d) { d.pop_back(); }));                     // pixels cut short
-    EXPECT_TRUE(broken([](auto& d) { d[0] = 'X'; }));                       // not a BMP
-    EXPECT_TRUE(broken([](auto& d) { put32(d, 30, 1); }));                  // compressed
-    EXPECT_TRUE(broken([](auto& d) { d[28] = 16; }));                       // unsupported depth
-    EXPECT_TRUE(broken([](auto& d) { d[62 + 1] = 7; }));                     // index beyond the palette
-    EXPECT_TRUE(broken([](auto& d) { put32(d, 18, 0x40000000); }));         // absurd width
-    EXPECT_TRUE(broken([](auto& d) { put32(d, 22, 0x80000000); }));         // height of INT_MIN
-    EXPECT_TRUE(broken([](auto& d) { put32(d, 10, 0xFFFFFFF0); }));         // pixels past the end
-    EXPECT_TRUE(broken([](auto& d) { put32(d, 46, 300); }));                // palette too long
+    EXPECT_TRUE(broken([](auto& d) { d.pop_back(); }));              // pixels cut short
+    EXPECT_TRUE(broken([](auto& d) { d[0] = 'X'; }));                // not a BMP
+    EXPECT_TRUE(broken([](auto& d) { put32(d, 30, 1); }));           // compressed
+    EXPECT_TRUE(broken([](auto& d) { d[28] = 16; }));                // unsupported depth
+    EXPECT_TRUE(broken([](auto& d) { d[62 + 1] = 7; }));             // index beyond the palette
+    EXPECT_TRUE(broken([](auto& d) { put32(d, 18, 0x40000000); }));  // absurd width
+    EXPECT_TRUE(broken([](auto& d) { put32(d, 22, 0x80000000); }));  // height of INT_MIN
+    EXPECT_TRUE(broken([](auto& d) { put32(d, 10, 0xFFFFFFF0); }));  // pixels past the end
+    EXPECT_TRUE(broken([](auto& d) { put32(d, 46, 300); }));         // palette too long
     EXPECT_TRUE(ui::decodeBmp({}).empty());
 }
 

@@ -128,11 +128,26 @@ const Step steps[] = {
                        s.send(MCI_SEEK, MCI_SEEK_TO_END), s.position(), s.send(MCI_SEEK, MCI_SEEK_TO_START),
                        s.position()});
      }},
-    {"play", [](Session& s) { return s.all({s.send<MCI_PLAY_PARMS>(MCI_PLAY, MCI_NOTIFY), s.mode()}); }},
-    {"play again", [](Session& s) { return s.all({s.send<MCI_PLAY_PARMS>(MCI_PLAY, MCI_NOTIFY), s.mode()}); }},
-    {"pause", [](Session& s) { return s.all({s.send(MCI_PAUSE, MCI_WAIT), s.mode()}); }},
-    {"resume", [](Session& s) { return s.all({s.send(MCI_RESUME, MCI_NOTIFY), s.mode()}); }},
-    {"stop", [](Session& s) { return s.all({s.send(MCI_STOP, MCI_WAIT | MCI_NOTIFY), s.mode()}); }},
+    {"play",
+     [](Session& s) {
+         return s.all({s.send<MCI_PLAY_PARMS>(MCI_PLAY, MCI_NOTIFY), s.mode()});
+     }},
+    {"play again",
+     [](Session& s) {
+         return s.all({s.send<MCI_PLAY_PARMS>(MCI_PLAY, MCI_NOTIFY), s.mode()});
+     }},
+    {"pause",
+     [](Session& s) {
+         return s.all({s.send(MCI_PAUSE, MCI_WAIT), s.mode()});
+     }},
+    {"resume",
+     [](Session& s) {
+         return s.all({s.send(MCI_RESUME, MCI_NOTIFY), s.mode()});
+     }},
+    {"stop",
+     [](Session& s) {
+         return s.all({s.send(MCI_STOP, MCI_WAIT | MCI_NOTIFY), s.mode()});
+     }},
     {"refused requests",
      [](Session& s) {
          return s.all({s.send(MCI_RESUME, MCI_NOTIFY), s.send<MCI_RECORD_PARMS>(MCI_RECORD, MCI_NOTIFY),
@@ -151,7 +166,10 @@ const Step steps[] = {
          return s.all({s.send<MCI_SET_PARMS>(MCI_SET, MCI_WAIT | MCI_SET_DOOR_OPEN), s.mode(), s.position(),
                        s.send<MCI_PLAY_PARMS>(MCI_PLAY, MCI_NOTIFY)});
      }},
-    {"close", [](Session& s) { return s.all({s.send(MCI_CLOSE, MCI_WAIT | MCI_NOTIFY), s.mode()}); }},
+    {"close",
+     [](Session& s) {
+         return s.all({s.send(MCI_CLOSE, MCI_WAIT | MCI_NOTIFY), s.mode()});
+     }},
     {"failed opens",
      [](Session& s) {
          MCIDEVICEID id = 0;

@@ -107,8 +107,8 @@ TEST_F(PlayerTest, OpenNamesWhatIsSetAndReadsTheDevice) {
     EXPECT_EQ(open.elementName, "C:\\alarm.wav");
     EXPECT_EQ(open.callback, player->handle());
     EXPECT_EQ(player->deviceID(), device.openId());
-    EXPECT_EQ(player->frames(), 250);  // 2500 ms / 10
-    EXPECT_EQ(device.count(MCI_SET), 0u);  // a file keeps its own time format
+    EXPECT_EQ(player->frames(), 250);                // 2500 ms / 10
+    EXPECT_EQ(device.count(MCI_SET), 0u);            // a file keeps its own time format
     EXPECT_EQ(device.last().item, MCI_STATUS_MODE);  // Error holds the answer to the last question
 }
 

@@ -161,14 +161,17 @@ TEST_F(DeviceTest, WaveLengthAndPositionInEachTimeFormat) {
 TEST_F(DeviceTest, WaveStatusItemsCapabilitiesAndRefusedRequests) {
     const MCIDEVICEID id = openFile(wav);
     for (const auto& [item, expected] : {std::pair<DWORD, DWORD_PTR>{MCI_STATUS_NUMBER_OF_TRACKS, 1},
-                                         {MCI_STATUS_CURRENT_TRACK, 1}, {MCI_STATUS_READY, 1},
+                                         {MCI_STATUS_CURRENT_TRACK, 1},
+                                         {MCI_STATUS_READY, 1},
                                          {MCI_STATUS_MODE, MCI_MODE_STOP}})
         EXPECT_EQ(cmd->statusOr(id, item), expected) << item;
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_LENGTH, MCI_TRACK, 1), 100u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION, MCI_STATUS_START), 0u);
     for (const auto& [item, expected] : {std::pair<DWORD, DWORD>{MCI_GETDEVCAPS_CAN_PLAY, 1},
-                                         {MCI_GETDEVCAPS_CAN_RECORD, 0}, {MCI_GETDEVCAPS_CAN_EJECT, 0},
-                                         {MCI_GETDEVCAPS_HAS_VIDEO, 0}, {MCI_GETDEVCAPS_USES_FILES, 1},
+                                         {MCI_GETDEVCAPS_CAN_RECORD, 0},
+                                         {MCI_GETDEVCAPS_CAN_EJECT, 0},
+                                         {MCI_GETDEVCAPS_HAS_VIDEO, 0},
+                                         {MCI_GETDEVCAPS_USES_FILES, 1},
                                          {MCI_GETDEVCAPS_DEVICE_TYPE, MCI_DEVTYPE_WAVEFORM_AUDIO}})
         EXPECT_EQ(cmd->capsOr(id, item), expected) << item;
     DWORD_PTR value = 0x5A5A;
@@ -186,9 +189,9 @@ TEST_F(DeviceTest, WaveStatusItemsCapabilitiesAndRefusedRequests) {
 // what we cannot play gives a clear open error.
 TEST_F(DeviceTest, WaveFilesItOpensAndFilesItRefuses) {
     const std::filesystem::path corpus = std::filesystem::path(TOLVANE_SOURCE_DIR) / "fuzz/wave/corpus";
-    for (const char* name : {"pcm_u8_mono.wav", "pcm24_stereo.wav", "pcm32_mono.wav", "float32.wav", "float64.wav",
-                             "ulaw.wav", "alaw.wav", "ima_adpcm.wav", "ms_adpcm.wav", "gsm.wav",
-                             "extensible_float.wav", "surround51.wav"}) {
+    for (const char* name :
+         {"pcm_u8_mono.wav", "pcm24_stereo.wav", "pcm32_mono.wav", "float32.wav", "float64.wav", "ulaw.wav", "alaw.wav",
+          "ima_adpcm.wav", "ms_adpcm.wav", "gsm.wav", "extensible_float.wav", "surround51.wav"}) {
         const MCIDEVICEID id = openFile(corpus / name);
         ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_SAMPLES), 0u);
         EXPECT_GT(cmd->statusOr(id, MCI_STATUS_LENGTH), 0u) << name;
@@ -244,7 +247,8 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
              EXPECT_LT(cmd->statusOr(id, MCI_STATUS_POSITION), 200u);
          },
          {MCI_NOTIFY_ABORTED}},
-        {"second play supersedes", [&](MCIDEVICEID id) { cmd->play(id, window.handle(), MCI_NOTIFY | MCI_FROM); },
+        {"second play supersedes",
+         [&](MCIDEVICEID id) { cmd->play(id, window.handle(), MCI_NOTIFY | MCI_FROM); },
          {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}},
         {"play without notice aborts", [&](MCIDEVICEID id) { cmd->play(id, 0, MCI_FROM); }, {MCI_NOTIFY_ABORTED}},
         {"seek aborts, its own notice comes at once",
@@ -379,8 +383,8 @@ TEST_F(DeviceTest, SequencerPlaysToTheEndAndTellsSo) {
 TEST_F(DeviceTest, UnusableSoundFontsFailTheSequencerOpenWithTheirOwnCodes) {
     writeFile(folder / "song.mid", tempoChangeSong());
     writeFile(folder / "broken.sf2", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
-    for (const auto& [font, expected] : {std::pair{"nowhere.sf2", MCIERR_SEQ_NOMIDIPRESENT},
-                                         {"broken.sf2", mcidev::MCIERR_SOUND_FONT_UNUSABLE}}) {
+    for (const auto& [font, expected] :
+         {std::pair{"nowhere.sf2", MCIERR_SEQ_NOMIDIPRESENT}, {"broken.sf2", mcidev::MCIERR_SOUND_FONT_UNUSABLE}}) {
         start(options(mcidev::AudioOutputChoice::System, (folder / font).string()));
         MCIDEVICEID id = 0;
         EXPECT_EQ(cmd->open(nullptr, (folder / "song.mid").string(), id), expected) << font;

@@ -48,13 +48,15 @@ protected:
         ASSERT_EQ(cmd.open(nullptr, writeWave(folder / "quiet.wav", {.frames = 4410, .toneHz = 0}).string(), id), 0u);
         ASSERT_EQ(cmd.play(id, 0, MCI_WAIT), 0u);
         ASSERT_EQ(cmd.close(id), 0u);
-        ASSERT_TRUE(drainUntil(queue, [&] { return exists(raw) && file_size(raw) > 0; }, 3s));
+        ASSERT_TRUE(drainUntil(
+            queue, [&] { return exists(raw) && file_size(raw) > 0; }, 3s));
 
         ASSERT_EQ(cmd.open(type, type != nullptr ? "" : element, id), 0u);
         ASSERT_EQ(cmd.setTimeFormat(id, timeFormat), 0u);
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(cmd.play(id, window.handle(), MCI_NOTIFY | MCI_FROM, from), 0u);
-        ASSERT_TRUE(drainUntil(queue, [&] { return !window.received.empty(); }, 10s));
+        ASSERT_TRUE(drainUntil(
+            queue, [&] { return !window.received.empty(); }, 10s));
         EXPECT_EQ(window.outcomes(), std::vector<UINT>{MCI_NOTIFY_SUCCESSFUL});
         EXPECT_GE(window.received[0].at - start, 980ms);
         std::this_thread::sleep_for(300ms);

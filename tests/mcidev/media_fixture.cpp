@@ -24,8 +24,11 @@ std::vector<std::uint8_t> waveBytes(const WaveShape& plan) {
     out = {'R', 'I', 'F', 'F'};
     put(36 + dataBytes + (dataBytes & 1), 4);
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0});
-    for (const auto& [value, bytes] : {std::pair<std::uint64_t, int>{std::uint64_t(plan.channels), 2}, {rate, 4},
-                                      {rate * blockAlign, 4}, {blockAlign, 2}, {std::uint64_t(plan.bits), 2}})
+    for (const auto& [value, bytes] : {std::pair<std::uint64_t, int>{std::uint64_t(plan.channels), 2},
+                                       {rate, 4},
+                                       {rate * blockAlign, 4},
+                                       {blockAlign, 2},
+                                       {std::uint64_t(plan.bits), 2}})
         put(value, bytes);
     out.insert(out.end(), {'d', 'a', 't', 'a'});
     put(dataBytes, 4);
@@ -62,14 +65,15 @@ bool drainUntil(ui::MessageQueue& queue, const std::function<bool()>& done, std:
 }
 
 void drainFor(ui::MessageQueue& queue, std::chrono::milliseconds duration) {
-    drainUntil(queue, [] { return false; }, duration);
+    drainUntil(
+        queue, [] { return false; }, duration);
 }
 
 MCIERROR Commands::open(const char* type, const std::string& element, MCIDEVICEID& id, DWORD extraFlags,
                         DWORD_PTR callback) {
     MCI_OPEN_PARMS p{callback, 0xDEAD, type, element.empty() ? nullptr : element.c_str(), nullptr};
-    const DWORD flags = MCI_WAIT | extraFlags | (type != nullptr ? MCI_OPEN_TYPE : 0) |
-                        (element.empty() ? 0 : MCI_OPEN_ELEMENT);
+    const DWORD flags =
+        MCI_WAIT | extraFlags | (type != nullptr ? MCI_OPEN_TYPE : 0) | (element.empty() ? 0 : MCI_OPEN_ELEMENT);
     const MCIERROR result = devices_.sendCommand(0, MCI_OPEN, flags, &p);
     id = p.wDeviceID;
     return result;
@@ -106,7 +110,8 @@ std::string SoundServer::missingTools() {
 // can stop the daemon, that ends by itself 20 s after its last client.
 bool SoundServer::start(std::string& error) {
     std::filesystem::create_directories(folder_ / "pulse");
-    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", folder_}, {"HOME", folder_},
+    for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", folder_},
+                                      {"HOME", folder_},
                                       {"PULSE_RUNTIME_PATH", folder_ / "pulse"},
                                       {"PULSE_SERVER", std::filesystem::path("unix:") += folder_ / "pulse/native"}})
         ::setenv(name, value.c_str(), 1);

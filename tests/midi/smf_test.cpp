@@ -46,14 +46,27 @@ std::vector<Ev> channelEvents(const Sequence& seq) {
 // one data byte.
 TEST(SmfRead, ChannelMessagesWithRunningStatus) {
     Track t;
-    t.noteOn(0, 0, 60).raw(240, {62, 90}).raw(240, {60, 0})  // running status, velocity 0
-        .program(0, 3, 19).text(0, "Wake up").meta(0, 0x7F, {}).raw(10, {8})  // still a program change
-        .raw(0, {0xD3, 0x40}).raw(0, {0xE3, 0x00, 0x40}).noteOff(0, 0, 62).end(470);
+    t.noteOn(0, 0, 60)
+        .raw(240, {62, 90})
+        .raw(240, {60, 0})  // running status, velocity 0
+        .program(0, 3, 19)
+        .text(0, "Wake up")
+        .meta(0, 0x7F, {})
+        .raw(10, {8})  // still a program change
+        .raw(0, {0xD3, 0x40})
+        .raw(0, {0xE3, 0x00, 0x40})
+        .noteOff(0, 0, 62)
+        .end(470);
     const Sequence seq = read(smf(0, 480, {t}));
     EXPECT_EQ(seq.format, 0);
-    EXPECT_EQ(channelEvents(seq), (std::vector<Ev>{{0, 0x90, 60, 100}, {240, 0x90, 62, 90}, {480, 0x90, 60, 0},
-                                                   {480, 0xC3, 19, 0}, {490, 0xC3, 8, 0}, {490, 0xD3, 0x40, 0},
-                                                   {490, 0xE3, 0, 0x40}, {490, 0x80, 62, 0}}));
+    EXPECT_EQ(channelEvents(seq), (std::vector<Ev>{{0, 0x90, 60, 100},
+                                                   {240, 0x90, 62, 90},
+                                                   {480, 0x90, 60, 0},
+                                                   {480, 0xC3, 19, 0},
+                                                   {490, 0xC3, 8, 0},
+                                                   {490, 0xD3, 0x40, 0},
+                                                   {490, 0xE3, 0, 0x40},
+                                                   {490, 0x80, 62, 0}}));
     const auto meta = ofKind(seq, EventKind::Meta);
     ASSERT_EQ(meta.size(), 3u);
     EXPECT_EQ(dataOf(seq, *meta[0]), (Bytes{'W', 'a', 'k', 'e', ' ', 'u', 'p'}));
@@ -74,7 +87,7 @@ TEST(SmfRead, FormatOneMergesTracksInTimeThenTrackOrder) {
     EXPECT_EQ(seq.trackCount, 3);
     EXPECT_EQ(channelEvents(seq),
               (std::vector<Ev>{{100, 0x90, 60, 100}, {100, 0x91, 70, 100}, {150, 0x91, 72, 100}, {200, 0x80, 60, 0}}));
-    EXPECT_EQ(seq.lengthTicks, 960u);  // the longest track
+    EXPECT_EQ(seq.lengthTicks, 960u);                    // the longest track
     EXPECT_EQ(ofKind(seq, EventKind::Meta).size(), 4u);  // tempo + three ends of track
 }
 
@@ -92,13 +105,13 @@ TEST(SmfRead, EndOfTrackEndsTheTrackAndAMissingOneIsTolerated) {
 
 TEST(SmfRead, SystemExclusivePacketsAndEscapes) {
     Track t;
-    t.sysex(0, 0xF0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})         // whole message
-        .sysex(10, 0xF0, {0x43, 0x12})                        // first packet ...
-        .noteOn(0, 0, 60)                                     // events may come between
-        .sysex(5, 0xF7, {0x00, 0x01})                         // ... a continuation ...
-        .sysex(5, 0xF7, {0x02, 0xF7})                         // ... and the last one
-        .sysex(0, 0xF7, {0xFA})                               // an escape (real-time start)
-        .sysex(0, 0xF7, {0xF0, 0x41, 0x10, 0xF7})             // an escape holding a message
+    t.sysex(0, 0xF0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})  // whole message
+        .sysex(10, 0xF0, {0x43, 0x12})                // first packet ...
+        .noteOn(0, 0, 60)                             // events may come between
+        .sysex(5, 0xF7, {0x00, 0x01})                 // ... a continuation ...
+        .sysex(5, 0xF7, {0x02, 0xF7})                 // ... and the last one
+        .sysex(0, 0xF7, {0xFA})                       // an escape (real-time start)
+        .sysex(0, 0xF7, {0xF0, 0x41, 0x10, 0xF7})     // an escape holding a message
         .end();
     const Sequence seq = read(smf(0, 96, {t}));
     const auto sx = ofKind(seq, EventKind::SysEx);
@@ -130,9 +143,11 @@ TEST(SmfRead, UnknownChunksAreSkipped) {
 // A tempo change replaces an earlier one at its tick; a tempo of zero is ignored.
 TEST(SmfTiming, LengthIsTheSumOverTheTempoMap) {
     Track conductor;
-    conductor.tempo(0, 400000).tempo(0, 500000)  // ticks 0..960 at 120 BPM: 1000 ms
-        .tempo(960, 250000)                     // ticks 960..1440 at 240 BPM: 250 ms
-        .tempo(480, 1000000).tempo(0, 0)        // ticks 1440..1680 at 60 BPM: 500 ms
+    conductor.tempo(0, 400000)
+        .tempo(0, 500000)    // ticks 0..960 at 120 BPM: 1000 ms
+        .tempo(960, 250000)  // ticks 960..1440 at 240 BPM: 250 ms
+        .tempo(480, 1000000)
+        .tempo(0, 0)  // ticks 1440..1680 at 60 BPM: 500 ms
         .end(240);
     Track notes;
     notes.noteOn(1440, 0, 60).end(0);
@@ -218,7 +233,11 @@ std::vector<BadCase> badCases() {
     const Bytes ok = header(0, 1, 96);
     Track end;
     end.end();
-    const Bytes cutRmi = [&] { Bytes b = rmi(smf(0, 96, {end})); b.resize(b.size() - 3); return b; }();
+    const Bytes cutRmi = [&] {
+        Bytes b = rmi(smf(0, 96, {end}));
+        b.resize(b.size() - 3);
+        return b;
+    }();
     return {
         {"RiffWave", patchedRmi(8, "WAVE"), MidiError::NotMidi},
         {"RiffWithoutData", patchedRmi(30, "dat_"), MidiError::Damaged},
@@ -234,7 +253,12 @@ std::vector<BadCase> badCases() {
         {"BadFrameRate", withTrack(header(0, 1, 0xE604), {0, 0xFF, 0x2F, 0}), MidiError::Damaged},
         {"ZeroTicksPerFrame", withTrack(header(0, 1, 0xE700), {0, 0xFF, 0x2F, 0}), MidiError::Damaged},
         {"MissingTrack", withTrack(header(1, 2, 96), {0, 0xFF, 0x2F, 0}), MidiError::Damaged},
-        {"TrackPastEnd", [&] { Bytes b = withTrack(ok, {0, 0xFF, 0x2F, 0}); b.pop_back(); return b; }(),
+        {"TrackPastEnd",
+         [&] {
+             Bytes b = withTrack(ok, {0, 0xFF, 0x2F, 0});
+             b.pop_back();
+             return b;
+         }(),
          MidiError::Damaged},
         {"DataWithoutStatus", withTrack(ok, {0, 0x3C, 0x40}), MidiError::Damaged},
         {"LongVarLen", withTrack(ok, {0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}), MidiError::Damaged},
@@ -247,8 +271,8 @@ std::vector<BadCase> badCases() {
         {"SysExPastChunk", withTrack(ok, {0, 0xF0, 0x7F, 1, 2}), MidiError::Damaged},
         {"SystemCommon", withTrack(ok, {0, 0xF2, 0, 0}), MidiError::Damaged},
         {"RealTime", withTrack(ok, {0, 0xF8}), MidiError::Damaged},
-        {"TooLong", withTrack(header(0, 1, 1), {0, 0xFF, 0x51, 3, 0xFF, 0xFF, 0xFF,
-                                                0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0}),
+        {"TooLong",
+         withTrack(header(0, 1, 1), {0, 0xFF, 0x51, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0}),
          MidiError::TooLong},
     };
 }

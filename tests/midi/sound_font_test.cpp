@@ -13,8 +13,8 @@ TEST(SoundFontFind, ChoosesByPreferenceThenByFolderAndName) {
     const mcitest::TempFolder root;
     for (const char* dir : {"a/one", "a/two", "b/one", "b/two/c.sf2", "c/one"})
         std::filesystem::create_directories(root / dir);
-    for (const char* file : {"a/one/a.sf2", "a/two/default-GM.sf2", "b/one/readme.txt", "b/two/b.sf2",
-                             "b/two/A.SF2", "c/one/font.sf3"})
+    for (const char* file :
+         {"a/one/a.sf2", "a/two/default-GM.sf2", "b/one/readme.txt", "b/two/b.sf2", "b/two/A.SF2", "c/one/font.sf3"})
         std::ofstream(root / file) << "x";
     const auto p = [&](const char* rel) { return (root / rel).string(); };
     EXPECT_EQ(SoundFontCache::find({p("a/one/default-GM.sf2"), p("a/two/default-GM.sf2")}, {p("a/one")}),

@@ -17,12 +17,33 @@ const std::string section = "Saved Settings";
 // Decimal must fit an int; hexadecimal is a 32-bit pattern, negated by a sign.
 TEST(ProfileInteger, ParsesDecimalAndHexadecimalElseGivesTheDefault) {
     const int none = -77;
-    const std::vector<std::pair<const char*, int>> cases = {
-        {"0", 0}, {"45", 45}, {"007", 7}, {"  \t12", 12}, {"+5", 5}, {"-5", -5}, {"0x1A", 26}, {"0X1a", 26},
-        {"X1a", 26}, {"$1A", 26}, {"-$10", -16}, {" -0x10", -16}, {"0xFFFFFFFF", -1}, {"0x7fffffff", 2147483647},
-        {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"2147483648", none}, {"-2147483649", none},
-        {"0x100000000", none}, {"", none}, {"-", none}, {"0x", none}, {"12abc", none}, {"12 ", none},
-        {"1.5", none}, {"--1", none}, {"$-1", none}};
+    const std::vector<std::pair<const char*, int>> cases = {{"0", 0},
+                                                            {"45", 45},
+                                                            {"007", 7},
+                                                            {"  \t12", 12},
+                                                            {"+5", 5},
+                                                            {"-5", -5},
+                                                            {"0x1A", 26},
+                                                            {"0X1a", 26},
+                                                            {"X1a", 26},
+                                                            {"$1A", 26},
+                                                            {"-$10", -16},
+                                                            {" -0x10", -16},
+                                                            {"0xFFFFFFFF", -1},
+                                                            {"0x7fffffff", 2147483647},
+                                                            {"2147483647", 2147483647},
+                                                            {"-2147483648", -2147483647 - 1},
+                                                            {"2147483648", none},
+                                                            {"-2147483649", none},
+                                                            {"0x100000000", none},
+                                                            {"", none},
+                                                            {"-", none},
+                                                            {"0x", none},
+                                                            {"12abc", none},
+                                                            {"12 ", none},
+                                                            {"1.5", none},
+                                                            {"--1", none},
+                                                            {"$-1", none}};
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(ui::parseProfileInteger(text, none), expected) << '"' << text << '"';
     }

@@ -138,7 +138,8 @@ TEST_F(FileStore, SaveReplacesALinksTargetKeepingPermissionsAndUntouchedBytes) {
     EXPECT_TRUE(fs::is_symlink(path()));
     EXPECT_EQ(readText(target), "; by hand\r\n[Other]\r\n  x = 1 \r\n\r\n[Saved Settings]\r\nMessageText=x\r\n");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, mode);
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
     ASSERT_TRUE(store.save(file, fullSave("x")));
     ASSERT_EQ(::stat(target.c_str(), &after), 0);
@@ -171,8 +172,8 @@ TEST_F(FileStore, RefusedSavesLeaveTheOldFile) {
 TEST_F(FileStore, StaleTempsOfThisFileRemovedByNextSave) {
     fs::create_directories(folder);
     // Ours, then not of our pattern, or not for this file.
-    for (const char* name : {".tolvan.ini.tmp.Ab12Cd", ".tolvan.ini.tmp.zzzzzz", ".tolvan.ini.tmp.toolong",
-                             ".other.ini.tmp.Ab12Cd"}) {
+    for (const char* name :
+         {".tolvan.ini.tmp.Ab12Cd", ".tolvan.ini.tmp.zzzzzz", ".tolvan.ini.tmp.toolong", ".other.ini.tmp.Ab12Cd"}) {
         writeText(folder / name, "[Saved Settings]\nhalf");
     }
     ASSERT_TRUE(FileProfileStore(folder).save(file, fullSave("x")));
@@ -226,17 +227,14 @@ TEST_P(FailedSave, KeepsTheOldFile) {
     EXPECT_EQ(temps(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, FailedSave,
-                         testing::Values(FailCase{"ReadOld", Call::OpenFile, 1, false},
-                                         FailCase{"CreateTemp", Call::CreateFile, 1, false},
-                                         FailCase{"SetMode", Call::SetMode, 1, false},
-                                         FailCase{"WriteAtStart", Call::Write, 1, false},
-                                         FailCase{"WritePartWay", Call::Write, 2, false},
-                                         FailCase{"SyncFile", Call::Sync, 1, false},
-                                         FailCase{"CloseTemp", Call::Close, 1, false},
-                                         FailCase{"Rename", Call::Rename, 1, false},
-                                         FailCase{"SyncFolder", Call::Sync, 2, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Steps, FailedSave,
+    testing::Values(FailCase{"ReadOld", Call::OpenFile, 1, false}, FailCase{"CreateTemp", Call::CreateFile, 1, false},
+                    FailCase{"SetMode", Call::SetMode, 1, false}, FailCase{"WriteAtStart", Call::Write, 1, false},
+                    FailCase{"WritePartWay", Call::Write, 2, false}, FailCase{"SyncFile", Call::Sync, 1, false},
+                    FailCase{"CloseTemp", Call::Close, 1, false}, FailCase{"Rename", Call::Rename, 1, false},
+                    FailCase{"SyncFolder", Call::Sync, 2, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Under $XDG_CONFIG_HOME when it is an absolute path, else under ~/.config.
 TEST(ConfigFolder, FollowsTheEnvironment) {

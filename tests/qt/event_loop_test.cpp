@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 class QtLoop : public qttest::QtTest {
 protected:
     // Ends the loop whatever happens, so a failing test cannot hang.
-    QtLoop() { QTimer::singleShot(6000, &guard_, [this] { loop.quit(99); }); }
+    QtLoop() {
+        QTimer::singleShot(6000, &guard_, [this] { loop.quit(99); });
+    }
     // A wait inside a handler, as a modal box makes one.
     static void nestedWait(int ms) {
         QEventLoop nested;

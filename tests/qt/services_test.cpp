@@ -47,9 +47,9 @@ protected:
 
 // A box shows its text as it is, its caption and its icon; a system-modal one stays on top.
 TEST_F(Services, MessageBoxesFollowTheirFlags) {
-    for (const auto& [flags, icon, onTop] : {std::tuple{0x10u, QMessageBox::Critical, false},
-                                             std::tuple{0x1030u, QMessageBox::Warning, true},
-                                             std::tuple{0x00u, QMessageBox::NoIcon, false}}) {
+    for (const auto& [flags, icon, onTop] :
+         {std::tuple{0x10u, QMessageBox::Critical, false}, std::tuple{0x1030u, QMessageBox::Warning, true},
+          std::tuple{0x00u, QMessageBox::NoIcon, false}}) {
         QString text, title;
         QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
         bool shownOnTop = false, plain = false;

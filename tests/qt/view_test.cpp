@@ -31,8 +31,7 @@ template <class T>
 T* place(ui::Component* parent, int left, int top, int width, int height, const char* caption = "") {
     T* c = parent->add<T>(caption);
     c->setBounds(left, top, width, height);
-    if constexpr (requires { c->setCaption(caption); })
-        c->setCaption(caption);
+    if constexpr (requires { c->setCaption(caption); }) c->setCaption(caption);
     return c;
 }
 
@@ -138,9 +137,7 @@ protected:
     W* widget(const ui::Component& c) const {
         return dynamic_cast<W*>(view.widget(c));
     }
-    QColor pixel(const ui::Component& c, int x, int y) const {
-        return widget(c)->grab().toImage().pixelColor(x, y);
-    }
+    QColor pixel(const ui::Component& c, int x, int y) const { return widget(c)->grab().toImage().pixelColor(x, y); }
 
     qtui::QtView view;
     std::unique_ptr<DemoForm> form;

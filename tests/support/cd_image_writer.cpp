@@ -90,8 +90,7 @@ WrittenImage writeImage(const std::filesystem::path& folder, const DiscPlan& pla
         image.dataStart.push_back(lba);
         if (t.indexZeroSectors > 0) {
             sheet += "    INDEX 00 " + time(fileOffset) + "\n";
-            writeSectors(t, number, -std::int64_t{t.indexZeroSectors} * cd::kSampleFramesPerSector,
-                         t.indexZeroSectors);
+            writeSectors(t, number, -std::int64_t{t.indexZeroSectors} * cd::kSampleFramesPerSector, t.indexZeroSectors);
         }
         sheet += "    INDEX 01 " + time(fileOffset) + "\n";
         image.toc.tracks.push_back(cd::TrackInfo{number, lba, t.sectors, t.audio});

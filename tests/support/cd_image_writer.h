@@ -17,18 +17,18 @@ enum class SampleKind {
 };
 
 struct TrackPlan {
-    int sectors = 75;            // from INDEX 01 to the end of the track's data
-    bool audio = true;           // false: a MODE1/2352 data track (its bytes are not silence)
+    int sectors = 75;   // from INDEX 01 to the end of the track's data
+    bool audio = true;  // false: a MODE1/2352 data track (its bytes are not silence)
     SampleKind kind = SampleKind::Ramp;
     double toneHz = 440.0;
-    int indexZeroSectors = 0;    // written before INDEX 01, marked by INDEX 00
-    int pregapSectors = 0;       // PREGAP: silence that is not in the file
+    int indexZeroSectors = 0;  // written before INDEX 01, marked by INDEX 00
+    int pregapSectors = 0;     // PREGAP: silence that is not in the file
 };
 
 struct DiscPlan {
     std::vector<TrackPlan> tracks;
-    bool filePerTrack = false;   // one FILE per track instead of one for the disc
-    bool bigEndian = false;      // MOTOROLA instead of BINARY
+    bool filePerTrack = false;  // one FILE per track instead of one for the disc
+    bool bigEndian = false;     // MOTOROLA instead of BINARY
     std::string baseName = "disc";
 };
 

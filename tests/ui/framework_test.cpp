@@ -202,9 +202,11 @@ TEST_F(FrameworkTest, SpinButtons) {
     spin->onClick = [&](ui::Component*, ui::UpDownButton) { ++clicks; };
     using B = ui::UpDownButton;
     using Step = std::tuple<int, int, int, B, bool, int>;  // range, from, button, wrap, to
-    for (auto [min, max, from, button, wrap, to] : std::initializer_list<Step>{
-             {0, 59, 30, B::Up, true, 31}, {1, 12, 12, B::Up, true, 1}, {1, 12, 1, B::Down, true, 12},
-             {0, 59, 59, B::Up, false, 59}, {0, 59, 0, B::Down, false, 0}}) {
+    for (auto [min, max, from, button, wrap, to] : std::initializer_list<Step>{{0, 59, 30, B::Up, true, 31},
+                                                                               {1, 12, 12, B::Up, true, 1},
+                                                                               {1, 12, 1, B::Down, true, 12},
+                                                                               {0, 59, 59, B::Up, false, 59},
+                                                                               {0, 59, 0, B::Down, false, 0}}) {
         spin->setRange(min, max);
         spin->setWrap(wrap);
         spin->setPosition(from);
@@ -236,8 +238,8 @@ TEST_F(FrameworkTest, NotebookIgnoresPagesOutOfRange) {
 
 TEST(StrToIntTest, ConvertsNumbersAndNamesAnyOtherText) {
     using Number = std::pair<std::string, int>;
-    for (auto [text, value] : std::initializer_list<Number>{{"07", 7}, {"-3", -3}, {"$1A", 26}, {"0x1a", 26},
-                                                            {"2147483647", 2147483647}})
+    for (auto [text, value] :
+         std::initializer_list<Number>{{"07", 7}, {"-3", -3}, {"$1A", 26}, {"0x1a", 26}, {"2147483647", 2147483647}})
         EXPECT_EQ(ui::strToInt(text), value) << text;
     for (std::string text : {"", "1 2", "-", "99999999999"}) {
         try {
@@ -254,14 +256,14 @@ TEST(StrToIntTest, ConvertsNumbersAndNamesAnyOtherText) {
 TEST(LongTimeTest, WritesTheRegionalLongTimeFormat) {
     const ui::TimeFormatSettings us = ui::TimeFormatSettings::unitedStates();
     using Case = std::tuple<ui::TimeFormatSettings, int, int, int, const char*>;
-    for (const auto& [settings, hour, minute, second, shows] : std::initializer_list<Case>{
-             {us, 0, 30, 5, "12:30:05 AM"},
-             {us, 12, 30, 0, "12:30:00 PM"},
-             {{false, true, false, "am", "pm", ":"}, 0, 30, 5, "00:30:05"},
-             {{true, true, false, "", "", ":"}, 9, 30, 0, "09:30:00 am"},
-             {{true, true, false, "", "", ":"}, 21, 30, 0, "09:30:00 pm"},
-             {{true, false, true, "a.m.", "p.m.", ":"}, 7, 5, 9, "a.m. 7:05:09"},
-             {{false, false, true, "a", "p", "."}, 7, 5, 9, "7.05.09"}})
+    for (const auto& [settings, hour, minute, second, shows] :
+         std::initializer_list<Case>{{us, 0, 30, 5, "12:30:05 AM"},
+                                     {us, 12, 30, 0, "12:30:00 PM"},
+                                     {{false, true, false, "am", "pm", ":"}, 0, 30, 5, "00:30:05"},
+                                     {{true, true, false, "", "", ":"}, 9, 30, 0, "09:30:00 am"},
+                                     {{true, true, false, "", "", ":"}, 21, 30, 0, "09:30:00 pm"},
+                                     {{true, false, true, "a.m.", "p.m.", ":"}, 7, 5, 9, "a.m. 7:05:09"},
+                                     {{false, false, true, "a", "p", "."}, 7, 5, 9, "7.05.09"}})
         EXPECT_EQ(ui::formatLongTime(settings, {2026, 12, 7, hour, minute, second, 0}), shows);
 }
 

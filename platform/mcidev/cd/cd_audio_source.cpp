@@ -19,13 +19,10 @@ CdAudioSource::CdAudioSource(std::shared_ptr<Disc> disc, std::int32_t fromLba, s
 int CdAudioSource::sampleRate() const { return kSampleRate; }
 int CdAudioSource::channels() const { return kChannels; }
 
-std::uint64_t CdAudioSource::lengthFrames() const {
-    return sectorsToSampleFrames(std::int64_t{to_} - from_);
-}
+std::uint64_t CdAudioSource::lengthFrames() const { return sectorsToSampleFrames(std::int64_t{to_} - from_); }
 
 bool CdAudioSource::seek(std::uint64_t frame) {
-    if (frame > lengthFrames())
-        return false;
+    if (frame > lengthFrames()) return false;
     position_ = frame;
     failed_ = false;
     cacheSectors_ = 0;  // read afresh: the disc may have changed since
@@ -38,18 +35,15 @@ std::int32_t CdAudioSource::positionLba() const {
 
 bool CdAudioSource::fill(std::int32_t lba) {
     cacheSectors_ = 0;
-    if (!disc_)
-        return false;
+    if (!disc_) return false;
     int n = static_cast<int>(std::min<std::int64_t>(kReadAheadSectors, std::int64_t{to_} - lba));
-    if (n <= 0)
-        return false;
+    if (n <= 0) return false;
     cache_.resize(static_cast<std::size_t>(n) * kBytesPerSector);
     // When the run cannot be read as a whole (its end may lie beyond the disc or on a
     // bad spot), the sector at the position alone still plays.
     if (!disc_->readAudio(lba, n, cache_.data())) {
         n = 1;
-        if (!disc_->readAudio(lba, n, cache_.data()))
-            return false;
+        if (!disc_->readAudio(lba, n, cache_.data())) return false;
     }
     cacheLba_ = lba;
     cacheSectors_ = n;
@@ -74,8 +68,7 @@ std::size_t CdAudioSource::read(std::int16_t* out, std::size_t frames) {
             failed_ = true;  // cannot happen; never loop without progress
             break;
         }
-        const std::size_t n = static_cast<std::size_t>(
-            std::min<std::uint64_t>(frames - done, cacheEnd - position_));
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, cacheEnd - position_));
         const std::uint8_t* in = cache_.data() + (position_ - cacheStart) * 4;
         std::int16_t* dst = out + done * 2;
         for (std::size_t i = 0; i < n * 2; ++i)

@@ -41,18 +41,15 @@ struct Msf {
 
     // Seconds below 60, frames below 75, minutes within one byte.
     constexpr bool valid() const {
-        return minute >= 0 && minute <= 255 && second >= 0 && second < 60 && frame >= 0 &&
-               frame < kSectorsPerSecond;
+        return minute >= 0 && minute <= 255 && second >= 0 && second < 60 && frame >= 0 && frame < kSectorsPerSecond;
     }
     bool operator==(const Msf&) const = default;
 };
 
 // A duration in sectors as minutes, seconds, frames (negative counts give 00:00:00).
 constexpr Msf sectorsToMsf(std::int64_t sectors) {
-    if (sectors < 0)
-        sectors = 0;
-    return Msf{static_cast<int>(sectors / (60 * kSectorsPerSecond)),
-               static_cast<int>(sectors / kSectorsPerSecond % 60),
+    if (sectors < 0) sectors = 0;
+    return Msf{static_cast<int>(sectors / (60 * kSectorsPerSecond)), static_cast<int>(sectors / kSectorsPerSecond % 60),
                static_cast<int>(sectors % kSectorsPerSecond)};
 }
 
@@ -64,9 +61,7 @@ constexpr std::int64_t msfToSectors(Msf t) {
 constexpr Msf lbaToMsf(std::int32_t lba) { return sectorsToMsf(std::int64_t{lba} + kLeadInSectors); }
 
 // The sector at an absolute disc time; negative for times inside the lead-in.
-constexpr std::int32_t msfToLba(Msf t) {
-    return static_cast<std::int32_t>(msfToSectors(t) - kLeadInSectors);
-}
+constexpr std::int32_t msfToLba(Msf t) { return static_cast<std::int32_t>(msfToSectors(t) - kLeadInSectors); }
 
 constexpr mci::DWORD packMsf(Msf t) {
     return mci::MCI_MAKE_MSF(static_cast<mci::DWORD>(t.minute), static_cast<mci::DWORD>(t.second),
@@ -78,8 +73,7 @@ constexpr Msf unpackMsf(mci::DWORD v) {
 }
 constexpr mci::DWORD packTmsf(int track, Msf offset) {
     return mci::MCI_MAKE_TMSF(static_cast<mci::DWORD>(track), static_cast<mci::DWORD>(offset.minute),
-                              static_cast<mci::DWORD>(offset.second),
-                              static_cast<mci::DWORD>(offset.frame));
+                              static_cast<mci::DWORD>(offset.second), static_cast<mci::DWORD>(offset.frame));
 }
 constexpr int tmsfTrack(mci::DWORD v) { return static_cast<int>(mci::MCI_TMSF_TRACK(v)); }
 constexpr Msf tmsfOffset(mci::DWORD v) {
@@ -89,13 +83,10 @@ constexpr Msf tmsfOffset(mci::DWORD v) {
 
 // Durations in milliseconds, rounded to the nearest (see the conventions above).
 constexpr std::uint32_t sectorsToMs(std::int64_t sectors) {
-    if (sectors <= 0)
-        return 0;
+    if (sectors <= 0) return 0;
     return static_cast<std::uint32_t>((sectors * 1000 + kSectorsPerSecond / 2) / kSectorsPerSecond);
 }
-constexpr std::int64_t msToSectors(std::uint32_t ms) {
-    return (std::int64_t{ms} * kSectorsPerSecond + 500) / 1000;
-}
+constexpr std::int64_t msToSectors(std::uint32_t ms) { return (std::int64_t{ms} * kSectorsPerSecond + 500) / 1000; }
 
 constexpr std::uint64_t sectorsToSampleFrames(std::int64_t sectors) {
     return sectors <= 0 ? 0 : static_cast<std::uint64_t>(sectors) * kSampleFramesPerSector;

@@ -32,8 +32,7 @@ constexpr std::array<ModeInfo, 10> kModes{{
 
 const ModeInfo& modeInfo(TrackMode mode) {
     for (const ModeInfo& m : kModes)
-        if (m.mode == mode)
-            return m;
+        if (m.mode == mode) return m;
     return kModes[0];
 }
 
@@ -41,16 +40,13 @@ char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 
 
 std::string upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out)
-        c = upperAscii(c);
+    for (char& c : out) c = upperAscii(c);
     return out;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isWordChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_';
-}
+bool isWordChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_'; }
 
 std::string lineError(int line, std::string_view message) {
     return "line " + std::to_string(line) + ": " + std::string(message);
@@ -85,8 +81,7 @@ bool tokenize(std::string_view line, std::vector<std::string>& words, std::strin
             continue;
         }
         const std::size_t start = i;
-        while (i < line.size() && !isSpace(line[i]))
-            ++i;
+        while (i < line.size() && !isSpace(line[i])) ++i;
         words.emplace_back(line.substr(start, i - start));
     }
     return true;
@@ -94,12 +89,10 @@ bool tokenize(std::string_view line, std::vector<std::string>& words, std::strin
 
 // A decimal number of 1 to maxDigits digits.
 std::optional<int> parseNumber(std::string_view s, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits)
-        return std::nullopt;
+    if (s.empty() || s.size() > maxDigits) return std::nullopt;
     int value = 0;
     for (char c : s) {
-        if (!isDigit(c))
-            return std::nullopt;
+        if (!isDigit(c)) return std::nullopt;
         value = value * 10 + (c - '0');
     }
     return value;
@@ -157,11 +150,11 @@ private:
     CueParseResult result_;
     CueSheet& sheet_ = result_.sheet;
     int line_ = 0;
-    int file_ = -1;             // the current FILE
+    int file_ = -1;  // the current FILE
     bool fileHasIndex_ = false;
     bool pregapGiven_ = false;  // for the current track
     bool postgapGiven_ = false;
-    int lastPointFile_ = -1;    // the latest INDEX, to keep positions in order
+    int lastPointFile_ = -1;  // the latest INDEX, to keep positions in order
     std::int32_t lastPointOffset_ = 0;
 };
 
@@ -171,17 +164,14 @@ CueParseResult Parser::run(std::string_view text) {
                         " KiB, far beyond what any disc needs";
         return std::move(result_);
     }
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(pos, end - pos);
         pos = end;
-        if (pos < text.size())
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+        if (pos < text.size()) pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
         ++line_;
         if (line.size() > kMaxCueLineBytes) {
             fail("the line is longer than " + std::to_string(kMaxCueLineBytes) + " characters");
@@ -191,25 +181,19 @@ CueParseResult Parser::run(std::string_view text) {
             fail("the line holds a zero byte; this is not a cue sheet");
             return std::move(result_);
         }
-        if (!command(line))
-            return std::move(result_);
+        if (!command(line)) return std::move(result_);
     }
-    if (!finishTrack() || !finishFile())
-        return std::move(result_);
-    if (sheet_.tracks.empty())
-        result_.error = "the cue sheet lists no tracks";
+    if (!finishTrack() || !finishFile()) return std::move(result_);
+    if (sheet_.tracks.empty()) result_.error = "the cue sheet lists no tracks";
     return std::move(result_);
 }
 
 bool Parser::command(std::string_view line) {
     std::size_t start = 0;
-    while (start < line.size() && isSpace(line[start]))
-        ++start;
-    if (start == line.size())
-        return true;
+    while (start < line.size() && isSpace(line[start])) ++start;
+    if (start == line.size()) return true;
     std::size_t end = start;
-    while (end < line.size() && !isSpace(line[end]))
-        ++end;
+    while (end < line.size() && !isSpace(line[end])) ++end;
     const std::string_view word = line.substr(start, end - start);
     if (isDigit(word[0]) || !std::all_of(word.begin(), word.end(), isWordChar)) {
         std::string message(1, '\'');
@@ -219,29 +203,22 @@ bool Parser::command(std::string_view line) {
     // REM, TITLE, PERFORMER, CATALOG, FLAGS and the like describe the disc without
     // shaping it: they are skipped unread.
     const std::string keyword = upper(word);
-    const bool known = keyword == "FILE" || keyword == "TRACK" || keyword == "INDEX" ||
-                       keyword == "PREGAP" || keyword == "POSTGAP";
-    if (!known)
-        return true;
+    const bool known =
+        keyword == "FILE" || keyword == "TRACK" || keyword == "INDEX" || keyword == "PREGAP" || keyword == "POSTGAP";
+    if (!known) return true;
 
     std::vector<std::string> words;
     std::string why;
-    if (!tokenize(line.substr(end), words, why))
-        return fail(why);
-    if (keyword == "FILE")
-        return fileCommand(words);
-    if (keyword == "TRACK")
-        return trackCommand(words);
-    if (keyword == "INDEX")
-        return indexCommand(words);
+    if (!tokenize(line.substr(end), words, why)) return fail(why);
+    if (keyword == "FILE") return fileCommand(words);
+    if (keyword == "TRACK") return trackCommand(words);
+    if (keyword == "INDEX") return indexCommand(words);
     return gapCommand(words, keyword == "PREGAP");
 }
 
 bool Parser::fileCommand(const std::vector<std::string>& w) {
-    if (w.size() != 2)
-        return fail("FILE needs a file name and a type");
-    if (w[0].empty())
-        return fail("FILE has an empty file name");
+    if (w.size() != 2) return fail("FILE needs a file name and a type");
+    if (w[0].empty()) return fail("FILE has an empty file name");
     const std::string type = upper(w[1]);
     CueFileType fileType;
     if (type == "BINARY")
@@ -249,10 +226,8 @@ bool Parser::fileCommand(const std::vector<std::string>& w) {
     else if (type == "MOTOROLA")
         fileType = CueFileType::Motorola;
     else
-        return fail("files of type " + quotable(type, 40) +
-                    " are not supported; only BINARY and MOTOROLA are");
-    if (!finishFile())
-        return false;
+        return fail("files of type " + quotable(type, 40) + " are not supported; only BINARY and MOTOROLA are");
+    if (!finishFile()) return false;
     if (sheet_.files.size() >= kMaxCueFiles)
         return fail("the sheet names more than " + std::to_string(kMaxCueFiles) + " files");
     sheet_.files.push_back(CueFile{w[0], fileType, line_});
@@ -270,25 +245,19 @@ bool Parser::finishFile() {
 }
 
 bool Parser::trackCommand(const std::vector<std::string>& w) {
-    if (file_ < 0)
-        return fail("TRACK comes before any FILE");
-    if (w.size() != 2)
-        return fail("TRACK needs a number and a mode");
+    if (file_ < 0) return fail("TRACK comes before any FILE");
+    if (w.size() != 2) return fail("TRACK needs a number and a mode");
     const auto number = parseNumber(w[0], 3);
-    if (!number || *number < 1 || *number > 99)
-        return fail("a track number must be 01 to 99");
+    if (!number || *number < 1 || *number > 99) return fail("a track number must be 01 to 99");
     if (!sheet_.tracks.empty() && *number != sheet_.tracks.back().number + 1)
-        return fail("track " + twoDigits(*number) + " follows track " +
-                    twoDigits(sheet_.tracks.back().number) + "; track numbers must go up by one");
+        return fail("track " + twoDigits(*number) + " follows track " + twoDigits(sheet_.tracks.back().number) +
+                    "; track numbers must go up by one");
     const std::string mode = upper(w[1]);
     const ModeInfo* info = nullptr;
     for (const ModeInfo& m : kModes)
-        if (m.name == mode)
-            info = &m;
-    if (info == nullptr)
-        return fail("unknown track mode '" + quotable(mode, 40) + "'");
-    if (!finishTrack())
-        return false;
+        if (m.name == mode) info = &m;
+    if (info == nullptr) return fail("unknown track mode '" + quotable(mode, 40) + "'");
+    if (!finishTrack()) return false;
     CueTrack track;
     track.number = *number;
     track.mode = info->mode;
@@ -299,40 +268,31 @@ bool Parser::trackCommand(const std::vector<std::string>& w) {
 }
 
 bool Parser::finishTrack() {
-    if (sheet_.tracks.empty())
-        return true;
+    if (sheet_.tracks.empty()) return true;
     const CueTrack& t = sheet_.tracks.back();
     for (const CueIndex& i : t.indexes)
-        if (i.number == 1)
-            return true;
+        if (i.number == 1) return true;
     return failAt(t.line, "track " + twoDigits(t.number) + " has no INDEX 01");
 }
 
 bool Parser::indexCommand(const std::vector<std::string>& w) {
-    if (sheet_.tracks.empty())
-        return fail("INDEX comes before any TRACK");
-    if (w.size() != 2)
-        return fail("INDEX needs a number and a time");
+    if (sheet_.tracks.empty()) return fail("INDEX comes before any TRACK");
+    if (w.size() != 2) return fail("INDEX needs a number and a time");
     const auto number = parseNumber(w[0], 3);
-    if (!number || *number > 99)
-        return fail("an index number must be 00 to 99");
+    if (!number || *number > 99) return fail("an index number must be 00 to 99");
     std::int32_t offset = 0;
     std::string why;
-    if (!parseTime(w[1], offset, why))
-        return fail(why);
+    if (!parseTime(w[1], offset, why)) return fail(why);
     CueTrack& t = sheet_.tracks.back();
-    if (postgapGiven_)
-        return fail("INDEX comes after the track's POSTGAP");
+    if (postgapGiven_) return fail("INDEX comes after the track's POSTGAP");
     if (t.indexes.empty()) {
-        if (*number > 1)
-            return fail("a track's first INDEX must be 00 or 01");
+        if (*number > 1) return fail("a track's first INDEX must be 00 or 01");
     } else {
         const int previous = t.indexes.back().number;
         if (*number <= previous)
             return fail("INDEX " + twoDigits(*number) + " follows INDEX " + twoDigits(previous) +
                         "; index numbers must go up");
-        if (previous == 0 && *number != 1)
-            return fail("INDEX 00 must be followed by INDEX 01");
+        if (previous == 0 && *number != 1) return fail("INDEX 00 must be followed by INDEX 01");
     }
     if (lastPointFile_ == file_ && offset < lastPointOffset_)
         return fail("INDEX " + twoDigits(*number) + " lies before the previous INDEX in its file");
@@ -345,30 +305,22 @@ bool Parser::indexCommand(const std::vector<std::string>& w) {
 
 bool Parser::gapCommand(const std::vector<std::string>& w, bool pre) {
     const char* name = pre ? "PREGAP" : "POSTGAP";
-    if (sheet_.tracks.empty())
-        return fail(std::string(name) + " comes before any TRACK");
-    if (w.size() != 1)
-        return fail(std::string(name) + " needs a time");
+    if (sheet_.tracks.empty()) return fail(std::string(name) + " comes before any TRACK");
+    if (w.size() != 1) return fail(std::string(name) + " needs a time");
     std::int32_t sectors = 0;
     std::string why;
-    if (!parseTime(w[0], sectors, why))
-        return fail(why);
+    if (!parseTime(w[0], sectors, why)) return fail(why);
     CueTrack& t = sheet_.tracks.back();
     if (pre) {
-        if (pregapGiven_)
-            return fail("PREGAP is given twice for one track");
-        if (!t.indexes.empty())
-            return fail("PREGAP must come before the track's first INDEX");
+        if (pregapGiven_) return fail("PREGAP is given twice for one track");
+        if (!t.indexes.empty()) return fail("PREGAP must come before the track's first INDEX");
         pregapGiven_ = true;
         t.pregap = sectors;
     } else {
-        if (postgapGiven_)
-            return fail("POSTGAP is given twice for one track");
+        if (postgapGiven_) return fail("POSTGAP is given twice for one track");
         bool hasIndex1 = false;
-        for (const CueIndex& i : t.indexes)
-            hasIndex1 = hasIndex1 || i.number == 1;
-        if (!hasIndex1)
-            return fail("POSTGAP must come after the track's INDEX 01");
+        for (const CueIndex& i : t.indexes) hasIndex1 = hasIndex1 || i.number == 1;
+        if (!hasIndex1) return fail("POSTGAP must come after the track's INDEX 01");
         postgapGiven_ = true;
         t.postgap = sectors;
     }
@@ -391,8 +343,7 @@ std::string quotable(std::string_view text, std::size_t maxBytes) {
     }
     std::string out(text);
     for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return out;
 }
 
@@ -409,9 +360,7 @@ private:
         out_.error = std::move(message);
         return false;
     }
-    std::string trackName(std::size_t track) const {
-        return "track " + twoDigits(sheet_.tracks[track].number);
-    }
+    std::string trackName(std::size_t track) const { return "track " + twoDigits(sheet_.tracks[track].number); }
 
     const CueSheet& sheet_;
     const std::vector<std::uint64_t>& sizes_;
@@ -420,13 +369,12 @@ private:
 };
 
 bool Layout::emit(std::uint64_t sectors, int file, std::uint64_t byteOffset, int stride, bool audio) {
-    if (sectors == 0)
-        return true;
+    if (sectors == 0) return true;
     if (sectors > static_cast<std::uint64_t>(kMaxDiscSectors - cursor_))
         return fail("the image is longer than a CD can hold (" +
                     std::to_string(kMaxDiscSectors / (60 * kSectorsPerSecond) + 1) + " minutes)");
-    out_.extents.push_back(ImageExtent{static_cast<std::int32_t>(cursor_), static_cast<std::int32_t>(sectors),
-                                       file, byteOffset, stride, audio});
+    out_.extents.push_back(ImageExtent{static_cast<std::int32_t>(cursor_), static_cast<std::int32_t>(sectors), file,
+                                       byteOffset, stride, audio});
     cursor_ += static_cast<std::int64_t>(sectors);
     return true;
 }
@@ -447,8 +395,7 @@ ImageLayout Layout::run() {
     };
     std::vector<Point> points;
     for (std::size_t t = 0; t < sheet_.tracks.size(); ++t)
-        for (std::size_t i = 0; i < sheet_.tracks[t].indexes.size(); ++i)
-            points.push_back(Point{t, i});
+        for (std::size_t i = 0; i < sheet_.tracks[t].indexes.size(); ++i) points.push_back(Point{t, i});
 
     std::vector<std::int64_t> starts(sheet_.tracks.size(), -1);
     std::size_t owner = 0;  // the track the sectors being laid out belong to
@@ -462,8 +409,7 @@ ImageLayout Layout::run() {
         for (; p < points.size(); ++p) {
             const CueTrack& track = sheet_.tracks[points[p].track];
             const CueIndex& ix = track.indexes[points[p].index];
-            if (ix.file != fileNo)
-                break;
+            if (ix.file != fileNo) break;
             if (ix.offset < pos) {
                 fail(lineError(ix.line, "the indexes are out of order"));
                 return std::move(out_);
@@ -473,13 +419,11 @@ ImageLayout Layout::run() {
                 const std::uint64_t run = static_cast<std::uint64_t>(ix.offset - pos);
                 const std::uint64_t stride = static_cast<std::uint64_t>(sectorStride(mode));
                 if (run * stride > size - byte) {
-                    fail(lineError(ix.line, "INDEX " + twoDigits(ix.number) + " of " +
-                                                trackName(points[p].track) +
+                    fail(lineError(ix.line, "INDEX " + twoDigits(ix.number) + " of " + trackName(points[p].track) +
                                                 " lies beyond the end of '" + quotable(file.name, 200) + "'"));
                     return std::move(out_);
                 }
-                if (!emit(run, fileNo, byte, static_cast<int>(stride), isAudio(mode)))
-                    return std::move(out_);
+                if (!emit(run, fileNo, byte, static_cast<int>(stride), isAudio(mode))) return std::move(out_);
                 byte += run * stride;
                 pos = ix.offset;
             }
@@ -489,12 +433,10 @@ ImageLayout Layout::run() {
                 std::uint64_t gap = static_cast<std::uint64_t>(std::max(track.pregap, 0));
                 if (points[p].track > 0)
                     gap += static_cast<std::uint64_t>(std::max(sheet_.tracks[points[p].track - 1].postgap, 0));
-                if (!emit(gap, -1, 0, kBytesPerSector, false))
-                    return std::move(out_);
+                if (!emit(gap, -1, 0, kBytesPerSector, false)) return std::move(out_);
                 owner = points[p].track;
             }
-            if (ix.number == 1 && starts[points[p].track] < 0)
-                starts[points[p].track] = cursor_;
+            if (ix.number == 1 && starts[points[p].track] < 0) starts[points[p].track] = cursor_;
         }
         // The rest of the file belongs to the track laid out last.
         const TrackMode mode = sheet_.tracks[owner].mode;
@@ -507,8 +449,7 @@ ImageLayout Layout::run() {
         fail(lineError(ix.line, "the INDEX does not belong to any file in order"));
         return std::move(out_);
     }
-    if (!emit(static_cast<std::uint64_t>(std::max(sheet_.tracks.back().postgap, 0)), -1, 0, kBytesPerSector,
-              false))
+    if (!emit(static_cast<std::uint64_t>(std::max(sheet_.tracks.back().postgap, 0)), -1, 0, kBytesPerSector, false))
         return std::move(out_);
 
     for (std::size_t t = 0; t < sheet_.tracks.size(); ++t) {
@@ -528,8 +469,7 @@ ImageLayout Layout::run() {
         out_.toc.tracks.push_back(TrackInfo{track.number, static_cast<std::int32_t>(starts[t]),
                                             static_cast<std::int32_t>(end - starts[t]), isAudio(track.mode)});
     }
-    if (!out_.toc.consistent())
-        fail("the cue sheet does not describe a valid disc");
+    if (!out_.toc.consistent()) fail("the cue sheet does not describe a valid disc");
     return std::move(out_);
 }
 

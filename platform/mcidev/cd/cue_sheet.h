@@ -30,8 +30,8 @@ inline constexpr std::size_t kMaxCueFiles = 99;
 enum class CueFileType { Binary, Motorola };
 
 enum class TrackMode {
-    Audio,      // 2352 bytes per sector
-    Cdg,        // audio with subcode: 2448 bytes per sector, the audio first
+    Audio,  // 2352 bytes per sector
+    Cdg,    // audio with subcode: 2448 bytes per sector, the audio first
     Mode1_2048,
     Mode1_2352,
     Mode2_2048,
@@ -53,9 +53,9 @@ struct CueFile {
 };
 
 struct CueIndex {
-    int number = 0;            // 0 to 99
-    int file = 0;              // into CueSheet::files
-    std::int32_t offset = 0;   // sectors from the start of that file
+    int number = 0;           // 0 to 99
+    int file = 0;             // into CueSheet::files
+    std::int32_t offset = 0;  // sectors from the start of that file
     int line = 0;
 };
 

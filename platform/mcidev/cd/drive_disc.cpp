@@ -50,8 +50,7 @@ struct DriveDisc::Impl {
     ~Impl() { close(); }
 
     void close() {
-        if (cdio != nullptr)
-            cdio_destroy(cdio);
+        if (cdio != nullptr) cdio_destroy(cdio);
         cdio = nullptr;
     }
 
@@ -121,8 +120,7 @@ struct DriveDisc::Impl {
             const TrackInfo& tr = t.tracks[i];
             if (!tr.audio) {
                 silent.emplace_back(tr.startLba, tr.startLba + tr.lengthSectors);
-            } else if (i + 1 < t.tracks.size() && !t.tracks[i + 1].audio &&
-                       tr.lengthSectors > kSessionGapSectors) {
+            } else if (i + 1 < t.tracks.size() && !t.tracks[i + 1].audio && tr.lengthSectors > kSessionGapSectors) {
                 silent.emplace_back(tr.startLba + tr.lengthSectors - kSessionGapSectors,
                                     tr.startLba + tr.lengthSectors);
             }
@@ -134,10 +132,8 @@ struct DriveDisc::Impl {
     // How many sectors from lba on (at most max) are of one kind, and which kind.
     std::pair<int, bool> runAt(std::int32_t lba, int max) const {
         for (const auto& [first, end] : silent) {
-            if (lba >= first && lba < end)
-                return {std::min(max, end - lba), true};
-            if (lba < first)
-                return {std::min(max, first - lba), false};
+            if (lba >= first && lba < end) return {std::min(max, end - lba), true};
+            if (lba < first) return {std::min(max, first - lba), false};
         }
         return {max, false};
     }
@@ -188,8 +184,7 @@ bool DriveDisc::refresh() {
 bool DriveDisc::readAudio(std::int32_t lba, int sectors, std::uint8_t* buffer) {
     std::lock_guard lock(impl_->mutex);
     Impl& d = *impl_;
-    if (d.state != DiscState::Ready || d.cdio == nullptr || lba < 0 || sectors < 0 ||
-        sectors > d.toc.leadoutLba - lba)
+    if (d.state != DiscState::Ready || d.cdio == nullptr || lba < 0 || sectors < 0 || sectors > d.toc.leadoutLba - lba)
         return false;
     while (sectors > 0) {
         const auto [n, quiet] = d.runAt(lba, std::min(sectors, kSectorsPerRead));
@@ -199,8 +194,7 @@ bool DriveDisc::readAudio(std::int32_t lba, int sectors, std::uint8_t* buffer) {
         } else {
             bool ok = false;
             for (int attempt = 0; attempt < 2 && !ok; ++attempt)
-                ok = cdio_read_audio_sectors(d.cdio, buffer, lba, static_cast<std::uint32_t>(n)) ==
-                     DRIVER_OP_SUCCESS;
+                ok = cdio_read_audio_sectors(d.cdio, buffer, lba, static_cast<std::uint32_t>(n)) == DRIVER_OP_SUCCESS;
             if (!ok) {
                 d.recheck = true;  // perhaps the disc is gone
                 return false;
@@ -221,15 +215,13 @@ bool DriveDisc::canEject() const {
 bool DriveDisc::eject() {
     std::lock_guard lock(impl_->mutex);
     Impl& d = *impl_;
-    if (d.device.empty())
-        return false;
+    if (d.device.empty()) return false;
     driver_return_code_t rc;
     if (d.cdio != nullptr)
         rc = cdio_eject_media(&d.cdio);  // frees the handle when it succeeds
     else
         rc = cdio_eject_media_drive(d.device.c_str());
-    if (rc != DRIVER_OP_SUCCESS)
-        return false;
+    if (rc != DRIVER_OP_SUCCESS) return false;
     d.close();
     d.forgetDisc(DiscState::NoDisc);
     return true;

@@ -18,8 +18,7 @@ public:
     std::uint64_t size() const override { return size_; }
 
     bool readAt(std::uint64_t offset, std::uint8_t* out, std::size_t bytes) override {
-        if (offset > size_ || bytes > size_ - offset)
-            return false;
+        if (offset > size_ || bytes > size_ - offset) return false;
         stream_.clear();
         stream_.seekg(static_cast<std::streamoff>(offset));
         stream_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(bytes));
@@ -33,14 +32,11 @@ private:
 
 std::unique_ptr<ImageFile> openDiskFile(const std::filesystem::path& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return nullptr;
+    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
     const std::uint64_t size = std::filesystem::file_size(path, ec);
-    if (ec)
-        return nullptr;
+    if (ec) return nullptr;
     std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-        return nullptr;
+    if (!stream) return nullptr;
     return std::make_unique<DiskImageFile>(std::move(stream), size);
 }
 
@@ -52,11 +48,9 @@ std::vector<std::filesystem::path> candidatePaths(const std::filesystem::path& f
     std::string slashed = name;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     if (slashed != name)
-        out.push_back(std::filesystem::path(slashed).is_absolute() ? std::filesystem::path(slashed)
-                                                                   : folder / slashed);
+        out.push_back(std::filesystem::path(slashed).is_absolute() ? std::filesystem::path(slashed) : folder / slashed);
     const std::size_t cut = slashed.find_last_of('/');
-    if (cut != std::string::npos && cut + 1 < slashed.size())
-        out.push_back(folder / slashed.substr(cut + 1));
+    if (cut != std::string::npos && cut + 1 < slashed.size()) out.push_back(folder / slashed.substr(cut + 1));
     return out;
 }
 
@@ -87,8 +81,7 @@ std::unique_ptr<ImageDisc> ImageDisc::open(const std::filesystem::path& cueSheet
     const std::filesystem::path folder = cueSheet.parent_path();
     ImageFileOpener opener = [&folder](const std::string& name, std::string& why) -> std::unique_ptr<ImageFile> {
         for (const std::filesystem::path& p : candidatePaths(folder, name))
-            if (auto f = openDiskFile(p))
-                return f;
+            if (auto f = openDiskFile(p)) return f;
         why = "cannot be opened";
         return nullptr;
     };
@@ -154,20 +147,16 @@ void ImageDisc::insert() {
 
 bool ImageDisc::readAudio(std::int32_t lba, int sectors, std::uint8_t* buffer) {
     std::lock_guard lock(mutex_);
-    if (!inserted_ || lba < 0 || sectors < 0 || sectors > layout_.toc.leadoutLba - lba)
-        return false;
+    if (!inserted_ || lba < 0 || sectors < 0 || sectors > layout_.toc.leadoutLba - lba) return false;
     const auto& extents = layout_.extents;
     auto it = std::upper_bound(extents.begin(), extents.end(), lba,
                                [](std::int32_t a, const ImageExtent& e) { return a < e.startLba; });
     while (sectors > 0) {
-        if (it == extents.begin())
-            return false;  // cannot happen: the extents start at 0 and reach the lead-out
+        if (it == extents.begin()) return false;  // cannot happen: the extents start at 0 and reach the lead-out
         const ImageExtent& e = *(it - 1);
         const int n = std::min(sectors, e.startLba + e.sectors - lba);
-        if (n <= 0)
-            return false;
-        if (!readRun(e, lba, n, buffer))
-            return false;
+        if (n <= 0) return false;
+        if (!readRun(e, lba, n, buffer)) return false;
         buffer += static_cast<std::size_t>(n) * kBytesPerSector;
         lba += n;
         sectors -= n;
@@ -186,8 +175,7 @@ bool ImageDisc::readRun(const ImageExtent& e, std::int32_t lba, int sectors, std
     const std::uint64_t stride = static_cast<std::uint64_t>(e.stride);
     const std::uint64_t offset = e.byteOffset + static_cast<std::uint64_t>(lba - e.startLba) * stride;
     if (stride == kBytesPerSector) {
-        if (!file.readAt(offset, out, bytes))
-            return false;
+        if (!file.readAt(offset, out, bytes)) return false;
     } else {
         // Sectors with subcode after the audio: take the audio part of each.
         for (int i = 0; i < sectors; ++i)
@@ -196,8 +184,7 @@ bool ImageDisc::readRun(const ImageExtent& e, std::int32_t lba, int sectors, std
                 return false;
     }
     if (sheet_.files[static_cast<std::size_t>(e.file)].type == CueFileType::Motorola)
-        for (std::size_t i = 0; i + 1 < bytes; i += 2)
-            std::swap(out[i], out[i + 1]);
+        for (std::size_t i = 0; i + 1 < bytes; i += 2) std::swap(out[i], out[i + 1]);
     return true;
 }
 

@@ -27,8 +27,7 @@ public:
 };
 
 // Opens the file a FILE command names, or returns null with `error` set.
-using ImageFileOpener =
-    std::function<std::unique_ptr<ImageFile>(const std::string& nameInSheet, std::string& error)>;
+using ImageFileOpener = std::function<std::unique_ptr<ImageFile>(const std::string& nameInSheet, std::string& error)>;
 
 class ImageDisc final : public Disc {
 public:
@@ -56,8 +55,7 @@ public:
     void insert();
 
 private:
-    ImageDisc(std::string label, CueSheet sheet, ImageLayout layout,
-              std::vector<std::unique_ptr<ImageFile>> files);
+    ImageDisc(std::string label, CueSheet sheet, ImageLayout layout, std::vector<std::unique_ptr<ImageFile>> files);
     bool readRun(const ImageExtent& e, std::int32_t lba, int sectors, std::uint8_t* out);
 
     const std::string label_;

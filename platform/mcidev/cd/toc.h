@@ -11,10 +11,10 @@
 namespace mcidev::cd {
 
 struct TrackInfo {
-    int number = 0;                // 1 to 99
-    std::int32_t startLba = 0;     // where the track's index 1 begins
+    int number = 0;                  // 1 to 99
+    std::int32_t startLba = 0;       // where the track's index 1 begins
     std::int32_t lengthSectors = 0;  // up to the next track's start or the lead-out
-    bool audio = true;             // false for a data track
+    bool audio = true;               // false for a data track
 
     bool operator==(const TrackInfo&) const = default;
 };

@@ -23,7 +23,7 @@ struct RenderEvent {
     std::uint64_t frame;
     std::uint32_t offset;  // system exclusive: data in Sequence::payload
     std::uint32_t length;
-    std::uint8_t status;   // channel status byte, or 0xF0
+    std::uint8_t status;  // channel status byte, or 0xF0
     std::uint8_t data1;
     std::uint8_t data2;
 };
@@ -39,18 +39,18 @@ struct MidiSource::Impl {
     Sequence sequence;
     std::vector<RenderEvent> events;
     int rate = 44100;
-    std::uint64_t length = 0;       // frames
+    std::uint64_t length = 0;  // frames
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     std::string fontPath;
-    bool pristine = false;          // nothing sent to or rendered by `synth` yet
+    bool pristine = false;  // nothing sent to or rendered by `synth` yet
 
-    std::uint64_t position = 0;     // next frame read() returns
-    std::uint64_t blockFrame = 0;   // frame at which the synthesizer's next block starts
-    std::size_t next = 0;           // first event not yet sent
-    std::vector<float> buffer;      // rendered, interleaved stereo
-    std::size_t bufferRead = 0;     // frames of `buffer` already returned
-    std::size_t bufferFrames = 0;   // frames in `buffer`
+    std::uint64_t position = 0;    // next frame read() returns
+    std::uint64_t blockFrame = 0;  // frame at which the synthesizer's next block starts
+    std::size_t next = 0;          // first event not yet sent
+    std::vector<float> buffer;     // rendered, interleaved stereo
+    std::size_t bufferRead = 0;    // frames of `buffer` already returned
+    std::size_t bufferFrames = 0;  // frames in `buffer`
     bool failed = false;
 
     ~Impl() {
@@ -65,35 +65,22 @@ struct MidiSource::Impl {
     void send(const RenderEvent& e) {
         const int channel = e.status & 0x0F;
         switch (e.status & 0xF0) {
-        case 0x80:
-            fluid_synth_noteoff(synth, channel, e.data1);
-            break;
+        case 0x80: fluid_synth_noteoff(synth, channel, e.data1); break;
         case 0x90:
             fluid_synth_noteon(synth, channel, e.data1, e.data2);  // velocity 0 is a note off
             break;
-        case 0xA0:
-            fluid_synth_key_pressure(synth, channel, e.data1, e.data2);
-            break;
-        case 0xB0:
-            fluid_synth_cc(synth, channel, e.data1, e.data2);
-            break;
-        case 0xC0:
-            fluid_synth_program_change(synth, channel, e.data1);
-            break;
-        case 0xD0:
-            fluid_synth_channel_pressure(synth, channel, e.data1);
-            break;
-        case 0xE0:
-            fluid_synth_pitch_bend(synth, channel, e.data1 | (e.data2 << 7));
-            break;
+        case 0xA0: fluid_synth_key_pressure(synth, channel, e.data1, e.data2); break;
+        case 0xB0: fluid_synth_cc(synth, channel, e.data1, e.data2); break;
+        case 0xC0: fluid_synth_program_change(synth, channel, e.data1); break;
+        case 0xD0: fluid_synth_channel_pressure(synth, channel, e.data1); break;
+        case 0xE0: fluid_synth_pitch_bend(synth, channel, e.data1 | (e.data2 << 7)); break;
         case 0xF0:
             if (e.length > 0 && e.length <= static_cast<std::uint32_t>(INT32_MAX)) {
                 const auto* data = reinterpret_cast<const char*>(sequence.payload.data() + e.offset);
                 fluid_synth_sysex(synth, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -184,8 +171,8 @@ struct MidiSource::Impl {
     }
 };
 
-std::unique_ptr<MidiSource> MidiSource::open(const std::string& path, SoundFontCache& fonts,
-                                             MidiError& error, const MidiOptions& options) {
+std::unique_ptr<MidiSource> MidiSource::open(const std::string& path, SoundFontCache& fonts, MidiError& error,
+                                             const MidiOptions& options) {
     Sequence sequence;
     error = readMidiFile(path, sequence);
     if (error != MidiError::None) {
@@ -194,8 +181,8 @@ std::unique_ptr<MidiSource> MidiSource::open(const std::string& path, SoundFontC
     return create(std::move(sequence), fonts, error, options);
 }
 
-std::unique_ptr<MidiSource> MidiSource::create(Sequence sequence, SoundFontCache& fonts,
-                                               MidiError& error, const MidiOptions& options) {
+std::unique_ptr<MidiSource> MidiSource::create(Sequence sequence, SoundFontCache& fonts, MidiError& error,
+                                               const MidiOptions& options) {
     error = fonts.wait();
     if (error != MidiError::None) {
         return nullptr;

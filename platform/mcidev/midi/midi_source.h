@@ -25,11 +25,11 @@ public:
     // Reads the file, waits for the sound font (starting its load when needed) and sets
     // up a synthesizer. On failure returns null and sets `error`; on success `error` is
     // MidiError::None.
-    static std::unique_ptr<MidiSource> open(const std::string& path, SoundFontCache& fonts,
-                                            MidiError& error, const MidiOptions& options = {});
+    static std::unique_ptr<MidiSource> open(const std::string& path, SoundFontCache& fonts, MidiError& error,
+                                            const MidiOptions& options = {});
     // The same for a sequence already read.
-    static std::unique_ptr<MidiSource> create(Sequence sequence, SoundFontCache& fonts,
-                                              MidiError& error, const MidiOptions& options = {});
+    static std::unique_ptr<MidiSource> create(Sequence sequence, SoundFontCache& fonts, MidiError& error,
+                                              const MidiOptions& options = {});
     ~MidiSource() override;
     MidiSource(const MidiSource&) = delete;
     MidiSource& operator=(const MidiSource&) = delete;

@@ -71,17 +71,15 @@ TempoMap::Wide TempoMap::numerator(std::uint64_t tick) const {
 std::uint64_t TempoMap::roundedMs(std::uint64_t tick) const {
     const Wide den = static_cast<Wide>(den_) * 1000;
     const Wide value = (numerator(tick) + den / 2) / den;
-    return value > std::numeric_limits<std::uint64_t>::max()
-               ? std::numeric_limits<std::uint64_t>::max()
-               : static_cast<std::uint64_t>(value);
+    return value > std::numeric_limits<std::uint64_t>::max() ? std::numeric_limits<std::uint64_t>::max()
+                                                             : static_cast<std::uint64_t>(value);
 }
 
 std::uint64_t TempoMap::frame(std::uint64_t tick, std::uint32_t sampleRate) const {
     const Wide den = static_cast<Wide>(den_) * 1'000'000;
     const Wide value = (numerator(tick) * sampleRate + den / 2) / den;
-    return value > std::numeric_limits<std::uint64_t>::max()
-               ? std::numeric_limits<std::uint64_t>::max()
-               : static_cast<std::uint64_t>(value);
+    return value > std::numeric_limits<std::uint64_t>::max() ? std::numeric_limits<std::uint64_t>::max()
+                                                             : static_cast<std::uint64_t>(value);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -92,17 +90,13 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 std::uint32_t be32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
 }
 
-std::uint16_t be16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
+std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 
 std::uint32_t le32(const std::uint8_t* p) {
-    return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) |
-           std::uint32_t{p[0]};
+    return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | std::uint32_t{p[0]};
 }
 
 bool hasId(Bytes bytes, std::size_t pos, const char* id) {
@@ -260,8 +254,7 @@ MidiError TrackReader::read(Bytes data, std::uint16_t track, std::uint64_t& endT
                 if (ends) {
                     event.kind = EventKind::SysEx;
                     event.status = 0xF0;
-                    if (MidiError e = pushData(event, Bytes(pending).first(pending.size() - 1));
-                        e != MidiError::None) {
+                    if (MidiError e = pushData(event, Bytes(pending).first(pending.size() - 1)); e != MidiError::None) {
                         return e;
                     }
                     pending.clear();
@@ -270,8 +263,7 @@ MidiError TrackReader::read(Bytes data, std::uint16_t track, std::uint64_t& endT
                 // An escape that carries a whole system-exclusive message.
                 event.kind = EventKind::SysEx;
                 event.status = 0xF0;
-                if (MidiError e = pushData(event, packet.subspan(1, packet.size() - 2));
-                    e != MidiError::None) {
+                if (MidiError e = pushData(event, packet.subspan(1, packet.size() - 2)); e != MidiError::None) {
                     return e;
                 }
             } else {
@@ -361,8 +353,7 @@ MidiError readSmf(Bytes smf, Sequence& out, const ReadLimits& limits) {
         }
         if (hasId(smf, pos, "MTrk")) {
             std::uint64_t endTick = 0;
-            if (MidiError e = reader.read(smf.subspan(body, length), read, endTick);
-                e != MidiError::None) {
+            if (MidiError e = reader.read(smf.subspan(body, length), read, endTick); e != MidiError::None) {
                 return e;
             }
             out.lengthTicks = std::max(out.lengthTicks, endTick);

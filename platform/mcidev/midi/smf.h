@@ -65,22 +65,22 @@ inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 inline constexpr std::uint8_t kMetaTempo = 0x51;
 
 struct MidiEvent {
-    std::uint64_t tick = 0;      // absolute, from the start of the file
-    std::uint32_t offset = 0;    // SysEx, Escape, Meta: where the data is in Sequence::payload
-    std::uint32_t length = 0;    // ... and how many bytes it has
-    std::uint16_t track = 0;     // index of the track chunk it came from
+    std::uint64_t tick = 0;    // absolute, from the start of the file
+    std::uint32_t offset = 0;  // SysEx, Escape, Meta: where the data is in Sequence::payload
+    std::uint32_t length = 0;  // ... and how many bytes it has
+    std::uint16_t track = 0;   // index of the track chunk it came from
     EventKind kind = EventKind::Channel;
     // Channel: the status byte (0x80..0xEF). Meta: the meta type. SysEx: 0xF0; its data
     // is the message without the leading F0 and the final F7. Escape: 0xF7; its data is
     // the bytes as stored.
     std::uint8_t status = 0;
-    std::uint8_t data1 = 0;      // Channel: first data byte
-    std::uint8_t data2 = 0;      // Channel: second data byte (0 for one-byte messages)
+    std::uint8_t data1 = 0;  // Channel: first data byte
+    std::uint8_t data2 = 0;  // Channel: second data byte (0 for one-byte messages)
 };
 
 struct Sequence {
-    int format = 0;               // 0 or 1
-    int trackCount = 0;           // track chunks read
+    int format = 0;      // 0 or 1
+    int trackCount = 0;  // track chunks read
     TempoMap tempo;
     // Every track merged in time order; events at the same tick keep track order, then
     // their order within the track. Each track's End of Track meta event is included.
@@ -101,8 +101,7 @@ struct ReadLimits {
 
 // Reads a Standard MIDI File or a RIFF MIDI file from memory. On failure `out` is left
 // in an unspecified but valid state.
-MidiError readMidi(std::span<const std::uint8_t> bytes, Sequence& out,
-                   const ReadLimits& limits = {});
+MidiError readMidi(std::span<const std::uint8_t> bytes, Sequence& out, const ReadLimits& limits = {});
 
 // Reads the file at `path` (checking its size before reading it) and parses it.
 MidiError readMidiFile(const std::string& path, Sequence& out, const ReadLimits& limits = {});

@@ -118,9 +118,7 @@ SoundFontCache::~SoundFontCache() {
     }
 }
 
-void SoundFontCache::preload() {
-    impl_->start();
-}
+void SoundFontCache::preload() { impl_->start(); }
 
 MidiError SoundFontCache::wait() {
     impl_->start();

@@ -38,8 +38,7 @@ public:
     // exists, else the first *.sf2 file (by name) in the first directory that has one.
     // Empty when there is none.
     static std::string findDefault();
-    static std::string find(const std::vector<std::string>& preferred,
-                            const std::vector<std::string>& directories);
+    static std::string find(const std::vector<std::string>& preferred, const std::vector<std::string>& directories);
 
 private:
     struct Impl;
