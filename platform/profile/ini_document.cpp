@@ -125,12 +125,9 @@ IniDocument::IniDocument(std::string_view text) {
             break;
         }
         std::string_view body = text.substr(0, lf);
-        std::string end = "\n";
-        if (!body.empty() && body.back() == '\r') {
-            body.remove_suffix(1);
-            end = "\r\n";
-        }
-        lines_.push_back(makeLine(std::string(body), std::move(end)));
+        const bool crlf = !body.empty() && body.back() == '\r';
+        if (crlf) body.remove_suffix(1);
+        lines_.push_back(makeLine(std::string(body), crlf ? "\r\n" : "\n"));
         text.remove_prefix(lf + 1);
     }
 }
