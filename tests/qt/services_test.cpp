@@ -1,40 +1,103 @@
-// Message boxes and the open-file dialog on Qt.
+// What only the real Qt platform does: the loop (waking from other threads, the
+// wall-clock phase, timers inside nested waits), message boxes and the file dialog.
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "platform/qt/qt_view.h"
 #include "platform/qt/qt_window_services.h"
 #include "tests/qt/qt_app.h"
+#include "ui/exception.h"
+#include "ui/message_queue.h"
 
 namespace {
 
-// The dialog takes its patterns from the parentheses at the end of a filter.
-TEST(NameFilters, BecomeTheDialogsFilters) {
-    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
-        {"Wave files (*.wav)|*.wav|All files|*.*", {"Wave files (*.wav)", "All files (*.*)"}},
-        {"Music files|*.mid;*.midi;*.rmi", {"Music files (*.mid *.midi *.rmi)"}},
-        {"Sounds (short)|*.wav", {"Sounds (short) (*.wav)"}},
-        {"|*.wav", {"(*.wav)"}},
-        {"Wave files", {}},
-        {"Nothing|;|Wave|*.wav", {"Wave (*.wav)"}}};
-    for (const auto& [filter, expected] : cases) EXPECT_EQ(qtui::nameFilters(filter), expected) << filter;
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+class QtLoop : public qttest::QtTest {
+protected:
+    // Ends the loop whatever happens, so a failing test cannot hang.
+    QtLoop() {
+        QTimer::singleShot(6000, &guard_, [this] { loop.quit(99); });
+    }
+    QObject guard_;
+};
+
+// A quit before the run ends it at once, and the next run goes on.
+TEST_F(QtLoop, TasksPostedFromAnotherThreadRunOnTheLoopInOrder) {
+    loop.quit(3);
+    EXPECT_EQ(loop.run(), 3);
+    const auto uiThread = std::this_thread::get_id();
+    std::vector<int> order;
+    std::thread poster([&] {
+        loop.queue().post([&] {
+            order.push_back(1);
+            loop.queue().post([&] { order.push_back(3), loop.quit(7); });
+        });
+        loop.queue().post([&] { order.push_back(std::this_thread::get_id() == uiThread ? 2 : -2); });
+    });
+    poster.join();
+    EXPECT_EQ(loop.run(), 7);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(QtLoop, WallClockTimerFiresJustAfterEachWholeSecond) {
+    std::vector<system_clock::time_point> ticks;
+    loop.startTimer(1000ms, ui::TimerPhase::WallClockSecond, [&] {
+        ticks.push_back(system_clock::now());
+        if (ticks.size() == 2) loop.quit(0);
+    });
+    ASSERT_EQ(loop.run(), 0);
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_EQ(floor<seconds>(ticks[1]) - floor<seconds>(ticks[0]), 1s) << "a second was skipped or repeated";
+    for (const auto tick : ticks) EXPECT_LT(tick - floor<seconds>(tick), 250ms);
+}
+
+// Each expiry is armed again before its callback runs, so a box opened by one does not
+// hold back the next; a quit ends the box's wait too. An error that escapes a callback
+// is reported, once.
+TEST_F(QtLoop, TimersKeepRunningInsideANestedWaitAndReportWhatEscapes) {
+    int count = 0, during = 0;
+    ui::TimerId id = 0;
+    id = loop.startTimer(15ms, ui::TimerPhase::Free, [&] {
+        if (++count > 1) return;
+        QTimer::singleShot(150, &guard_, [this] { loop.quit(5); });
+        QEventLoop nested;
+        QTimer::singleShot(3000, &nested, &QEventLoop::quit);
+        nested.exec();
+        during = count - 1;
+        loop.stopTimer(id);  // its own expiry is running
+        throw ui::Error("Tick failed");
+    });
+    EXPECT_EQ(loop.run(), 5);
+    EXPECT_GE(during, 4);
+    EXPECT_EQ(count, during + 1);
+    loop.queue().post([&] { loop.quit(0); });
+    EXPECT_EQ(loop.run(), 0);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, "Tick failed.");
 }
 
 class Services : public qttest::WithApplication, public ::testing::Test {
 protected:
     // Runs `inspect` on the modal window once it is up; `inspect` closes it.
-    void whenModalOpens(std::function<void(QWidget*)> inspect) {
+    template <class W>
+    void whenModalOpens(std::function<void(W*)> inspect) {
         auto* poll = new QTimer(&owner_);
         QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
             if (QWidget* w = QApplication::activeModalWidget()) {
                 poll->stop();
-                inspect(w);
+                inspect(qobject_cast<W*>(w));
             }
         });
         poll->start(10);
@@ -46,53 +109,33 @@ protected:
 };
 
 // A box shows its text as it is, its caption and its icon; a system-modal one stays on top.
-TEST_F(Services, MessageBoxesFollowTheirFlags) {
-    for (const auto& [flags, icon, onTop] :
-         {std::tuple{0x10u, QMessageBox::Critical, false}, std::tuple{0x1030u, QMessageBox::Warning, true},
-          std::tuple{0x00u, QMessageBox::NoIcon, false}}) {
-        QString text, title;
-        QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
-        bool shownOnTop = false, plain = false;
-        whenModalOpens([&](QWidget* w) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            ASSERT_NE(box, nullptr);
-            text = box->text();
-            title = box->windowTitle();
-            shownIcon = box->icon();
-            shownOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            plain = box->textFormat() == Qt::PlainText;
-            box->accept();
-        });
-        services.messageBox("Wake <b>up</b>.", "REMINDER!", flags);
-        EXPECT_EQ(text, QStringLiteral("Wake <b>up</b>."));
-        EXPECT_EQ(title, QStringLiteral("REMINDER!"));
-        EXPECT_TRUE(plain);
-        EXPECT_EQ(shownIcon, icon) << "flags " << flags;
-        EXPECT_EQ(shownOnTop, onTop) << "flags " << flags;
-    }
+TEST_F(Services, MessageBoxFollowsItsFlags) {
+    whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        EXPECT_EQ(box->text(), QStringLiteral("Wake <b>up</b>."));
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("REMINDER!"));
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        box->accept();
+    });
+    services.messageBox("Wake <b>up</b>.", "REMINDER!", 0x1030);
 }
 
-TEST_F(Services, OpenDialogTakesATypedNewNameAndGivesNothingWhenCancelled) {
+// The dialog takes its patterns from the parentheses at the end of a filter. A typed
+// name is taken even of a file that does not exist yet; a cancel gives nothing.
+TEST_F(Services, OpenDialogTakesATypedNameAndGivesNothingWhenCancelled) {
     QTemporaryDir dir;
-    QStringList filters;
-    QString preset;
-    whenModalOpens([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);  // a typed name of a file that does not exist
-        filters = dialog->nameFilters();
-        auto* typed = w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        preset = typed->text();
-        typed->setText(QStringLiteral("new alarm.wav"));
+    whenModalOpens<QFileDialog>([](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Music files (*.mid *.midi *.rmi)")});
+        auto* typed = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_EQ(typed->text(), QStringLiteral("old.mid"));
+        typed->setText(QStringLiteral("new alarm.mid"));
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    const auto chosen = services.openFileDialog("Wave files (*.wav)|*.wav", dir.filePath("old.wav").toStdString());
-    EXPECT_EQ(chosen, dir.filePath(QStringLiteral("new alarm.wav")).toStdString());
-    EXPECT_EQ(filters, QStringList{QStringLiteral("Wave files (*.wav)")});
-    EXPECT_EQ(preset, QStringLiteral("old.wav"));
-
-    whenModalOpens([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-    EXPECT_EQ(services.openFileDialog("Music files|*.mid", ""), std::nullopt);
+    const auto chosen =
+        services.openFileDialog("Music files|*.mid;*.midi;*.rmi", dir.filePath("old.mid").toStdString());
+    EXPECT_EQ(chosen, dir.filePath(QStringLiteral("new alarm.mid")).toStdString());
+    whenModalOpens<QDialog>([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(services.openFileDialog("Wave files (*.wav)|*.wav", ""), std::nullopt);
 }
 
 }  // namespace
