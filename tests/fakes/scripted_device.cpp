@@ -1,9 +1,6 @@
 #include "tests/fakes/scripted_device.h"
 
-#include <algorithm>
-#include <cstring>
 #include <numeric>
-#include <sstream>
 #include <utility>
 
 namespace fakes {
@@ -17,15 +14,7 @@ std::string messageName(UINT message) {
         {MCI_SET, "MCI_SET"},       {MCI_STEP, "MCI_STEP"},     {MCI_RECORD, "MCI_RECORD"},
         {MCI_RESUME, "MCI_RESUME"}, {MCI_STATUS, "MCI_STATUS"}, {MCI_GETDEVCAPS, "MCI_GETDEVCAPS"}};
     const auto found = names.find(message);
-    if (found != names.end()) return found->second;
-    std::ostringstream out;
-    out << "message 0x" << std::hex << message;
-    return out.str();
-}
-
-std::ostream& operator<<(std::ostream& out, const MciRequest& r) {
-    return out << messageName(r.message) << "(device " << r.device << ", flags 0x" << std::hex << r.flags << std::dec
-               << ", callback " << r.callback << ", from " << r.from << ", to " << r.to << ") -> " << r.result;
+    return found != names.end() ? found->second : "message " + std::to_string(message);
 }
 
 DeviceProfile DeviceProfile::waveAudio(DWORD lengthMs) {
@@ -38,7 +27,6 @@ DeviceProfile DeviceProfile::waveAudio(DWORD lengthMs) {
 DeviceProfile DeviceProfile::sequencer(DWORD lengthMs) {
     DeviceProfile p;
     p.deviceType = MCI_DEVTYPE_SEQUENCER;
-    p.timeFormats = {MCI_FORMAT_MILLISECONDS};
     p.length = lengthMs;
     return p;
 }
@@ -50,26 +38,13 @@ DeviceProfile DeviceProfile::cdAudio(const std::vector<int>& trackSeconds) {
     p.timeFormat = MCI_FORMAT_MSF;
     p.timeFormats = {MCI_FORMAT_MILLISECONDS, MCI_FORMAT_MSF, MCI_FORMAT_TMSF};
     p.trackStarts.clear();
-    for (std::size_t i = 1; i <= trackSeconds.size(); ++i) {
-        p.trackStarts.push_back(MCI_MAKE_TMSF(static_cast<DWORD>(i), 0, 0, 0));
-    }
+    for (DWORD track = 1; track <= trackSeconds.size(); ++track) p.trackStarts.push_back(MCI_MAKE_TMSF(track, 0, 0, 0));
     const auto total = static_cast<DWORD>(std::accumulate(trackSeconds.begin(), trackSeconds.end(), 0));
     const auto last = static_cast<DWORD>(trackSeconds.back());
     p.length = MCI_MAKE_MSF(total / 60, total % 60, 0);
     p.end = MCI_MAKE_TMSF(static_cast<DWORD>(trackSeconds.size()), last / 60, last % 60, 0);
     p.position = p.trackStarts.front();
     return p;
-}
-
-ScriptedDevice::ScriptedDevice() {
-    profiles["WaveAudio"] = DeviceProfile::waveAudio();
-    profiles["Sequencer"] = DeviceProfile::sequencer();
-    profiles["CDAudio"] = DeviceProfile::cdAudio();
-    errorTexts = {
-        {MCIERR_HARDWARE, "The media device reported a hardware problem"},
-        {MCIERR_FILE_NOT_FOUND, "The file cannot be found"},
-        {MCIERR_DEVICE_NOT_READY, "The device is not ready"},
-    };
 }
 
 std::vector<MciRequest> ScriptedDevice::requests(UINT message) const {
@@ -79,69 +54,36 @@ std::vector<MciRequest> ScriptedDevice::requests(UINT message) const {
     return out;
 }
 
-std::vector<MciRequest> ScriptedDevice::commands() const {
-    std::vector<MciRequest> out;
-    for (const MciRequest& r : requests_)
-        if (r.message != MCI_STATUS && r.message != MCI_GETDEVCAPS) out.push_back(r);
-    return out;
-}
-
 MCIERROR ScriptedDevice::sendCommand(MCIDEVICEID device, UINT message, DWORD flags, void* params) {
     MciRequest r;
-    r.device = device;
     r.message = message;
     r.flags = flags;
-    if (params) {
-        r.callback = static_cast<MCI_GENERIC_PARMS*>(params)->dwCallback;
-        if (message == MCI_OPEN) {
-            const auto& p = *static_cast<MCI_OPEN_PARMS*>(params);
-            if (p.lpstrDeviceType) r.deviceType = p.lpstrDeviceType;
-            if (p.lpstrElementName) r.elementName = p.lpstrElementName;
-        } else if (message == MCI_PLAY || message == MCI_RECORD) {
-            r.from = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
-            r.to = static_cast<MCI_PLAY_PARMS*>(params)->dwTo;
-        } else if (message == MCI_SEEK) {
-            r.to = static_cast<MCI_SEEK_PARMS*>(params)->dwTo;
-        } else if (message == MCI_STATUS) {
-            r.item = static_cast<MCI_STATUS_PARMS*>(params)->dwItem;
-        } else if (message == MCI_GETDEVCAPS) {
-            r.item = static_cast<MCI_GETDEVCAPS_PARMS*>(params)->dwItem;
-        } else if (message == MCI_SET) {
-            r.timeFormat = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
-        }
+    r.callback = static_cast<MCI_GENERIC_PARMS*>(params)->dwCallback;  // every record starts with it
+    if (message == MCI_OPEN) {
+        const auto& p = *static_cast<MCI_OPEN_PARMS*>(params);
+        if (p.lpstrDeviceType) r.deviceType = p.lpstrDeviceType;
+        if (p.lpstrElementName) r.elementName = p.lpstrElementName;
+    } else if (message == MCI_PLAY) {
+        r.from = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
+        r.to = static_cast<MCI_PLAY_PARMS*>(params)->dwTo;
+    } else if (message == MCI_SEEK) {
+        r.to = static_cast<MCI_SEEK_PARMS*>(params)->dwTo;
+    } else if (message == MCI_SET) {
+        r.timeFormat = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
     }
-    MCIERROR result = params ? injectedFailure(message) : MCIERR_NULL_PARAMETER_BLOCK;
-    if (result == 0 && message == MCI_OPEN) {
-        result = open(flags, *static_cast<MCI_OPEN_PARMS*>(params));
-    } else if (result == 0) {
-        result = openId_ == 0 || device != openId_ ? MCIERR_INVALID_DEVICE_ID : handle(message, flags, params);
-    }
-    r.result = result;
     requests_.push_back(std::move(r));
-    return result;
+    if (const auto failure = failures_.extract(message)) return failure.mapped();
+    if (message == MCI_OPEN) return open(flags, *static_cast<MCI_OPEN_PARMS*>(params));
+    return openId_ == 0 || device != openId_ ? MCIERR_INVALID_DEVICE_ID : handle(message, flags, params);
 }
 
-MCIERROR ScriptedDevice::injectedFailure(UINT message) {
-    const auto found = failures_.find(message);
-    if (found == failures_.end()) return 0;
-    const MCIERROR code = found->second.code;
-    if (found->second.times > 0 && --found->second.times == 0) failures_.erase(found);
-    return code;
-}
-
-// The type comes from the request or, without one, from the file's extension.
 MCIERROR ScriptedDevice::open(DWORD flags, MCI_OPEN_PARMS& p) {
     const std::string element = (flags & MCI_OPEN_ELEMENT) && p.lpstrElementName ? p.lpstrElementName : "";
-    std::string type = (flags & MCI_OPEN_TYPE) && p.lpstrDeviceType ? p.lpstrDeviceType : "";
-    if (type.empty()) {
-        if (element.empty()) return MCIERR_MISSING_DEVICE_NAME;
-        const std::string ext = element.substr(element.find_last_of('.') + 1);
-        type = ext == "wav" ? "WaveAudio" : ext == "mid" || ext == "midi" || ext == "rmi" ? "Sequencer" : "";
-        if (type.empty()) return MCIERR_EXTENSION_NOT_FOUND;
-    }
+    const std::string type = (flags & MCI_OPEN_TYPE) && p.lpstrDeviceType ? p.lpstrDeviceType : "";
+    if (type.empty()) return MCIERR_MISSING_DEVICE_NAME;
     const auto profile = profiles.find(type);
     if (profile == profiles.end()) return MCIERR_INVALID_DEVICE_NAME;
-    if (element.empty() && (type == "WaveAudio" || type == "Sequencer")) return MCIERR_FILENAME_REQUIRED;
+    if (element.empty() && profile->second.deviceType != MCI_DEVTYPE_CD_AUDIO) return MCIERR_FILENAME_REQUIRED;
     state = profile->second;
     mode = state.mode;
     pending_ = 0;
@@ -171,18 +113,17 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
     case MCI_GETDEVCAPS: {
         auto& p = *static_cast<MCI_GETDEVCAPS_PARMS*>(params);
         switch (p.dwItem) {
-        case MCI_GETDEVCAPS_CAN_PLAY: p.dwReturn = state.canPlay; break;
-        case MCI_GETDEVCAPS_CAN_RECORD: p.dwReturn = state.canRecord; break;
+        case MCI_GETDEVCAPS_CAN_PLAY: p.dwReturn = true; break;
+        case MCI_GETDEVCAPS_CAN_RECORD:
+        case MCI_GETDEVCAPS_HAS_VIDEO: p.dwReturn = false; break;
         case MCI_GETDEVCAPS_CAN_EJECT: p.dwReturn = state.canEject; break;
-        case MCI_GETDEVCAPS_HAS_VIDEO: p.dwReturn = state.hasVideo; break;
         case MCI_GETDEVCAPS_DEVICE_TYPE: p.dwReturn = state.deviceType; break;
         default: return MCIERR_UNSUPPORTED_FUNCTION;
         }
         return 0;
     }
-    case MCI_PLAY:
-    case MCI_RECORD: {
-        if (message == MCI_PLAY ? !state.canPlay : !state.canRecord) return MCIERR_UNSUPPORTED_FUNCTION;
+    case MCI_RECORD: return MCIERR_UNSUPPORTED_FUNCTION;
+    case MCI_PLAY: {
         const auto& p = *static_cast<MCI_PLAY_PARMS*>(params);
         const DWORD from = flags & MCI_FROM ? p.dwFrom : state.position;
         const bool nothingToPlay = from == (flags & MCI_TO ? p.dwTo : endPosition());
@@ -190,7 +131,7 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         takeNotify(flags, callback, nothingToPlay);  // an empty stretch is done at once
         if (simulate) {
             state.position = from;
-            if (!nothingToPlay) mode = message == MCI_PLAY ? MCI_MODE_PLAY : MCI_MODE_RECORD;
+            if (!nothingToPlay) mode = MCI_MODE_PLAY;
         }
         return 0;
     }
@@ -208,17 +149,16 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         }
         break;
     case MCI_PAUSE:
-        if (simulate && (mode == MCI_MODE_PLAY || mode == MCI_MODE_RECORD)) mode = MCI_MODE_PAUSE;
+        if (simulate && mode == MCI_MODE_PLAY) mode = MCI_MODE_PAUSE;
         break;
     case MCI_RESUME:
-        if (!state.canResume) return MCIERR_UNSUPPORTED_FUNCTION;
         if (mode == MCI_MODE_STOP) return MCIERR_NONAPPLICABLE_FUNCTION;
         if (simulate && mode == MCI_MODE_PAUSE) mode = MCI_MODE_PLAY;
         break;
     case MCI_SET: {
-        const DWORD format = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
         if (flags & MCI_SET_TIME_FORMAT) {
-            if (!state.timeFormats.empty() && !state.timeFormats.contains(format)) return MCIERR_BAD_TIME_FORMAT;
+            const DWORD format = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
+            if (!state.timeFormats.contains(format)) return MCIERR_BAD_TIME_FORMAT;
             state.timeFormat = format;
         }
         if (flags & MCI_SET_DOOR_OPEN) {
@@ -228,22 +168,13 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         }
         break;
     }
-    case MCI_STEP:
-    case MCI_WHERE:
-    case MCI_WINDOW:
-        // Picture requests: an audio device does not know them.
-        if (!state.hasVideo) return MCIERR_UNRECOGNIZED_COMMAND;
-        if (message == MCI_WHERE) static_cast<MCI_DGV_RECT_PARMS*>(params)->rc = state.sourceRect;
-        if (message != MCI_STEP) return 0;
-        break;
-    default: return MCIERR_UNRECOGNIZED_COMMAND;
+    default: return MCIERR_UNRECOGNIZED_COMMAND;  // picture requests among them
     }
     takeNotify(flags, callback, true);
     return 0;
 }
 
 MCIERROR ScriptedDevice::status(DWORD flags, MCI_STATUS_PARMS& p) {
-    if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
     if (mode == MCI_MODE_OPEN && p.dwItem != MCI_STATUS_MODE && p.dwItem != MCI_STATUS_TIME_FORMAT)
         return MCIERR_DEVICE_NOT_READY;
     if (flags & MCI_TRACK) {
@@ -291,12 +222,8 @@ void ScriptedDevice::postNotice(DWORD_PTR window, UINT outcome) {
 
 bool ScriptedDevice::errorString(MCIERROR code, char* buffer, UINT size) {
     const auto found = errorTexts.find(code);
-    if (buffer && size > 0) {
-        const std::string text = found == errorTexts.end() ? "" : found->second;
-        const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = '\0';
-    }
+    const std::string text = found == errorTexts.end() ? "" : found->second;
+    buffer[text.copy(buffer, size - 1)] = '\0';
     return found != errorTexts.end();
 }
 

@@ -5,7 +5,6 @@
 
 #include <map>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,41 +17,30 @@ namespace fakes {
 
 // One request as the device received it; fields the record does not have stay 0 / empty.
 struct MciRequest {
-    mci::MCIDEVICEID device = 0;
     mci::UINT message = 0;
     mci::DWORD flags = 0;
     mci::DWORD_PTR callback = 0;
     std::optional<std::string> deviceType;   // MCI_OPEN
     std::optional<std::string> elementName;  // MCI_OPEN
-    mci::DWORD from = 0;                     // MCI_PLAY, MCI_RECORD
-    mci::DWORD to = 0;                       // MCI_PLAY, MCI_RECORD, MCI_SEEK
-    mci::DWORD item = 0;                     // MCI_STATUS, MCI_GETDEVCAPS
+    mci::DWORD from = 0;                     // MCI_PLAY
+    mci::DWORD to = 0;                       // MCI_PLAY, MCI_SEEK
     mci::DWORD timeFormat = 0;               // MCI_SET
-    mci::MCIERROR result = 0;
-
-    bool has(mci::DWORD flag) const { return (flags & flag) == flag; }
 };
 
 std::string messageName(mci::UINT message);
-std::ostream& operator<<(std::ostream& out, const MciRequest& request);
 
-// What a kind of device answers after it has been opened. Positions are in the format
-// the program reads them in: milliseconds for a file, tracks (TMSF) for a disc.
+// What a kind of device answers once open; every kind plays, none records or shows
+// pictures. Positions are in milliseconds for a file, in tracks (TMSF) for a disc.
 struct DeviceProfile {
-    bool canPlay = true;
-    bool canRecord = false;
     bool canEject = false;
-    bool hasVideo = false;
-    bool canResume = true;
     mci::DWORD deviceType = mci::MCI_DEVTYPE_WAVEFORM_AUDIO;
     mci::DWORD timeFormat = mci::MCI_FORMAT_MILLISECONDS;
-    std::set<mci::DWORD> timeFormats;      // accepted by MCI_SET; empty accepts every format
-    mci::DWORD mode = mci::MCI_MODE_STOP;  // right after the open
+    std::set<mci::DWORD> timeFormats{mci::MCI_FORMAT_MILLISECONDS};  // accepted by MCI_SET
+    mci::DWORD mode = mci::MCI_MODE_STOP;                            // right after the open
     mci::DWORD length = 0;
     mci::DWORD position = 0;
     std::optional<mci::DWORD> end;           // the position at the end, when it is not the length
     std::vector<mci::DWORD> trackStarts{0};  // track 1 first
-    mci::MCI_RECT sourceRect{};
 
     static DeviceProfile waveAudio(mci::DWORD lengthMs = 2500);
     static DeviceProfile sequencer(mci::DWORD lengthMs = 60000);
@@ -63,23 +51,24 @@ struct DeviceProfile {
 class ScriptedDevice : public mci::DeviceInterface {
 public:
     // Notices go to the queue as MM_MCINOTIFY window messages.
-    explicit ScriptedDevice(ui::MessageQueue& queue) : ScriptedDevice() { queue_ = &queue; }
-    ScriptedDevice();
+    explicit ScriptedDevice(ui::MessageQueue& queue) : queue_(&queue) {}
+    ScriptedDevice() = default;
 
     mci::MCIERROR sendCommand(mci::MCIDEVICEID device, mci::UINT message, mci::DWORD flags, void* params) override;
     bool errorString(mci::MCIERROR code, char* buffer, mci::UINT size) override;
 
-    // By MCI_OPEN type name ("CDAudio", "WaveAudio", "Sequencer" preset); an open copies
-    // the profile into `state`. Tests may change the open device's state at any time.
-    std::map<std::string, DeviceProfile> profiles;
+    // By the type name every MCI_OPEN must give; an open copies the profile into `state`.
+    // Tests may change the open device's state at any time.
+    std::map<std::string, DeviceProfile> profiles{{"WaveAudio", DeviceProfile::waveAudio()},
+                                                  {"Sequencer", DeviceProfile::sequencer()},
+                                                  {"CDAudio", DeviceProfile::cdAudio()}};
     mci::DWORD mode = mci::MCI_MODE_STOP;
     DeviceProfile state;
     bool simulate = true;  // whether requests change mode and position
-    std::map<mci::MCIERROR, std::string> errorTexts;
+    std::map<mci::MCIERROR, std::string> errorTexts{{mci::MCIERR_FILE_NOT_FOUND, "The file cannot be found"}};
 
-    // The next `times` requests of the message fail with code (-1: every one).
-    void failNext(mci::UINT message, mci::MCIERROR code, int times = 1) { failures_[message] = {code, times}; }
-    void failAlways(mci::UINT message, mci::MCIERROR code) { failNext(message, code, -1); }
+    // The next request of the message fails with the code.
+    void failNext(mci::UINT message, mci::MCIERROR code) { failures_[message] = code; }
 
     // Playing reaches its end: stopped at the end, the pending notice posted as successful.
     void finishPlaying();
@@ -87,23 +76,14 @@ public:
 
     const std::vector<MciRequest>& requests() const { return requests_; }
     std::vector<MciRequest> requests(mci::UINT message) const;
-    std::vector<MciRequest> commands() const;  // all but MCI_STATUS and MCI_GETDEVCAPS
-    const MciRequest& last() const { return requests_.back(); }
     std::size_t count(mci::UINT message) const { return requests(message).size(); }
     void clearRequests() { requests_.clear(); }
 
-    bool isOpen() const { return openId_ != 0; }
-    mci::MCIDEVICEID openId() const { return openId_; }
     const std::string& element() const { return element_; }
     const std::string& typeName() const { return typeName_; }
     bool openedShareable() const { return shareable_; }
 
 private:
-    struct Failure {
-        mci::MCIERROR code;
-        int times;
-    };
-    mci::MCIERROR injectedFailure(mci::UINT message);
     mci::MCIERROR open(mci::DWORD flags, mci::MCI_OPEN_PARMS& p);
     mci::MCIERROR handle(mci::UINT message, mci::DWORD flags, void* params);
     mci::MCIERROR status(mci::DWORD flags, mci::MCI_STATUS_PARMS& p);
@@ -115,7 +95,7 @@ private:
 
     ui::MessageQueue* queue_ = nullptr;
     std::vector<MciRequest> requests_;
-    std::map<mci::UINT, Failure> failures_;
+    std::map<mci::UINT, mci::MCIERROR> failures_;
     mci::DWORD_PTR pending_ = 0;  // the window waiting for the end of playing
     mci::MCIDEVICEID openId_ = 0;
     mci::MCIDEVICEID nextId_ = 1;
