@@ -57,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EntryCase{"MinuteOneDigitMouseMove", Box::Minute, {"#9", "~"}, false, "09 9"},
                       EntryCase{"MinuteOneDigitLeave", Box::Minute, {"#9", "<"}, true, "09 9"},
                       EntryCase{"MinuteSpinUpFrom59WrapsTo00", Box::Minute, {"#59", "^"}, true, "00 0"},
+                      EntryCase{"MinuteSpinDownTo10", Box::Minute, {"#11", "v"}, true, "10 10"},
                       EntryCase{"AmPmSpinDownWraps", Box::AmPm, {"v"}, true, "PM 1"},
                       EntryCase{"AmPmKeyA", Box::AmPm, {"+pA"}, false, "AM 0"},
                       EntryCase{"AmPmKeyP", Box::AmPm, {"+xm7 \bP"}, true, "PM 1"}),
