@@ -5,70 +5,36 @@
 namespace fakes {
 
 namespace {
-
-std::int64_t toMs(const ui::LocalTime& t) {
-    using namespace std::chrono;
-    const sys_days day = year_month_day{year{t.year}, month{static_cast<unsigned>(t.month)},
-                                        std::chrono::day{static_cast<unsigned>(t.day)}};
-    return day.time_since_epoch().count() * 86'400'000LL + t.hour * 3'600'000LL + t.minute * 60'000LL +
-           t.second * 1000LL + t.millisecond;
-}
-
-ui::LocalTime fromMs(std::int64_t ms) {
-    using namespace std::chrono;
-    const std::int64_t days = ms >= 0 ? ms / 86'400'000 : (ms - 86'399'999) / 86'400'000;
-    std::int64_t rest = ms - days * 86'400'000;
-    const year_month_day ymd{sys_days{std::chrono::days{days}}};
-    ui::LocalTime t;
-    t.year = static_cast<int>(ymd.year());
-    t.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
-    t.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    t.hour = static_cast<int>(rest / 3'600'000);
-    rest %= 3'600'000;
-    t.minute = static_cast<int>(rest / 60'000);
-    rest %= 60'000;
-    t.second = static_cast<int>(rest / 1000);
-    t.millisecond = static_cast<int>(rest % 1000);
-    return t;
-}
-
+constexpr std::int64_t dayMs = 86'400'000;
 }  // namespace
-
-VirtualLoop::VirtualLoop(ui::LocalTime start) : startWallMs_(toMs(start)) {}
 
 ui::TimerId VirtualLoop::startTimer(std::chrono::milliseconds period, ui::TimerPhase phase,
                                     std::function<void()> callback) {
     TimerEntry entry{std::max<std::int64_t>(1, period.count()), phase, std::move(callback), 0};
-    entry.due = nextDue(entry, nowMs_);
-    const ui::TimerId id = nextId_++;
-    timers_.emplace(id, std::move(entry));
-    return id;
+    entry.due = nextDue(entry);
+    timers_.emplace(nextId_, std::move(entry));
+    return nextId_++;
 }
 
-void VirtualLoop::stopTimer(ui::TimerId id) { timers_.erase(id); }
+std::int64_t VirtualLoop::wallMs() const {
+    return ((start_.hour * 60 + start_.minute) * 60 + start_.second) * 1000LL + start_.millisecond + nowMs_;
+}
 
-std::int64_t VirtualLoop::nextDue(const TimerEntry& t, std::int64_t from) const {
-    if (t.phase == ui::TimerPhase::Free) return from + t.period;
-    // Just after the next whole second of the wall clock.
-    const std::int64_t wall = wallMs(from);
-    return (wall / 1000 + 1) * 1000 + alignDelayMs - startWallMs_;
+std::int64_t VirtualLoop::nextDue(const TimerEntry& t) const {
+    if (t.phase == ui::TimerPhase::Free) return nowMs_ + t.period;
+    return nowMs_ + 1000 - wallMs() % 1000 + 2;
 }
 
 void VirtualLoop::advance(std::chrono::milliseconds by) {
     const std::int64_t target = nowMs_ + by.count();
     for (;;) {
-        auto earliest = timers_.end();
-        for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-            if (it->second.due <= target && (earliest == timers_.end() || it->second.due < earliest->second.due)) {
-                earliest = it;
-            }
-        }
-        if (earliest == timers_.end()) break;
-        nowMs_ = std::max(nowMs_, earliest->second.due);
-        // Reschedule before the callback, so a nested advance does not fire this
-        // expiry again.
-        earliest->second.due = nextDue(earliest->second, nowMs_);
-        auto callback = earliest->second.callback;
+        auto next = std::min_element(timers_.begin(), timers_.end(),
+                                     [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+        if (next == timers_.end() || next->second.due > target) break;
+        nowMs_ = std::max(nowMs_, next->second.due);
+        // Rescheduled first, so that a nested advance does not fire this expiry again.
+        next->second.due = nextDue(next->second);
+        auto callback = next->second.callback;
         callback();
         processPosted();
     }
@@ -77,15 +43,8 @@ void VirtualLoop::advance(std::chrono::milliseconds by) {
 }
 
 void VirtualLoop::advanceTo(int hour, int minute, int second, int millisecond) {
-    ui::LocalTime t = now();
-    const std::int64_t current = wallMs(nowMs_);
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.millisecond = millisecond;
-    std::int64_t goal = toMs(t);
-    if (goal < current) goal += 86'400'000;
-    advance(std::chrono::milliseconds(goal - current));
+    const std::int64_t goal = ((hour * 60 + minute) * 60 + second) * 1000LL + millisecond;
+    advance(std::chrono::milliseconds(((goal - wallMs()) % dayMs + dayMs) % dayMs));
 }
 
 void VirtualLoop::processPosted() {
@@ -93,15 +52,7 @@ void VirtualLoop::processPosted() {
 }
 
 int VirtualLoop::run() {
-    const std::int64_t limit = nowMs_ + 3'600'000;
-    while (!quit_ && nowMs_ < limit) {
-        processPosted();
-        if (quit_) break;
-        std::int64_t next = limit;
-        for (const auto& [id, t] : timers_) next = std::min(next, t.due);
-        if (next >= limit && timers_.empty()) break;
-        advance(std::chrono::milliseconds(std::max<std::int64_t>(0, next - nowMs_)));
-    }
+    for (int second = 0; second < 3600 && !quit_; ++second) advance(std::chrono::seconds(1));
     return exitCode_;
 }
 
@@ -110,7 +61,15 @@ void VirtualLoop::quit(int code) {
     exitCode_ = code;
 }
 
-ui::LocalTime VirtualLoop::now() const { return fromMs(wallMs(nowMs_)); }
+ui::LocalTime VirtualLoop::now() const {
+    const std::int64_t ms = wallMs() % dayMs;
+    ui::LocalTime t = start_;
+    t.hour = static_cast<int>(ms / 3'600'000);
+    t.minute = static_cast<int>(ms / 60'000 % 60);
+    t.second = static_cast<int>(ms / 1000 % 60);
+    t.millisecond = static_cast<int>(ms % 1000);
+    return t;
+}
 
 void ScriptedServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     boxes.push_back({text, caption, flags});
@@ -118,7 +77,7 @@ void ScriptedServices::messageBox(const std::string& text, const std::string& ca
 }
 
 std::optional<std::string> ScriptedServices::openFileDialog(const std::string& filter, const std::string& fileName) {
-    dialogs.push_back({filter, fileName});
+    dialogs.push_back(filter + " " + fileName);
     if (dialogAnswers.empty()) return std::nullopt;
     auto answer = dialogAnswers.front();
     dialogAnswers.erase(dialogAnswers.begin());

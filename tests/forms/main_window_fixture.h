@@ -43,13 +43,12 @@ public:
         const mci::MCIERROR result = fakes::ScriptedDevice::sendCommand(id, message, flags, params);
         if (message == mci::MCI_PLAY) {
             plays.push_back(MainForm->TimePanel->caption());
-            if (end_) loop_.stopTimer(end_);
-            end_ = soundMs ? loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free,
-                                              [this] {
-                                                  loop_.stopTimer(std::exchange(end_, 0));
-                                                  if (mode == mci::MCI_MODE_PLAY) finishPlaying();
-                                              })
-                           : 0;
+            loop_.stopTimer(end_);
+            if (soundMs)
+                end_ = loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free, [this] {
+                    loop_.stopTimer(end_);
+                    if (mode == mci::MCI_MODE_PLAY) finishPlaying();
+                });
         }
         return result;
     }
@@ -66,19 +65,16 @@ private:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    // Half a second past 7:04:00: a tick that kept the timer's own phase would show late.
-    explicit MainWindowTest(ui::LocalTime start = {2026, 12, 7, 7, 4, 0, 500}) : loop(start) {
+    MainWindowTest() {
         AlarmOn = false;
         FormReady = true;
     }
 
     // Starts the program; with lines, on a settings file that holds them.
     void start(const IniLines& lines = {}) {
-        if (!lines.empty()) {
-            std::string text = "[Saved Settings]\n";
-            for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
-            store.setFileText(kIni, text);
-        }
+        std::string text = "[Saved Settings]\n";
+        for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
+        if (!lines.empty()) store.setFileText(kIni, text);
         program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale});
         program->start();
     }
@@ -87,23 +83,20 @@ protected:
         more.insert(more.end(), {{"LastFileName", kWave}, {"LastWave", kWave}, {"LastType", "Wave"}});
         start(more);
     }
-    void startArmedAt(int hour, int minute, int ampm, IniLines more = {}) {
-        more.insert(more.end(), {{"AlarmHour", std::to_string(hour)},
-                                 {"AlarmMin", std::to_string(minute)},
-                                 {"AlarmAMPM", std::to_string(ampm)},
-                                 {"AlarmOn", "1"}});
+    // The wave file, armed for 7:05 AM.
+    void startArmed(IniLines more = {}) {
+        more.insert(more.end(), {{"AlarmHour", "7"}, {"AlarmMin", "5"}, {"AlarmOn", "1"}});
         startWithWave(more);
     }
     void shutdown() { program.reset(); }
 
     TMainForm& form() { return *program->mainForm(); }
     std::string iniText() const { return store.fileText(kIni).value_or("<no file>"); }
-    std::string title() const { return app.title(); }
     // The armed state shows in the flag, the ALARM button's colour and the title.
-    void expectAlarm(bool armed, const std::string& expectedTitle) {
+    void expectAlarm(bool armed, const std::string& title) {
         EXPECT_EQ(AlarmOn, armed);
         EXPECT_EQ(form().OnOffBtn->font().color, (armed ? ui::Color{255, 0, 0} : ui::Color{128, 128, 128}));
-        EXPECT_EQ(title(), expectedTitle);
+        EXPECT_EQ(app.title(), title);
     }
     // What the media page shows: the source (its alignment in brackets) and the time.
     std::string mediaShows() {
@@ -126,7 +119,7 @@ protected:
         user([c] { c->click(); });
     }
     void doubleClick(ui::RadioButton* r) {
-        user([r] { r->click(); });
+        click(r);
         user([r] { r->doubleClick(); });
     }
     void chooseFile(ui::RadioButton* r, const std::string& path) {
@@ -144,7 +137,8 @@ protected:
     // Runs up to and including the tick of the given time (ticks come 2 ms after each second).
     void runTo(int hour, int minute, int second) { loop.advanceTo(hour, minute, second, 2); }
 
-    fakes::VirtualLoop loop;
+    // Half a second past 7:04:00: a tick that kept the timer's own phase would show late.
+    fakes::VirtualLoop loop{{2026, 12, 7, 7, 4, 0, 500}};
     fakes::ScriptedServices services;
     LoggingDevice device{loop};
     fakes::MemoryProfileStore store;
