@@ -12,18 +12,11 @@ constexpr std::uint64_t kSector = 2352;
 
 TEST(CueSheet, ReadsTracksAndIndexesAndSkipsDescriptions) {
     const cd::CueParseResult r = cd::parseCueSheet(
-        "\xEF\xBB\xBFREM GENRE Test\r\n"
-        "PERFORMER \"Someone \"quoted\"\"\r\n"
-        "file \"My Disc.bin\" binary\r\n"
-        "  TRACK 01 AUDIO\r\n"
-        "    FLAGS DCP\r\n"
-        "    INDEX 01 00:00:00\r\n"
-        "\ttrack 02 audio\r"
-        "    INDEX 00 00:03:10\r"
-        "    INDEX 01 1:00:0\n");
+        "\xEF\xBB\xBFREM GENRE Test\r\nPERFORMER \"Someone \"quoted\"\"\r\nfile \"My Disc.bin\" binary\r\n"
+        "  TRACK 01 AUDIO\r\n    FLAGS DCP\r\n    INDEX 01 00:00:00\r\n"
+        "\ttrack 02 audio\r    INDEX 00 00:03:10\r    INDEX 01 1:00:0\n");
     ASSERT_TRUE(r.ok()) << r.error;
-    ASSERT_EQ(r.sheet.files.size(), 1u);
-    EXPECT_EQ(r.sheet.files[0].name, "My Disc.bin");
+    EXPECT_EQ(r.sheet.files.at(0).name, "My Disc.bin");
     ASSERT_EQ(r.sheet.tracks.size(), 2u);
     const std::vector<cd::CueIndex>& indexes = r.sheet.tracks[1].indexes;
     ASSERT_EQ(indexes.size(), 2u);
@@ -58,17 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged{"TrackBeforeFile", "TRACK 01 AUDIO\n", {}, "line 1: TRACK comes before any FILE"},
         Damaged{"SixtySeconds", kTrack + "INDEX 01 00:60:00\n", {}, "line 3: the seconds"},
         Damaged{"TrackZero", "FILE a.bin BINARY\nTRACK 00 AUDIO\n", {}, "01 to 99"},
-        Damaged{"SkippedTrack", kTrack + "INDEX 01 00:00:00\nTRACK 03 AUDIO\n", {}, "track 03 follows track 01"},
-        Damaged{"NoIndexOne", kTrack + "INDEX 00 00:00:00\nTRACK 02 AUDIO\n", {}, "track 01 has no INDEX 01"},
-        Damaged{"IndexGoesBack",
-                kTrack + "INDEX 01 00:05:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n",
-                {},
-                "line 5: INDEX 01 lies before the previous INDEX"},
         Damaged{"ControlCharactersAreNotEchoed", "FILE a.bin BIN\x1b[2JARY\n", {}, "type BIN?[2JARY are"},
         Damaged{"ZeroByte", kTrack + std::string("INDEX\0\n", 7), {}, "zero byte"},
         Damaged{"HugeSheet", std::string(300 * 1024, '\n'), {}, "larger than"},
         Damaged{"IndexBeyondEnd", kTwoTracks, {100 * kSector}, "line 5: INDEX 01 of track 02 lies beyond the end"},
-        Damaged{"LastTrackEmpty", kTwoTracks, {150 * kSector}, "line 4: track 02 holds no sectors"},
         Damaged{"LongerThanACd", kTwoTracks, {~0ull}, "longer than a CD"}),
     [](const testing::TestParamInfo<Damaged>& info) { return std::string(info.param.name); });
 

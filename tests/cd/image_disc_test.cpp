@@ -1,5 +1,5 @@
-// Disc images: reads stay within the disc in the tray, and the audio source plays any
-// stretch of it exactly as written.
+// Disc images: reads stay within the disc, and the audio source plays any stretch of it
+// exactly as written, or fails when the disc cannot give it.
 #include "platform/mcidev/cd/image_disc.h"
 
 #include <gtest/gtest.h>
@@ -39,18 +39,13 @@ protected:
     cdtest::WrittenImage image;
 };
 
-TEST_F(ImageDiscTest, ReadsOnlyWhatIsInTheTray) {
+TEST_F(ImageDiscTest, ReadsOnlyWhatIsOnTheDisc) {
     auto disc = open({T{.sectors = 150}, T{.sectors = 225}});
     EXPECT_EQ(disc->toc(), image.toc);
     std::vector<std::uint8_t> buf(2 * cd::kBytesPerSector);
     for (const auto& [lba, sectors] : {std::pair{-1, 1}, {374, 2}, {375, 1}, {0, -1}})
         EXPECT_FALSE(disc->readAudio(lba, sectors, buf.data())) << lba;
-    ASSERT_TRUE(disc->eject());
-    EXPECT_EQ(disc->state(), cd::DiscState::NoDisc);
-    EXPECT_TRUE(disc->toc().empty());
-    EXPECT_FALSE(disc->readAudio(0, 1, buf.data()));
-    disc->insert();
-    EXPECT_TRUE(disc->readAudio(374, 1, buf.data()));
+    EXPECT_TRUE(disc->readAudio(373, 2, buf.data()));
     // A bin file cut short after the opening.
     std::filesystem::resize_file(image.bin, 100 * cd::kBytesPerSector);
     EXPECT_FALSE(disc->readAudio(300, 1, buf.data()));

@@ -6,9 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "tests/mcidev/media_fixture.h"
 #include "tests/midi/smf_writer.h"
@@ -64,10 +62,8 @@ protected:
         ::pclose(recorder);
 
         // The sound lasts from the first to the last sample above 1 % of full scale.
-        std::ifstream in(raw, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-        std::vector<std::int16_t> s(bytes.size() / 2);
-        std::memcpy(s.data(), bytes.data(), s.size() * 2);
+        std::vector<std::int16_t> s(file_size(raw) / 2);
+        std::ifstream(raw, std::ios::binary).read(reinterpret_cast<char*>(s.data()), std::streamsize(s.size() * 2));
         const auto loud = [](std::int16_t v) { return std::abs(v) > 327; };
         const auto first = std::find_if(s.begin(), s.end(), loud) - s.begin();
         const auto end = s.rend() - std::find_if(s.rbegin(), s.rend(), loud);

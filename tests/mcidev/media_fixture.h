@@ -35,13 +35,12 @@ void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t
 std::filesystem::path writeWave(const std::filesystem::path& path, const WaveShape& plan);
 
 struct Received {
-    std::uint32_t message = 0;
     std::uintptr_t outcome = 0;
     std::intptr_t device = 0;
     std::chrono::steady_clock::time_point at;
 };
 
-// A window that keeps every message it receives.
+// A window that keeps every notice it receives.
 class NoticeWindow final : public ui::MessageReceiver {
 public:
     explicit NoticeWindow(ui::MessageQueue& queue) : queue_(queue), handle_(queue.registerWindow(*this)) {}
@@ -50,7 +49,7 @@ public:
     NoticeWindow& operator=(const NoticeWindow&) = delete;
 
     void handleMessage(const ui::Message& msg) override {
-        received.push_back({msg.id, msg.wParam, msg.lParam, std::chrono::steady_clock::now()});
+        received.push_back({msg.wParam, msg.lParam, std::chrono::steady_clock::now()});
         if (onMessage) onMessage(msg);
     }
     DWORD_PTR handle() const { return handle_; }
@@ -78,7 +77,6 @@ class Commands {
 public:
     explicit Commands(mci::DeviceInterface& devices) : devices_(devices) {}
 
-    // A failed open leaves `id` at 0xDEAD unless the devices wrote the record.
     MCIERROR open(const char* type, const std::string& element, MCIDEVICEID& id, DWORD extraFlags = 0,
                   DWORD_PTR callback = 0);
     MCIERROR close(MCIDEVICEID id, DWORD flags = mci::MCI_WAIT, DWORD_PTR callback = 0) {

@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/midi/smf_writer.h"
-#include "tests/support/temp_folder.h"
 
 using namespace mcidev::midi;
 using namespace midi_test;
@@ -84,7 +81,7 @@ struct FileCase {
 
 Bytes header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division) {
     Bytes h;
-    for (const std::uint16_t v : {format, tracks, division}) putBe(h, v, 2);
+    for (const std::uint16_t v : {format, tracks, division}) put(h, v, 2);
     return chunk("MThd", h);
 }
 
@@ -110,29 +107,20 @@ std::vector<FileCase> fileCases() {
     second.tempo(0, 1'000'000).end(2500);
     Bytes cutRmi = rmi(smf(0, 96, {notes}));
     cutRmi.resize(cutRmi.size() - 3);
-    Bytes riffWave = rmi(smf(0, 96, {notes}));
-    std::copy_n("WAVE", 4, riffWave.begin() + 8);
     return {
         {"TempoMap", smf(1, 480, {conductor, notes}), MidiError::None, 1750},
         {"EventsAfterTheEndAreIgnored", smf(0, 96, {afterEnd}), MidiError::None, 500},
         {"LongestDeltaTime", smf(0, 96, {longestDelta}), MidiError::None, 1398101328},
         {"Timecode25fps", smf(0, (256 - 25) << 8 | 40, {second}), MidiError::None, 2500},
-        {"Timecode2997fps", smf(0, (256 - 29) << 8 | 1, {second}), MidiError::None, 83417},
         {"AlienChunk", withChunks(ok, {chunk("XFIH", {1, 2, 3}), chunk("MTrk", afterEnd.bytes())}), MidiError::None,
          500},
         {"Wrapped", rmi(smf(0, 96, {afterEnd})), MidiError::None, 500},
-        {"RiffWave", riffWave, MidiError::NotMidi},
         {"RiffDataPastEnd", cutRmi, MidiError::Damaged},
-        {"Text", {'h', 'e', 'l', 'l', 'o'}, MidiError::NotMidi},
-        {"HeaderTooShort", chunk("MThd", {0, 0, 0, 1}), MidiError::Damaged},
         {"FormatTwo", withTrack(header(2, 1, 96), endOnly), MidiError::Unsupported},
         {"ZeroDivision", withTrack(header(0, 1, 0), endOnly), MidiError::Damaged},
-        {"BadFrameRate", withTrack(header(0, 1, 0xE604), endOnly), MidiError::Damaged},
-        {"MissingTrack", withTrack(header(1, 2, 96), endOnly), MidiError::Damaged},
         {"DataWithoutStatus", withTrack(ok, {0, 0x3C, 0x40}), MidiError::Damaged},
         {"FiveByteDelta", withTrack(ok, {0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}), MidiError::Damaged},
         {"StatusInData", withTrack(ok, {0, 0x90, 60, 0x90, 0, 0xFF, 0x2F, 0}), MidiError::Damaged},
-        {"SystemCommon", withTrack(ok, {0, 0xF2, 0, 0}), MidiError::Damaged},
         {"TooLong",
          withTrack(header(0, 1, 1), {0, 0xFF, 0x51, 3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0}),
          MidiError::TooLong},
@@ -167,20 +155,14 @@ TEST(SmfRead, EveryTruncationIsAnErrorNeverACrash) {
     }
 }
 
-TEST(SmfRead, FromDiskWithinItsLimits) {
-    const mcitest::TempFolder dir;
+TEST(SmfRead, SizeAndEventCountAreCapped) {
     Track t;
     for (int i = 0; i < 50; ++i) t.noteOn(1, 0, 60);
-    t.end();
-    const Bytes file = smf(0, 96, {t});
-    std::ofstream(dir / "a.mid", std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    const Bytes file = smf(0, 96, {t.end()});
     Sequence seq;
-    EXPECT_EQ(readMidiFile((dir / "a.mid").string(), seq, ReadLimits{file.size(), 51}), MidiError::None);
-    EXPECT_EQ(readMidiFile((dir / "a.mid").string(), seq, ReadLimits{file.size() - 1, 1000}), MidiError::TooLarge);
-    EXPECT_EQ(readMidiFile((dir / "a.mid").string(), seq, ReadLimits{file.size(), 50}), MidiError::TooLarge);
-    EXPECT_EQ(readMidiFile((dir / "none.mid").string(), seq), MidiError::CannotOpen);
-    EXPECT_EQ(readMidiFile(dir.path().string(), seq), MidiError::CannotOpen);
+    EXPECT_EQ(readMidi(file, seq, ReadLimits{file.size(), 51}), MidiError::None);
+    EXPECT_EQ(readMidi(file, seq, ReadLimits{file.size() - 1, 1000}), MidiError::TooLarge);
+    EXPECT_EQ(readMidi(file, seq, ReadLimits{file.size(), 50}), MidiError::TooLarge);
 }
 
 }  // namespace
