@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,6 +83,36 @@ double percentile(std::vector<double> v, double p) {
     const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
     return v[std::min(i, v.size() - 1)];
 }
+
+// A program started through the shell with its standard output on a pipe; stopped and
+// reaped when destroyed. The shell says which process it is, then becomes the program.
+class ChildProcess {
+public:
+    ~ChildProcess() { stop(SIGTERM); }
+    bool start(const std::string& command) {
+        pipe_ = ::popen(("echo $$; exec " + command).c_str(), "re");
+        return pipe_ != nullptr && std::fscanf(pipe_, "%ld\n", &pid_) == 1;
+    }
+    int output() const { return pipe_ == nullptr ? -1 : fileno(pipe_); }
+    // Sends `signal`; kills the program when it has not ended within three seconds.
+    bool stop(int signal) {
+        if (pipe_ == nullptr) return true;
+        const auto pid = static_cast<pid_t>(pid_);
+        bool ended = ::kill(pid, signal) != 0;
+        for (int waited = 0; !ended && waited < 3000; waited += 5) {
+            ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (!ended) ::kill(pid, SIGKILL);
+        ::pclose(pipe_);  // reaps the program unless waitpid did
+        pipe_ = nullptr;
+        return ended;
+    }
+
+private:
+    std::FILE* pipe_ = nullptr;
+    long pid_ = -1;
+};
 
 // Reads the sink's monitor and notes when the first loud sample after arm() arrives.
 class LoudnessProbe {
@@ -181,8 +212,8 @@ void printSinkLatency() {
 }
 
 void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
-    const cdtest::WrittenImage image = cdtest::writeImage(
-        folder / "cd", cdtest::DiscPlan{{cdtest::TrackPlan{.sectors = 150, .kind = cdtest::SampleKind::Tone}}});
+    const cdtest::WrittenImage image =
+        cdtest::writeImage(folder / "cd", {cdtest::TrackPlan{.sectors = 150, .kind = cdtest::SampleKind::Tone}});
     mcidev::DeviceOptions options;
     options.cdImage = image.cue.string();
     auto devices = mcidev::createDeviceManager(queue, options);

@@ -75,25 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const cd::Toc toc = disc->toc();
     check(!toc.empty() && toc.consistent() && toc.leadoutLba <= cd::kMaxDiscSectors);
-
+    // Both ends of every track read, and positions survive the round trip through track times.
     std::vector<std::uint8_t> sector(cd::kBytesPerSector);
     for (const cd::TrackInfo& t : toc.tracks) {
-        // Both ends of every track read, and positions survive the TMSF round trip.
         const std::int32_t last = t.startLba + t.lengthSectors - 1;
-        check(disc->readAudio(t.startLba, 1, sector.data()));
-        check(disc->readAudio(last, 1, sector.data()));
+        check(disc->readAudio(t.startLba, 1, sector.data()) && disc->readAudio(last, 1, sector.data()));
         check(cd::tmsfToLba(toc, cd::lbaToTmsf(toc, t.startLba)) == t.startLba);
         check(cd::tmsfToLba(toc, cd::lbaToTmsf(toc, last)) == last);
-        check(cd::msfToLba(cd::lbaToMsf(last)) == last);
     }
-    check(!disc->readAudio(toc.leadoutLba, 1, sector.data()));
-    check(disc->readAudio(0, 1, sector.data()));
-
-    // Play across the first track boundary (or the whole of a one-track disc's start).
+    check(!disc->readAudio(toc.leadoutLba, 1, sector.data()) && disc->readAudio(0, 1, sector.data()));
+    // Play across the last track boundary (or the whole of a one-track disc's start).
     const std::int32_t from = std::max(0, toc.tracks.back().startLba - 2);
     cd::CdAudioSource source(disc, from, std::min(toc.leadoutLba, from + 4));
     std::vector<std::int16_t> pcm(4 * cd::kSampleFramesPerSector * 2);
-    const std::size_t n = source.read(pcm.data(), 4 * cd::kSampleFramesPerSector);
-    check(n == source.lengthFrames() && !source.failed());
+    check(source.read(pcm.data(), 4 * cd::kSampleFramesPerSector) == source.lengthFrames() && !source.failed());
     return 0;
 }

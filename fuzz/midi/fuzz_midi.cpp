@@ -13,38 +13,28 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-void checkSequence(const mcidev::midi::Sequence& seq) {
-    using mcidev::midi::EventKind;
-    check(seq.format == 0 || seq.format == 1);
-    check(seq.trackCount >= 1);
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace mcidev::midi;
+    Sequence seq;
+    ReadLimits limits;
+    limits.maxEvents = 1000;  // small enough that inputs of a few kilobytes reach the cap
+    if (readMidi(std::span<const std::uint8_t>(data, size), seq, limits) != MidiError::None) return 0;
+    check((seq.format == 0 || seq.format == 1) && seq.trackCount >= 1);
     std::uint64_t lastTick = 0;
     std::uint64_t lastFrame = 0;
-    for (const mcidev::midi::MidiEvent& e : seq.events) {
+    for (const MidiEvent& e : seq.events) {
         const std::uint64_t frame = seq.tempo.frame(e.tick, 44100);
-        check(e.tick >= lastTick && frame >= lastFrame);
-        check(e.tick <= seq.lengthTicks);
-        check(e.track < seq.trackCount);
+        check(e.tick >= lastTick && frame >= lastFrame && e.tick <= seq.lengthTicks && e.track < seq.trackCount);
         check(std::size_t{e.offset} + e.length <= seq.payload.size());
-        if (e.kind == EventKind::Channel) {
-            check(e.status >= 0x80 && e.status < 0xF0);
-            check(e.data1 < 0x80 && e.data2 < 0x80);
-            check(e.length == 0);
-        }
+        if (e.kind == EventKind::Channel)
+            check(e.status >= 0x80 && e.status < 0xF0 && e.data1 < 0x80 && e.data2 < 0x80 && e.length == 0);
         (void)seq.data(e);
         lastTick = e.tick;
         lastFrame = frame;
     }
     check(seq.lengthMs == seq.tempo.roundedMs(seq.lengthTicks));
     check(seq.tempo.frame(seq.lengthTicks, 1000) == seq.lengthMs);
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    mcidev::midi::Sequence seq;
-    mcidev::midi::ReadLimits limits;
-    limits.maxEvents = 1000;  // small enough that inputs of a few kilobytes reach the cap
-    const auto bytes = std::span<const std::uint8_t>(data, size);
-    if (mcidev::midi::readMidi(bytes, seq, limits) == mcidev::midi::MidiError::None) checkSequence(seq);
     return 0;
 }

@@ -1,9 +1,6 @@
 #include "tests/mcidev/media_fixture.h"
 
-#include <sys/wait.h>
-
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -14,32 +11,29 @@ namespace mcitest {
 using namespace mci;
 
 std::vector<std::uint8_t> waveBytes(const WaveShape& plan) {
-    const auto blockAlign = static_cast<std::uint32_t>(plan.bits / 8 * plan.channels);
+    const auto blockAlign = static_cast<std::uint32_t>(2 * plan.channels);
     const auto dataBytes = static_cast<std::uint32_t>(plan.frames * blockAlign);
+    const auto rate = static_cast<std::uint32_t>(plan.sampleRate);
     std::vector<std::uint8_t> out;
-    const auto put = [&](std::uint64_t v, int bytes) {
+    const auto put = [&](std::uint32_t v, int bytes) {
         for (int b = 0; b < bytes; ++b) out.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
     };
-    const auto rate = static_cast<std::uint64_t>(plan.sampleRate);
     out = {'R', 'I', 'F', 'F'};
-    put(36 + dataBytes + (dataBytes & 1), 4);
+    put(36 + dataBytes, 4);
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0});
-    for (const auto& [value, bytes] : {std::pair<std::uint64_t, int>{std::uint64_t(plan.channels), 2},
+    for (const auto& [value, bytes] : {std::pair{static_cast<std::uint32_t>(plan.channels), 2},
                                        {rate, 4},
                                        {rate * blockAlign, 4},
                                        {blockAlign, 2},
-                                       {std::uint64_t(plan.bits), 2}})
+                                       {16u, 2}})
         put(value, bytes);
     out.insert(out.end(), {'d', 'a', 't', 'a'});
     put(dataBytes, 4);
-    const double full = std::ldexp(1.0, plan.bits - 1) - 1;
     for (std::uint64_t f = 0; f < plan.frames * plan.channels; ++f) {
         const double t = static_cast<double>(f / plan.channels) / plan.sampleRate;
-        const double v = plan.toneHz > 0 ? plan.level * std::sin(2 * M_PI * plan.toneHz * t + f % plan.channels) : 0;
-        // 8-bit samples are unsigned, the others signed.
-        put(static_cast<std::uint64_t>(std::lround(v * full) + (plan.bits == 8 ? 128 : 0)), plan.bits / 8);
+        const double v = plan.toneHz > 0 ? 0.5 * std::sin(2 * M_PI * plan.toneHz * t + f % plan.channels) : 0;
+        put(static_cast<std::uint32_t>(std::lround(v * 32767)), 2);
     }
-    if (dataBytes & 1) out.push_back(0);
     return out;
 }
 
@@ -77,26 +71,6 @@ MCIERROR Commands::open(const char* type, const std::string& element, MCIDEVICEI
     const MCIERROR result = devices_.sendCommand(0, MCI_OPEN, flags, &p);
     id = p.wDeviceID;
     return result;
-}
-
-// The shell says which process it is, then becomes the program.
-bool ChildProcess::start(const std::string& command) {
-    pipe_ = ::popen(("echo $$; exec " + command).c_str(), "re");
-    return pipe_ != nullptr && std::fscanf(pipe_, "%ld\n", &pid_) == 1;
-}
-
-bool ChildProcess::stop(int signal) {
-    if (pipe_ == nullptr) return true;
-    const auto pid = static_cast<pid_t>(pid_);
-    bool ended = ::kill(pid, signal) != 0;
-    for (int waited = 0; !ended && waited < 3000; waited += 5) {
-        ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!ended) ::kill(pid, SIGKILL);
-    ::pclose(pipe_);  // reaps the program unless waitpid did
-    pipe_ = nullptr;
-    return ended;
 }
 
 std::string SoundServer::missingTools() {

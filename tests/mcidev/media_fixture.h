@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -26,25 +25,22 @@ using mci::DWORD, mci::DWORD_PTR, mci::MCIDEVICEID, mci::MCIERROR, mci::UINT;
 struct WaveShape {
     int sampleRate = 44100;
     int channels = 2;
-    int bits = 16;                 // 8, 16, 24 or 32 (integer PCM)
     std::uint64_t frames = 44100;  // one second
-    double toneHz = 440.0;         // 0 gives silence
-    double level = 0.5;            // of full scale
+    double toneHz = 440.0;         // at half of full scale; 0 gives silence
 };
 
-// The bytes of a RIFF wave file of integer PCM.
+// The bytes of a RIFF wave file of 16-bit PCM.
 std::vector<std::uint8_t> waveBytes(const WaveShape& plan);
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::filesystem::path writeWave(const std::filesystem::path& path, const WaveShape& plan);
 
 struct Received {
-    std::uint32_t message = 0;
     std::uintptr_t outcome = 0;
     std::intptr_t device = 0;
     std::chrono::steady_clock::time_point at;
 };
 
-// A window that keeps every message it receives.
+// A window that keeps every notice it receives.
 class NoticeWindow final : public ui::MessageReceiver {
 public:
     explicit NoticeWindow(ui::MessageQueue& queue) : queue_(queue), handle_(queue.registerWindow(*this)) {}
@@ -53,7 +49,7 @@ public:
     NoticeWindow& operator=(const NoticeWindow&) = delete;
 
     void handleMessage(const ui::Message& msg) override {
-        received.push_back({msg.id, msg.wParam, msg.lParam, std::chrono::steady_clock::now()});
+        received.push_back({msg.wParam, msg.lParam, std::chrono::steady_clock::now()});
         if (onMessage) onMessage(msg);
     }
     DWORD_PTR handle() const { return handle_; }
@@ -81,7 +77,6 @@ class Commands {
 public:
     explicit Commands(mci::DeviceInterface& devices) : devices_(devices) {}
 
-    // A failed open leaves `id` at 0xDEAD unless the devices wrote the record.
     MCIERROR open(const char* type, const std::string& element, MCIDEVICEID& id, DWORD extraFlags = 0,
                   DWORD_PTR callback = 0);
     MCIERROR close(MCIDEVICEID id, DWORD flags = mci::MCI_WAIT, DWORD_PTR callback = 0) {
@@ -119,11 +114,6 @@ public:
         value = p.dwReturn;
         return result;
     }
-    // The capability, or ~0 when the query fails.
-    DWORD capsOr(MCIDEVICEID id, DWORD item) {
-        DWORD value = ~DWORD{0};
-        return caps(id, item, value) == 0 ? value : ~DWORD{0};
-    }
 
 private:
     template <typename Params>
@@ -151,21 +141,6 @@ struct DeviceRig {
     std::unique_ptr<mci::DeviceInterface> devices;
     std::unique_ptr<Commands> cmd;
     NoticeWindow window{queue};
-};
-
-// A program started through the shell with its standard output on a pipe; stopped and
-// reaped when destroyed.
-class ChildProcess {
-public:
-    ~ChildProcess() { stop(SIGTERM); }
-    bool start(const std::string& command);
-    int output() const { return pipe_ == nullptr ? -1 : fileno(pipe_); }
-    // Sends `signal`; kills the program when it has not ended within three seconds.
-    bool stop(int signal);
-
-private:
-    std::FILE* pipe_ = nullptr;
-    long pid_ = -1;
 };
 
 // A PulseAudio daemon of our own with one null sink, in a folder of its own, so that

@@ -17,12 +17,9 @@ inline void putVarLen(Bytes& out, std::uint32_t value) {
     out.push_back(value & 0x7F);
 }
 
-inline void putBe(Bytes& out, std::uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-inline void putLe32(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+inline void put(Bytes& out, std::uint32_t value, int bytes, bool bigEndian = true) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * (bigEndian ? bytes - 1 - i : i))));
 }
 
 // The body of one MTrk chunk. Each call takes the delta time before its event.
@@ -70,7 +67,7 @@ private:
 
 inline Bytes chunk(const char* id, const Bytes& body) {
     Bytes out(id, id + 4);
-    putBe(out, static_cast<std::uint32_t>(body.size()), 4);
+    put(out, static_cast<std::uint32_t>(body.size()), 4);
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
@@ -78,9 +75,9 @@ inline Bytes chunk(const char* id, const Bytes& body) {
 // A whole Standard MIDI File. `division` is the raw header word.
 inline Bytes smf(int format, std::uint16_t division, const std::vector<Track>& tracks) {
     Bytes header;
-    putBe(header, static_cast<std::uint32_t>(format), 2);
-    putBe(header, static_cast<std::uint32_t>(tracks.size()), 2);
-    putBe(header, division, 2);
+    put(header, static_cast<std::uint32_t>(format), 2);
+    put(header, static_cast<std::uint32_t>(tracks.size()), 2);
+    put(header, division, 2);
     Bytes out = chunk("MThd", header);
     for (const Track& t : tracks) {
         const Bytes c = chunk("MTrk", t.bytes());
@@ -94,10 +91,10 @@ inline Bytes smf(int format, std::uint16_t division, const std::vector<Track>& t
 inline Bytes rmi(const Bytes& midi) {
     Bytes body{'R', 'M', 'I', 'D', 'L', 'I', 'S', 'T', 9, 0, 0, 0, 'I', 'N', 'F', 'O', 'a', 'b', 'c', 'd', 'e', 0};
     body.insert(body.end(), {'d', 'a', 't', 'a'});
-    putLe32(body, static_cast<std::uint32_t>(midi.size()));
+    put(body, static_cast<std::uint32_t>(midi.size()), 4, false);
     body.insert(body.end(), midi.begin(), midi.end());
     Bytes out{'R', 'I', 'F', 'F'};
-    putLe32(out, static_cast<std::uint32_t>(body.size()));
+    put(out, static_cast<std::uint32_t>(body.size()), 4, false);
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 
 #include "platform/mcidev/cd/cd_time.h"
 
@@ -14,9 +15,8 @@ namespace cd = mcidev::cd;
 
 namespace {
 
-// What the file holds for a track at a sample frame counted from its INDEX 01
-// (negative inside its INDEX 00 part), data tracks included.
-std::int16_t fileSample(const TrackPlan& track, int number, std::int64_t frame, int channel) {
+// What a track holds at a sample frame counted from its start.
+std::int16_t trackSample(const TrackPlan& track, int number, std::int64_t frame, int channel) {
     if (track.kind == SampleKind::Ramp) {
         const auto base = static_cast<std::uint16_t>(frame * 7 + number * 1000);
         return static_cast<std::int16_t>(channel == 0 ? base : static_cast<std::uint16_t>(~base + number));
@@ -25,94 +25,49 @@ std::int16_t fileSample(const TrackPlan& track, int number, std::int64_t frame, 
     return static_cast<std::int16_t>(std::lround(16383.0 * (channel == 0 ? std::sin(phase) : std::cos(phase))));
 }
 
-void expectWritten(const std::ios& stream, const std::filesystem::path& path) {
-    if (!stream) throw std::runtime_error(path.string() + ": cannot write");
-}
-
 }  // namespace
 
 std::int16_t discSample(const WrittenImage& image, std::int32_t lba, int frameInSector, int channel) {
-    const auto& tracks = image.plan.tracks;
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        const std::int32_t index1 = image.dataStart[i] + tracks[i].indexZeroSectors;
-        if (lba >= image.dataStart[i] && lba < index1 + tracks[i].sectors && tracks[i].audio)
-            return fileSample(tracks[i], static_cast<int>(i) + 1,
-                              std::int64_t{lba - index1} * cd::kSampleFramesPerSector + frameInSector, channel);
-    }
-    return 0;
+    const cd::TrackInfo* t = image.toc.trackAt(lba);
+    if (t == nullptr) return 0;
+    const std::int64_t frame = std::int64_t{lba - t->startLba} * cd::kSampleFramesPerSector + frameInSector;
+    return trackSample(image.tracks[static_cast<std::size_t>(t->number - 1)], t->number, frame, channel);
 }
 
-WrittenImage writeImage(const std::filesystem::path& folder, const DiscPlan& plan) {
+WrittenImage writeImage(const std::filesystem::path& folder, const std::vector<TrackPlan>& tracks) {
     std::filesystem::create_directories(folder);
-    WrittenImage image{folder / (plan.baseName + ".cue"), {}, plan, {}, {}};
-    const auto two = [](int n) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%02d", n);
-        return std::string(text);
-    };
-    const auto time = [&](std::int64_t sectors) {
-        const cd::Msf t = cd::sectorsToMsf(sectors);
-        return two(t.minute) + ":" + two(t.second) + ":" + two(t.frame);
-    };
-    std::string sheet = "REM written by the test image writer\nTITLE \"Test Disc\"\n";
-    std::ofstream bin;
-    std::int64_t fileOffset = 0;  // sectors into the current file
+    WrittenImage image{folder / "disc.cue", folder / "disc.bin", tracks, {}};
+    std::string sheet = "REM written by the test image writer\nFILE \"disc.bin\" BINARY\n";
+    std::ofstream bin(image.bin, std::ios::binary | std::ios::trunc);
     std::int32_t lba = 0;
-    const auto startFile = [&](const std::string& name) {
-        bin.close();
-        image.bins.push_back(folder / name);
-        bin.open(image.bins.back(), std::ios::binary | std::ios::trunc);
-        sheet += "FILE \"" + name + (plan.bigEndian ? "\" MOTOROLA\n" : "\" BINARY\n");
-        fileOffset = 0;
-    };
-    const auto writeSectors = [&](const TrackPlan& t, int number, std::int64_t firstFrame, int sectors) {
-        std::vector<char> sector(cd::kBytesPerSector);
-        for (int s = 0; s < sectors; ++s) {
-            for (std::size_t at = 0; at < sector.size(); at += 2) {
-                const std::int64_t frame = firstFrame + std::int64_t{s} * cd::kSampleFramesPerSector + at / 4;
-                const auto v = static_cast<std::uint16_t>(fileSample(t, number, frame, at / 2 % 2));
-                sector[at + plan.bigEndian] = static_cast<char>(v & 0xFF);
-                sector[at + !plan.bigEndian] = static_cast<char>(v >> 8);
-            }
-            bin.write(sector.data(), static_cast<std::streamsize>(sector.size()));
-        }
-        fileOffset += sectors;
-        lba += sectors;
-    };
-    if (!plan.filePerTrack) startFile(plan.baseName + ".bin");
-    for (std::size_t i = 0; i < plan.tracks.size(); ++i) {
-        const TrackPlan& t = plan.tracks[i];
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        if (plan.filePerTrack) startFile(plan.baseName + " track " + two(number) + ".bin");
-        sheet += "  TRACK " + two(number) + (t.audio ? " AUDIO\n" : " MODE1/2352\n");
-        if (t.pregapSectors > 0) sheet += "    PREGAP " + time(t.pregapSectors) + "\n";
-        lba += t.pregapSectors;
-        image.dataStart.push_back(lba);
-        if (t.indexZeroSectors > 0) {
-            sheet += "    INDEX 00 " + time(fileOffset) + "\n";
-            writeSectors(t, number, -std::int64_t{t.indexZeroSectors} * cd::kSampleFramesPerSector, t.indexZeroSectors);
+        const cd::Msf at = cd::sectorsToMsf(lba);
+        char text[64];
+        std::snprintf(text, sizeof text, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", number, at.minute,
+                      at.second, at.frame);
+        sheet += text;
+        image.toc.tracks.push_back(cd::TrackInfo{number, lba, tracks[i].sectors, true});
+        for (std::int64_t frame = 0; frame < std::int64_t{tracks[i].sectors} * cd::kSampleFramesPerSector; ++frame) {
+            for (int channel = 0; channel < 2; ++channel) {
+                const auto v = static_cast<std::uint16_t>(trackSample(tracks[i], number, frame, channel));
+                bin.put(static_cast<char>(v & 0xFF)).put(static_cast<char>(v >> 8));
+            }
         }
-        sheet += "    INDEX 01 " + time(fileOffset) + "\n";
-        image.toc.tracks.push_back(cd::TrackInfo{number, lba, t.sectors, t.audio});
-        writeSectors(t, number, 0, t.sectors);
-        expectWritten(bin, image.bins.back());
+        lba += tracks[i].sectors;
     }
-    bin.close();
     image.toc.leadoutLba = lba;
-    // A track ends where the next one's PREGAP and INDEX 00 part begin.
-    for (std::size_t i = 0; i + 1 < image.toc.tracks.size(); ++i)
-        image.toc.tracks[i].lengthSectors = image.toc.tracks[i + 1].startLba - image.toc.tracks[i].startLba;
+    bin.close();
     std::ofstream cue(image.cue, std::ios::binary | std::ios::trunc);
     cue << sheet;
-    expectWritten(cue, image.cue);
+    cue.close();
+    if (!bin || !cue) throw std::runtime_error(folder.string() + ": cannot write the disc image");
     return image;
 }
 
-WrittenImage writeTwoTrackImage(const std::filesystem::path& folder, const std::string& baseName) {
-    DiscPlan plan{{TrackPlan{.sectors = 150, .kind = SampleKind::Tone},
-                   TrackPlan{.sectors = 225, .kind = SampleKind::Tone, .toneHz = 660.0}}};
-    plan.baseName = baseName;
-    return writeImage(folder, plan);
+WrittenImage writeTwoTrackImage(const std::filesystem::path& folder) {
+    return writeImage(folder, {TrackPlan{.sectors = 150, .kind = SampleKind::Tone},
+                               TrackPlan{.sectors = 225, .kind = SampleKind::Tone, .toneHz = 660.0}});
 }
 
 }  // namespace cdtest
