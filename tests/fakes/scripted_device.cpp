@@ -64,11 +64,13 @@ MCIERROR ScriptedDevice::sendCommand(MCIDEVICEID device, UINT message, DWORD fla
         if (p.lpstrDeviceType) r.deviceType = p.lpstrDeviceType;
         if (p.lpstrElementName) r.elementName = p.lpstrElementName;
     } else if (message == MCI_PLAY) {
-        r.from = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
-        r.to = static_cast<MCI_PLAY_PARMS*>(params)->dwTo;
-    } else if (message == MCI_SEEK) {
+        // A record's fields are read only where its flags name them: callers may pass a
+        // shorter record otherwise.
+        if (flags & MCI_FROM) r.from = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
+        if (flags & MCI_TO) r.to = static_cast<MCI_PLAY_PARMS*>(params)->dwTo;
+    } else if (message == MCI_SEEK && (flags & MCI_TO)) {
         r.to = static_cast<MCI_SEEK_PARMS*>(params)->dwTo;
-    } else if (message == MCI_SET) {
+    } else if (message == MCI_SET && (flags & MCI_SET_TIME_FORMAT)) {
         r.timeFormat = static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
     }
     requests_.push_back(std::move(r));

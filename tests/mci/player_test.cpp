@@ -190,7 +190,7 @@ TEST_F(Player, PlayAtTheEndRewindsFirstUnlessFromOrToIsGiven) {
     player->play();
     player->play();  // From and To were used up
     EXPECT_EQ(sent(), (Sent{{"MCI_PLAY", MCI_NOTIFY | MCI_FROM | MCI_TO}, {"MCI_PLAY", MCI_NOTIFY}}));
-    const fakes::MciRequest& first = device.requests(MCI_PLAY).front();
+    const fakes::MciRequest first = device.requests(MCI_PLAY).front();
     EXPECT_EQ(std::pair(first.from, first.to), (std::pair<DWORD, DWORD>{100, 2000}));
 }
 
