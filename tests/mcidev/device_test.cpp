@@ -153,7 +153,7 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
              std::this_thread::sleep_for(100ms);
              ASSERT_EQ(cmd->simple(id, MCI_STOP), 0u);
              EXPECT_GT(cmd->statusOr(id, MCI_STATUS_POSITION), 0u);
-             EXPECT_LT(cmd->statusOr(id, MCI_STATUS_POSITION), 200u);
+             EXPECT_LT(cmd->statusOr(id, MCI_STATUS_POSITION), 1000u);
          },
          {MCI_NOTIFY_ABORTED}},
         {"second play supersedes",
@@ -167,7 +167,8 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
     int n = 0;
     for (const auto& [name, then, expected] : cases) {
         SCOPED_TRACE(name);
-        const MCIDEVICEID id = openWave({.frames = 8820}, std::to_string(n++) + ".wav");  // 200 ms
+        // A second, so that the request surely comes while it plays, even on a busy machine.
+        const MCIDEVICEID id = openWave({.frames = 44100}, std::to_string(n++) + ".wav");
         window.received.clear();
         ASSERT_EQ(cmd->play(id, window.handle()), 0u);
         then(id);
@@ -182,17 +183,19 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
 TEST_F(DeviceTest, PauseAndResumeKeepThePosition) {
     const MCIDEVICEID id = openWave({.frames = 441000});
     ASSERT_EQ(cmd->play(id, window.handle()), 0u);
-    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(drainUntil(queue, [&] { return cmd->statusOr(id, MCI_STATUS_POSITION) >= 50; }));
     ASSERT_EQ(cmd->simple(id, MCI_PAUSE), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_PAUSE);
     const DWORD_PTR pausedAt = cmd->statusOr(id, MCI_STATUS_POSITION);
-    EXPECT_GT(pausedAt, 50u);
+    EXPECT_GE(pausedAt, 50u);
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), pausedAt) << "time stands still while paused";
     // Resume goes on from there; its own notice replaces the play's.
     ASSERT_EQ(cmd->simple(id, MCI_RESUME, MCI_NOTIFY, window.handle()), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_PLAY);
-    EXPECT_LT(cmd->statusOr(id, MCI_STATUS_POSITION), pausedAt + 40);
+    const DWORD_PTR resumedAt = cmd->statusOr(id, MCI_STATUS_POSITION);
+    EXPECT_GE(resumedAt, pausedAt);
+    EXPECT_LT(resumedAt, pausedAt + 500);
     ASSERT_TRUE(waitForNotices(2));
     EXPECT_EQ(window.outcomes(), (Outcomes{MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}));
     ASSERT_EQ(cmd->simple(id, MCI_STOP), 0u);
