@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <unordered_map>
@@ -33,6 +34,11 @@ public:
 
     // Thread-safe. The task runs later on the user-interface thread, in posting order.
     void post(Task task);
+    // Thread-safe. An error caught where it cannot be reported (inside a paint or a
+    // toolkit callback) reaches the dispatcher, which reports it as any event's error.
+    void postError(std::exception_ptr error) {
+        post([error] { std::rethrow_exception(error); });
+    }
     // Thread-safe. Delivered on the user-interface thread if the window still exists then.
     void postMessage(WindowHandle target, Message msg);
 

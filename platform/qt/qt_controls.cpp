@@ -728,8 +728,7 @@ protected:
             // A failed paint leaves the face colour. The error report cannot open inside a
             // paint, so it goes to the queue; a control that keeps failing is reported
             // again only after a paint has succeeded in between.
-            if (!std::exchange(paintFailed_, true))
-                ctx_.application().queue().post([error = std::current_exception()] { std::rethrow_exception(error); });
+            if (!std::exchange(paintFailed_, true)) ctx_.application().queue().postError(std::current_exception());
         }
         QPainter p(this);
         p.drawImage(0, 0, toQImage(surface));

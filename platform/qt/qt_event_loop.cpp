@@ -104,7 +104,7 @@ struct QtEventLoop::Impl {
         try {
             (*callback)();
         } catch (...) {
-            queue.post([error = std::current_exception()] { std::rethrow_exception(error); });
+            queue.postError(std::current_exception());
         }
     }
 
