@@ -9,6 +9,20 @@
 #include "ui/application.h"
 #include "ui/event_loop.h"
 
+namespace {
+class NoTone final : public ui::AlarmTone {
+public:
+    std::string start() override { return "the built-in tone is not available"; }
+    void stop() override {}
+    bool sounding() const override { return false; }
+};
+class NoInhibitor final : public ui::SleepInhibitor {
+public:
+    void inhibit(const std::string&) override {}
+    void release() override {}
+};
+}  // namespace
+
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
     ui::Application application(platform.loop(), platform.services());
@@ -18,7 +32,9 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     profile::FileProfileStore profiles;
     auto media = mcidev::createDeviceManager(platform.loop().queue(), mcidev::DeviceOptions{});
 
-    Program program(application, MainFormServices{*media, profiles, clock, locale});
+    NoTone tone;
+    NoInhibitor sleep;
+    Program program(application, MainFormServices{*media, profiles, clock, locale, tone, sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();

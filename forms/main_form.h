@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mci/media_player.h"
+#include "ui/alarm_services.h"
 #include "ui/application.h"
 #include "ui/clock.h"
 #include "ui/controls.h"
@@ -16,6 +17,8 @@ struct MainFormServices {
     ui::ProfileStore& profile;
     const ui::Clock& clock;
     const ui::LocaleInfo& locale;
+    ui::AlarmTone& tone;
+    ui::SleepInhibitor& sleep;
 };
 
 class TMainForm : public ui::Form {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/alarm_services.h"
 #include "ui/clock.h"
 #include "ui/event_loop.h"
 #include "ui/message_queue.h"
@@ -90,6 +91,35 @@ class FixedLocale : public ui::LocaleInfo {
 public:
     ui::TimeFormatSettings timeFormat() const override { return settings; }
     ui::TimeFormatSettings settings;
+};
+
+// The built-in tone, logging "start" and "stop"; it sounds unless `failure` is set.
+class RecordingTone : public ui::AlarmTone {
+public:
+    std::string start() override {
+        log.push_back("start");
+        if (failure.empty()) sounding_ = true;
+        return failure;
+    }
+    void stop() override {
+        if (sounding_) log.push_back("stop");
+        sounding_ = false;
+    }
+    bool sounding() const override { return sounding_; }
+
+    std::string failure;
+    std::vector<std::string> log;
+
+private:
+    bool sounding_ = false;
+};
+
+// The sleep inhibitor, logging "inhibit: <reason>" and "release" as they are asked.
+class RecordingInhibitor : public ui::SleepInhibitor {
+public:
+    void inhibit(const std::string& reason) override { log.push_back("inhibit: " + reason); }
+    void release() override { log.push_back("release"); }
+    std::vector<std::string> log;
 };
 
 }  // namespace fakes

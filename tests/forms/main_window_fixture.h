@@ -75,7 +75,7 @@ protected:
         std::string text = "[Saved Settings]\n";
         for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
         if (!lines.empty()) store.setFileText(kIni, text);
-        program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale});
+        program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale, tone, sleep});
         program->start();
     }
     // A wave file restored as the source; keys in `more` come first and win.
@@ -143,6 +143,8 @@ protected:
     LoggingDevice device{loop};
     fakes::MemoryProfileStore store;
     fakes::FixedLocale locale;
+    fakes::RecordingTone tone;
+    fakes::RecordingInhibitor sleep;
     ui::Application app{loop, services};
     std::unique_ptr<Program> program;
 };

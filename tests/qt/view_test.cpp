@@ -288,7 +288,9 @@ TEST_F(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
     fakes::MemoryProfileStore store;
     fakes::VirtualLoop clock;
     fakes::FixedLocale locale;
-    Program program(app, MainFormServices{device, store, clock, locale});
+    fakes::RecordingTone tone;
+    fakes::RecordingInhibitor sleep;
+    Program program(app, MainFormServices{device, store, clock, locale, tone, sleep});
     program.onFormCreated = [&view](ui::Form& form) { view.attach(form); };
     program.onFormDestroying = [&view](ui::Form& form) { view.detach(form); };
     program.start();
