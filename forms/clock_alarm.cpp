@@ -1,8 +1,11 @@
 // The clock tick, arming and disarming, and the entry of the alarm time.
 #include <cctype>
 
+#include <exception>
+
 #include "forms/main_form.h"
 #include "ui/exception.h"
+#include "ui/message_queue.h"
 
 namespace {
 
@@ -22,12 +25,18 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
     const ui::LocalTime now = services_.clock.now();
     TimePanel->setCaption(ui::formatLongTime(services_.locale.timeFormat(), now));
 
+    // A firing lasts its minute: the built-in tone stops when the minute has passed,
+    // whether the alarm is still armed or went off by itself.
+    const int minuteOfDay = now.hour * 60 + now.minute;
+    if (firingMinute_ >= 0 && minuteOfDay != firingMinute_) endFiring();
+
     // The display follows the user's regional format, but the alarm time is held in the
     // United States form (hour 1-12, two-digit minute, AM/PM), so the due test reads
     // the same clock reading written in that form. Under United States settings this is
     // exactly the displayed text.
     if (AlarmOn && alarmDue(ui::formatLongTime(ui::TimeFormatSettings::unitedStates(), now))) {
-        if (AudioCheckBox->checked() && MediaPlayer->mode() != mci::mdPlaying) MediaPlayer->play();
+        firingMinute_ = minuteOfDay;
+        if (AudioCheckBox->checked()) soundAlarm();
         if (MsgCheckBox->checked()) {
             // Unticked first, so a tick nested in the box's wait shows no second reminder.
             MsgCheckBox->setChecked(false);
@@ -45,6 +54,76 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
     }
 
     if (CDRadioButton->checked()) showTrack();
+    keepAwakeWhileArmed();
+}
+
+// Starts the chosen sound unless it (or the built-in tone standing in for it) already
+// plays. A sound that cannot play is never passed over in silence: the built-in tone
+// rings instead, and the user is told why, once per firing.
+void TMainForm::soundAlarm() {
+    if (services_.tone.sounding() || MediaPlayer->mode() == mci::mdPlaying) return;
+    std::string reason;
+    try {
+        MediaPlayer->play();
+        if (MediaPlayer->error() == 0) return;
+        reason = MediaPlayer->errorMessage();
+    } catch (const mci::EMCIDeviceError& e) {
+        reason = e.what();
+    }
+    alarmSoundFailed(reason);
+}
+
+void TMainForm::alarmSoundFailed(const std::string& reason) {
+    const std::string toneProblem = services_.tone.start();
+    if (soundFailureReported_) return;
+    soundFailureReported_ = true;
+    std::string text = soundProblem("The alarm sound could not be played", reason) + ". ";
+    if (toneProblem.empty()) {
+        text += "The built-in alarm tone is sounding instead";
+    } else if (toneProblem == reason) {
+        text += "The built-in alarm tone cannot sound either";
+    } else {
+        text += "The built-in alarm tone cannot sound either: " + lowerFirst(toneProblem);
+    }
+    // Reported after this tick, so the reminder and Auto Off still happen now.
+    app_.queue().postError(std::make_exception_ptr(ui::Error(text)));
+}
+
+// "<lead> (<source>): <reason>", the reason's first letter lowered to run on.
+std::string TMainForm::soundProblem(const std::string& lead, const std::string& reason) const {
+    const std::string source = CDRadioButton->checked() ? std::string("the music CD") : MediaPlayer->fileName();
+    return lead + (source.empty() ? "" : " (" + source + ")") + ": " + lowerFirst(reason);
+}
+
+void TMainForm::endFiring() {
+    services_.tone.stop();
+    firingMinute_ = -1;
+    soundFailureReported_ = false;
+}
+
+// The desktop is asked not to suspend the computer while an alarm is armed, and let go
+// when it is not.
+void TMainForm::keepAwakeWhileArmed() {
+    const std::string reason = AlarmOn ? "Alarm set for " + alarmTimeText() : std::string();
+    if (reason == sleepReason_) return;
+    sleepReason_ = reason;
+    if (reason.empty()) {
+        services_.sleep.release();
+    } else {
+        services_.sleep.inhibit(reason);
+    }
+}
+
+// "The file ..." runs on as "...: the file ..."; "MIDI files ..." keeps its capitals.
+std::string TMainForm::lowerFirst(std::string text) {
+    if (text.size() > 1 && std::isupper(static_cast<unsigned char>(text[0])) &&
+        std::islower(static_cast<unsigned char>(text[1])))
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::string TMainForm::alarmTimeText() const {
+    return AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() + AlarmAMPMEdit->text();
 }
 
 // The alarm is due while the hour and minute before the seconds, and the last two
@@ -59,8 +138,13 @@ bool TMainForm::alarmDue(const std::string& t) const {
 // ---- Arming -----------------------------------------------------------------------
 
 void TMainForm::OnOffBtnClick(ui::Component*) {
-    if (AlarmOn) {
+    if (!AlarmOn && services_.tone.sounding()) {
+        // The alarm went off by itself (Auto Off) and its tone rings on: the button
+        // silences it rather than arming again.
+        services_.tone.stop();
+    } else if (AlarmOn) {
         if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
+        services_.tone.stop();
         setAlarmButtonColor(ui::colors::grey);
         app_.setTitle("Tolvane Off");
         AlarmOn = false;
@@ -72,10 +156,12 @@ void TMainForm::OnOffBtnClick(ui::Component*) {
     } else {
         app_.messageBox(warningText, "WARNING!", ui::mb::ok | ui::mb::iconExclamation);
     }
+    keepAwakeWhileArmed();
 }
 
 void TMainForm::SetTitleOn(ui::Component*) {
-    app_.setTitle("Tolvane @" + AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() + AlarmAMPMEdit->text());
+    app_.setTitle("Tolvane @" + alarmTimeText());
+    keepAwakeWhileArmed();
 }
 
 void TMainForm::setAlarmButtonColor(ui::Color color) {

@@ -133,9 +133,20 @@ private:
     void setAlarmButtonColor(ui::Color color);
     void refreshTitle();
     bool alarmDue(const std::string& timeText) const;
+    std::string alarmTimeText() const;
+    void soundAlarm();
+    void alarmSoundFailed(const std::string& reason);
+    std::string soundProblem(const std::string& lead, const std::string& reason) const;
+    void endFiring();
+    void keepAwakeWhileArmed();
+    void openDevice();
+    static std::string lowerFirst(std::string text);
 
     ui::Application& app_;
     MainFormServices services_;
+    int firingMinute_ = -1;  // minute of the day of the alarm now firing; -1: none
+    bool soundFailureReported_ = false;
+    std::string sleepReason_;  // what the desktop was last told; empty: nothing inhibited
 };
 
 // The program-wide references and flags of module Main.

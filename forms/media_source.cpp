@@ -1,5 +1,6 @@
 // The choice of media source: music CD, wave file or MIDI file.
 #include "forms/main_form.h"
+#include "ui/exception.h"
 
 struct TMainForm::FileKind {
     ui::Label* TMainForm::*lastFileLabel;
@@ -26,15 +27,27 @@ void TMainForm::MidiRadioButtonDblClick(ui::Component* sender) { fileRadioDblCli
 
 void TMainForm::stopAndClose() {
     if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
+    services_.tone.stop();
     MediaPlayer->close();
 }
 
+// The armed title comes back only with the armed state: an alarm that is off keeps
+// "Tolvane Off" whatever source is chosen.
 void TMainForm::restoreAlarm(bool alarmWasOn) {
-    if (alarmWasOn) {
-        AlarmOn = true;
-        setAlarmButtonColor(ui::colors::red);
-    }
+    if (!alarmWasOn) return;
+    AlarmOn = true;
+    setAlarmButtonColor(ui::colors::red);
     SetTitleOn(this);
+}
+
+// Opens the player's device; a failure names the file it was for.
+void TMainForm::openDevice() {
+    try {
+        MediaPlayer->open();
+    } catch (const mci::EMCIDeviceError& e) {
+        if (MediaPlayer->fileName().empty()) throw;
+        throw mci::EMCIDeviceError("Could not open " + MediaPlayer->fileName() + ": " + lowerFirst(e.what()));
+    }
 }
 
 void TMainForm::showLength() {
@@ -73,7 +86,7 @@ void TMainForm::fileRadioClick(const FileKind& kind, ui::Component* sender) {
 // never claim an alarm that cannot ring.
 void TMainForm::openChosenSource(bool alarmWasOn) {
     try {
-        MediaPlayer->open();
+        openDevice();
     } catch (...) {
         if (alarmWasOn) {
             setAlarmButtonColor(ui::colors::grey);
@@ -142,7 +155,10 @@ void TMainForm::CDRadioButtonClick(ui::Component*) {
     TimeIndexLabel->setCaption(std::to_string(MediaPlayer->position()));
 }
 
-void TMainForm::MediaPlayerPostClick(ui::Component*, mci::TMPBtnType) {
+void TMainForm::MediaPlayerPostClick(ui::Component*, mci::TMPBtnType button) {
+    // A Play that the device refused is said, not passed over.
+    if (button == mci::btPlay && MediaPlayer->error() != 0)
+        throw ui::Error(soundProblem("The sound could not be played", MediaPlayer->errorMessage()));
     if (!CDRadioButton->checked()) return;
     // A CD device refuses the frames format and keeps its track format; the position is
     // below 50 only at the very start of a track, where it equals the track number.
@@ -153,4 +169,13 @@ void TMainForm::MediaPlayerPostClick(ui::Component*, mci::TMPBtnType) {
 
 void TMainForm::MediaPlayerNotify(ui::Component*) {
     if (MediaPlayer->mode() == mci::mdStopped) MediaPlayer->rewind();
+    if (MediaPlayer->notifyValue() != mci::nfFailure) return;
+    // The device gave up while playing: within an alarm's minute the built-in tone takes
+    // over; otherwise the user is told.
+    const std::string reason = "the media device stopped playing because of an error";
+    if (firingMinute_ >= 0 && AudioCheckBox->checked()) {
+        alarmSoundFailed(reason);
+    } else {
+        throw ui::Error(soundProblem("The sound stopped", reason));
+    }
 }

@@ -1,6 +1,9 @@
 // The settings file: restored when the main window is created, saved when it is
 // destroyed.
+#include <exception>
+
 #include "forms/main_form.h"
+#include "ui/message_queue.h"
 
 namespace {
 
@@ -19,6 +22,11 @@ void TMainForm::FormCreate(ui::Component* sender) {
     ui::ProfileAccessor ini(services_.profile, settingsFile);
     FormReady = false;
     RaiseFormReadyOnExit raise;
+    // Settings that cannot be read are not passed over as a first run: the user is told,
+    // after start-up, and the window starts from the defaults.
+    if (const std::string problem = ini.readProblem(); !problem.empty())
+        app_.queue().postError(
+            std::make_exception_ptr(ui::Error("Unable to read " + problem + "; the default settings are used")));
 
     SaveSettingsMnu->setChecked(ini.readBool(section, "Save Settings", true));
     OpenDialog->setFileName(ini.readString(section, "LastFileName", ""));
@@ -44,7 +52,7 @@ void TMainForm::FormCreate(ui::Component* sender) {
         FilePanel->setCaption("Music CD");
         MediaPlayer->setDeviceType(mci::dtCDAudio);
         MediaPlayer->setShareable(true);
-        MediaPlayer->open();
+        openDevice();
         MediaPlayer->invalidate();
         TimeLabel->setCaption("Track:");
         showTrack();
@@ -53,7 +61,7 @@ void TMainForm::FormCreate(ui::Component* sender) {
         FilePanel->setAlignment(ui::Alignment::Right);
         (wave ? WavRadioButton : MidiRadioButton)->setChecked(true);
         MediaPlayer->setDeviceType(wave ? mci::dtWaveAudio : mci::dtSequencer);
-        MediaPlayer->open();
+        openDevice();
         MediaPlayer->invalidate();
         MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
         showLength();
@@ -66,6 +74,9 @@ void TMainForm::FormCreate(ui::Component* sender) {
 
 void TMainForm::FormDestroy(ui::Component*) {
     if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
+    services_.tone.stop();
+    if (!sleepReason_.empty()) services_.sleep.release();
+    sleepReason_.clear();
     ui::ProfileAccessor ini(services_.profile, settingsFile);
     if (SaveSettingsMnu->checked()) {
         ini.eraseSection(section);

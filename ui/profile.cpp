@@ -89,7 +89,7 @@ void ProfileAccessor::eraseSection(const std::string& section) { batch().eraseSe
 void ProfileAccessor::release() {
     if (!batch_) return;
     std::unique_ptr<ProfileBatch> batch = std::move(batch_);
-    if (!batch->commit()) throw Error("Unable to write to " + fileName_);
+    if (const std::string failure = batch->commit(); !failure.empty()) throw Error("Unable to write to " + failure);
 }
 
 ProfileBatch& ProfileAccessor::batch() {

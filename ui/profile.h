@@ -13,9 +13,10 @@ public:
     virtual ~ProfileBatch() = default;
     virtual void eraseSection(const std::string& section) = 0;
     virtual void writeString(const std::string& section, const std::string& key, const std::string& value) = 0;
-    // Replaces the file atomically with the result of every write so far; false when
-    // the file could not be written (the old one is then left exactly as it was).
-    virtual bool commit() = 0;
+    // Replaces the file atomically with the result of every write so far. Returns an
+    // empty text, or, when the file could not be written (the old one is then left
+    // exactly as it was), where and why: "<path>: <the system's reason>".
+    virtual std::string commit() = 0;
 };
 
 class ProfileStore {
@@ -30,6 +31,10 @@ public:
                                    const std::string& defaultValue, std::size_t bufferSize = 1024) = 0;
 
     virtual std::unique_ptr<ProfileBatch> beginBatch(const std::string& file) = 0;
+
+    // Why the file's values cannot be read ("<path>: <the system's reason>"), so that
+    // the reads give their defaults; empty when it reads or simply does not exist yet.
+    virtual std::string readProblem(const std::string& file) = 0;
 };
 
 // Reads a profile integer: leading blanks, an optional sign, decimal digits, or a
@@ -38,7 +43,7 @@ int parseProfileInteger(const std::string& text, int defaultValue);
 
 // One settings file, opened by name for the span of one handler. Reads go straight to
 // the store; writes are collected and committed by release(), which throws
-// ui::Error("Unable to write to <file>") when the store cannot write the file.
+// ui::Error("Unable to write to <path>: <reason>") when the store cannot write the file.
 class ProfileAccessor {
 public:
     ProfileAccessor(ProfileStore& store, std::string fileName);
@@ -46,6 +51,8 @@ public:
     ProfileAccessor(const ProfileAccessor&) = delete;
     ProfileAccessor& operator=(const ProfileAccessor&) = delete;
 
+    // Empty, or why the file cannot be read (see ProfileStore::readProblem).
+    std::string readProblem() { return store_.readProblem(fileName_); }
     std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue);
     int readInteger(const std::string& section, const std::string& key, int defaultValue);
     bool readBool(const std::string& section, const std::string& key, bool defaultValue);

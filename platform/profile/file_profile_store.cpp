@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -106,25 +107,29 @@ FileContents readRegularFile(FileSystem& files, int dirfd, const char* name) {
     return result;
 }
 
-bool writeAll(FileSystem& files, int fd, const std::string& text) {
+// 0, or why the text could not all be written (a write that writes nothing: a full disk).
+int writeAll(FileSystem& files, int fd, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
         long n = files.write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
 
-// Makes folder and any missing parent, each with mode 0700.
-bool makeFolders(FileSystem& files, const fs::path& folder) {
+// Makes folder and any missing parent, each with mode 0700. Returns 0 or an errno value.
+int makeFolders(FileSystem& files, const fs::path& folder) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-    if (errno != ENOENT) return false;
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
     fs::path parent = folder.parent_path();
-    if (!parent.empty() && parent != folder && !makeFolders(files, parent)) return false;
-    return files.makeFolder(folder.c_str()) == 0 || errno == EEXIST;
+    if (!parent.empty() && parent != folder) {
+        if (const int e = makeFolders(files, parent)) return e;
+    }
+    return files.makeFolder(folder.c_str()) == 0 || errno == EEXIST ? 0 : errno;
 }
 
 void removeStaleTemps(int dirfd, const std::string& base) {
@@ -226,22 +231,36 @@ std::string FileProfileStore::readString(const std::string& file, const std::str
     return readProfileString(document, section, key, defaultValue, bufferSize);
 }
 
-std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
-    return std::make_unique<EditsBatch>(
-        file, [this](const std::string& name, const ProfileEdits& edits) { return save(name, edits); });
+std::string FileProfileStore::readProblem(const std::string& file) {
+    const fs::path path = pathOf(file);
+    if (path.empty()) return {};
+    const int error = readRegularFile(files_, AT_FDCWD, path.c_str()).error;
+    if (error == 0 || error == ENOENT) return {};
+    return path.string() + ": " + (error == EINVAL ? "Not a regular file" : std::strerror(error));
 }
 
-bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) {
+std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
+    return std::make_unique<EditsBatch>(file, [this](const std::string& name, const ProfileEdits& edits) {
+        const int error = save(name, edits);
+        if (error == 0) return std::string();
+        const fs::path path = pathOf(name);
+        return (path.empty() ? name : path.string()) + ": " + std::strerror(error);
+    });
+}
+
+int FileProfileStore::save(const std::string& file, const ProfileEdits& edits) {
     fs::path path = pathOf(file);
-    if (path.empty()) return false;
+    if (path.empty()) return EINVAL;
     // The configuration folder is ours to make; a folder the caller named must exist.
-    if (file.find('/') == std::string::npos && !makeFolders(files_, configFolder_)) return false;
+    if (file.find('/') == std::string::npos) {
+        if (const int e = makeFolders(files_, configFolder_)) return e;
+    }
 
     // Replace what a symbolic link points at, not the link.
     struct stat linkInfo {};
     if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) == nullptr) return false;
+        if (::realpath(path.c_str(), resolved) == nullptr) return errno;
         path = resolved;
     }
     fs::path folder = path.parent_path();
@@ -249,7 +268,7 @@ bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) 
     const std::string base = path.filename().string();
 
     Descriptor dirfd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dirfd.valid()) return false;
+    if (!dirfd.valid()) return errno;
     // Released when dirfd closes, or by the system if this process dies. Without the lock
     // (a file system that has none) the save still runs, but leaves others' temporary
     // files alone.
@@ -257,24 +276,24 @@ bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) 
 
     FileContents old = readRegularFile(files_, dirfd.get(), base.c_str());
     const bool exists = old.error == 0;
-    if (!exists && old.error != ENOENT) return false;
+    if (!exists && old.error != ENOENT) return old.error;
 
     IniDocument document(old.text);
-    if (!edits.applyTo(document)) return false;
+    if (!edits.applyTo(document)) return EINVAL;
     const std::string text = document.text();
-    if (exists ? text == old.text : text.empty()) return true;
+    if (exists ? text == old.text : text.empty()) return 0;
 
     // Renaming over a file needs no right to the file itself; refuse as writing it would.
-    if (exists && ::faccessat(dirfd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (exists && ::faccessat(dirfd.get(), base.c_str(), W_OK, AT_EACCESS) != 0) return errno;
 
     std::string tempName;
     Descriptor temp;
     for (int attempt = 0; attempt < 100 && !temp.valid(); ++attempt) {
         tempName = tempPrefix(base) + randomSuffix();
         temp.reset(files_.createFile(dirfd.get(), tempName.c_str()));
-        if (!temp.valid() && errno != EEXIST) return false;
+        if (!temp.valid() && errno != EEXIST) return errno;
     }
-    if (!temp.valid()) return false;
+    if (!temp.valid()) return EEXIST;
 
     // From here on a failure removes the temporary file.
     bool placed = false;
@@ -291,16 +310,16 @@ bool FileProfileStore::save(const std::string& file, const ProfileEdits& edits) 
         // Owner first: changing it may clear set-id bits that the mode then restores.
         // Only a privileged writer can give the file away, so a refusal is expected.
         [[maybe_unused]] int owned = ::fchown(temp.get(), old.info.st_uid, old.info.st_gid);
-        if (files_.setMode(temp.get(), old.info.st_mode & 07777) != 0) return false;
+        if (files_.setMode(temp.get(), old.info.st_mode & 07777) != 0) return errno;
     }
-    if (!writeAll(files_, temp.get(), text) || files_.sync(temp.get()) != 0) return false;
-    if (files_.close(temp.release()) != 0) return false;
-    if (files_.rename(dirfd.get(), tempName.c_str(), base.c_str()) != 0) return false;
+    if (const int e = writeAll(files_, temp.get(), text)) return e;
+    if (files_.sync(temp.get()) != 0 || files_.close(temp.release()) != 0) return errno;
+    if (files_.rename(dirfd.get(), tempName.c_str(), base.c_str()) != 0) return errno;
     placed = true;
 
     // Makes the rename itself durable. Some file systems cannot flush a folder (EINVAL);
     // the rename is then as durable as they make it.
-    return files_.sync(dirfd.get()) == 0 || errno == EINVAL;
+    return files_.sync(dirfd.get()) == 0 || errno == EINVAL ? 0 : errno;
 }
 
 }  // namespace profile

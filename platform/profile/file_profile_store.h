@@ -58,12 +58,13 @@ public:
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize = 1024) override;
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
+    std::string readProblem(const std::string& file) override;
 
-    // Applies edits to the file and replaces it atomically. False, with the old file
-    // untouched and no temporary file left, when any step fails; also false when the
-    // new file is in place but flushing its folder failed, since it may not survive a
-    // crash.
-    bool save(const std::string& file, const ProfileEdits& edits);
+    // Applies edits to the file and replaces it atomically. Returns 0, or the errno value
+    // of the step that failed, with the old file untouched and no temporary file left;
+    // also fails when the new file is in place but flushing its folder failed, since it
+    // may not survive a crash.
+    int save(const std::string& file, const ProfileEdits& edits);
 
 private:
     std::filesystem::path configFolder_;

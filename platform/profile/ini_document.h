@@ -100,13 +100,14 @@ private:
 // commit: how every store of ours writes.
 class EditsBatch final : public ui::ProfileBatch {
 public:
-    using Save = std::function<bool(const std::string& file, const ProfileEdits& edits)>;
+    // Returns an empty text, or where and why the file could not be written.
+    using Save = std::function<std::string(const std::string& file, const ProfileEdits& edits)>;
     EditsBatch(std::string file, Save save) : file_(std::move(file)), save_(std::move(save)) {}
     void eraseSection(const std::string& section) override { edits_.eraseSection(section); }
     void writeString(const std::string& section, const std::string& key, const std::string& value) override {
         edits_.writeString(section, key, value);
     }
-    bool commit() override { return save_(file_, edits_); }
+    std::string commit() override { return save_(file_, edits_); }
 
 private:
     std::string file_;

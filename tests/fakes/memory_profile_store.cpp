@@ -6,8 +6,8 @@ namespace fakes {
 
 std::string MemoryProfileStore::readString(const std::string& file, const std::string& section, const std::string& key,
                                            const std::string& defaultValue, std::size_t bufferSize) {
-    return profile::readProfileString(profile::IniDocument(fileText(file).value_or("")), section, key, defaultValue,
-                                      bufferSize);
+    const std::string text = unreadable_ ? "" : fileText(file).value_or("");
+    return profile::readProfileString(profile::IniDocument(text), section, key, defaultValue, bufferSize);
 }
 
 std::unique_ptr<ui::ProfileBatch> MemoryProfileStore::beginBatch(const std::string& file) {
@@ -23,13 +23,13 @@ std::optional<std::string> MemoryProfileStore::fileText(const std::string& file)
 
 void MemoryProfileStore::setFileText(const std::string& file, std::string text) { files_[file] = std::move(text); }
 
-bool MemoryProfileStore::commit(const std::string& file, const profile::ProfileEdits& edits) {
+std::string MemoryProfileStore::commit(const std::string& file, const profile::ProfileEdits& edits) {
     profile::IniDocument document(fileText(file).value_or(""));
-    if (readOnly_ || file.empty() || !edits.applyTo(document)) return false;
+    if (readOnly_ || file.empty() || !edits.applyTo(document)) return "/memory/" + file + ": Read-only file system";
     // As on disk: a save that leaves a missing file empty creates nothing.
     if (hasFile(file) || !document.text().empty()) files_[file] = document.text();
     ++commits_;
-    return true;
+    return {};
 }
 
 }  // namespace fakes

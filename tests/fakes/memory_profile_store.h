@@ -21,6 +21,9 @@ public:
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize = 1024) override;
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
+    std::string readProblem(const std::string&) override {
+        return unreadable_ ? "/memory/tolvan.ini: Permission denied" : "";
+    }
 
     // The whole text of a file by the name the program uses; nothing when it is missing.
     std::optional<std::string> fileText(const std::string& file) const;
@@ -29,14 +32,17 @@ public:
 
     // While set, every commit fails, as for a file that cannot be written.
     void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    // While set, files read as missing and readProblem says why.
+    void setUnreadable(bool unreadable) { unreadable_ = unreadable; }
 
     int commits() const { return commits_; }  // successful ones
 
 private:
-    bool commit(const std::string& file, const profile::ProfileEdits& edits);
+    std::string commit(const std::string& file, const profile::ProfileEdits& edits);
 
     std::map<std::string, std::string> files_;
     bool readOnly_ = false;
+    bool unreadable_ = false;
     int commits_ = 0;
 };
 

@@ -174,5 +174,109 @@ TEST_F(ClockAlarmTest, DueOnEveryTickOfTheAlarmMinuteOnly) {
     EXPECT_EQ(device.plays.front() + " " + device.plays.back(), "10.05.00 10.05.59");
 }
 
+// ---- When the sound cannot play
+
+constexpr mci::MCIERROR kDamaged = mci::MCIERR_INVALID_FILE;
+constexpr mci::MCIERROR kNoOutput = mci::MCIERR_CUSTOM_DRIVER_BASE + 1;
+
+enum class Fault { PlayRefused, NoDeviceOpen, NoOutput, FailureNotice };
+
+struct FallbackCase {
+    const char* name;
+    Fault fault;
+    bool autoOff;
+    std::string report;  // after "The alarm sound could not be played (<wave file>): "
+    std::size_t toneStarts;
+};
+std::ostream& operator<<(std::ostream& out, const FallbackCase& c) { return out << c.name; }
+
+class SoundFallbackTest : public MainWindowTest, public ::testing::WithParamInterface<FallbackCase> {
+protected:
+    SoundFallbackTest() {
+        device.errorTexts[kDamaged] = "The file is empty or damaged";
+        device.errorTexts[kNoOutput] = "No audio output device is available";
+    }
+};
+
+// The built-in tone rings through the rest of the minute in place of a sound that
+// cannot play, and the user is told why once, after the tick, while the reminder and
+// Auto Off go on as usual. Without any audio output the play is tried again each
+// second, still told once.
+TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
+    const FallbackCase& c = GetParam();
+    startArmed({{"MsgChecked", "1"}});
+    if (c.autoOff) click(form().RepeatCheckBox);
+    const mci::MCIERROR refusal = c.fault == Fault::NoOutput ? kNoOutput : kDamaged;
+    if (c.fault == Fault::NoOutput) tone.failure = "No audio output device is available";
+    if (c.fault == Fault::NoDeviceOpen) user([this] { form().MediaPlayer->close(); });
+    device.beforeRequest = [&](mci::UINT message) {
+        if (message != mci::MCI_PLAY) return;
+        if (c.fault == Fault::FailureNotice) {
+            loop.queue().post([&] { device.mode = mci::MCI_MODE_STOP; });
+            loop.queue().post([&] { device.postNotice(device.requests(mci::MCI_PLAY).back().callback, 0x08); });
+        } else if (c.fault != Fault::NoDeviceOpen) {
+            device.failNext(mci::MCI_PLAY, refusal);
+        }
+    };
+    runTo(7, 5, 59);
+    EXPECT_EQ(services.boxes, (Boxes{{"Tolvane set for 7:05AM. ", "REMINDER!", 0x1030},
+                                     {"The alarm sound could not be played (" + kWave + "): " + c.report + ".",
+                                      c.autoOff ? "Tolvane Off" : "Tolvane @7:05AM", 0x10}}));
+    EXPECT_EQ(tone.log, Texts(c.toneStarts, "start"));
+    EXPECT_EQ(tone.sounding(), c.fault != Fault::NoOutput);
+    runTo(7, 6, 0);
+    EXPECT_FALSE(tone.sounding());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarm, SoundFallbackTest,
+    ::testing::Values(
+        FallbackCase{"PlayRefused", Fault::PlayRefused, true,
+                     "the file is empty or damaged. The built-in alarm tone is sounding instead", 1},
+        FallbackCase{"NoDeviceOpen", Fault::NoDeviceOpen, true,
+                     "no MCI device open. The built-in alarm tone is sounding instead", 1},
+        FallbackCase{"FailureNotice", Fault::FailureNotice, false,
+                     "the media device stopped playing because of an error. The built-in alarm tone is sounding "
+                     "instead",
+                     1},
+        FallbackCase{"NoOutput", Fault::NoOutput, false,
+                     "no audio output device is available. The built-in alarm tone cannot sound either", 60}),
+    ::testing::PrintToStringParamName());
+
+// The ALARM button silences the tone: by disarming, or, once Auto Off has disarmed,
+// instead of arming again. A Play by hand that the device refuses is reported at once.
+TEST_F(SoundFallbackTest, AlarmButtonSilencesTheToneAndAFailedPlayByHandIsReported) {
+    startArmed();
+    device.beforeRequest = [&](mci::UINT message) {
+        if (message == mci::MCI_PLAY) device.failNext(mci::MCI_PLAY, kDamaged);
+    };
+    runTo(7, 5, 0);
+    click(form().OnOffBtn);
+    EXPECT_FALSE(tone.sounding());
+    click(form().OnOffBtn);
+    click(form().RepeatCheckBox);
+    runTo(7, 5, 1);
+    click(form().OnOffBtn);
+    expectAlarm(false, "Tolvane Off");
+    EXPECT_EQ(tone.log, (Texts{"start", "stop", "start", "stop"}));
+    services.boxes.clear();
+    pressTransport(mci::btPlay);
+    EXPECT_EQ(
+        services.boxes,
+        (Boxes{{"The sound could not be played (" + kWave + "): the file is empty or damaged.", "Tolvane Off", 0x10}}));
+}
+
+// The desktop is asked to stay awake while the alarm is armed, with the alarm time as
+// the reason, told of a new time, and let go on disarm and at exit.
+TEST_F(ClockAlarmTest, ComputerIsKeptAwakeOnlyWhileArmed) {
+    startArmed();
+    user([this] { form().AlarmHourEdit->setText("8"); });
+    click(form().OnOffBtn);
+    click(form().OnOffBtn);
+    shutdown();
+    EXPECT_EQ(sleep.log, (Texts{"inhibit: Alarm set for 7:05AM", "inhibit: Alarm set for 8:05AM", "release",
+                                "inhibit: Alarm set for 8:05AM", "release"}));
+}
+
 }  // namespace
 }  // namespace formtest

@@ -81,7 +81,7 @@ TEST_F(MediaSourceTest, AChangeKeepsTheArmedState) {
     expectAlarm(true, "Tolvane @7:05AM");
     click(form().OnOffBtn);
     click(form().MidiRadioButton);
-    expectAlarm(false, "Tolvane @7:05AM");
+    expectAlarm(false, "Tolvane Off");  // a change never claims an alarm that is off
 }
 
 // The alarm is down after a failed open, and the window says so.
@@ -89,7 +89,7 @@ TEST_F(MediaSourceTest, FailedOpenLeavesTheAlarmDisarmedAndShowsItOff) {
     startArmed({{"LastMidi", "/b/gone.mid"}});
     device.failNext(mci::MCI_OPEN, mci::MCIERR_FILE_NOT_FOUND);
     click(form().MidiRadioButton);
-    EXPECT_EQ(services.boxes, (Boxes{{"The file cannot be found.", "Tolvane Off", 0x10}}));
+    EXPECT_EQ(services.boxes, (Boxes{{"Could not open /b/gone.mid: the file cannot be found.", "Tolvane Off", 0x10}}));
     expectAlarm(false, "Tolvane Off");
     EXPECT_EQ(mediaShows(), "/b/gone.mid [right] Length: 2 sec");
 }

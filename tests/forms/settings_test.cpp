@@ -68,7 +68,8 @@ TEST_F(SettingsTest, ArmedStateThatCannotBeTakenUpWarnsAndStaysDisarmed) {
 TEST_F(SettingsTest, FailedOpenIsReportedAndTheMediaButtonsStillWork) {
     device.failNext(mci::MCI_OPEN, mci::MCIERR_FILE_NOT_FOUND);
     startArmed();
-    EXPECT_EQ(services.boxes, (Boxes{{"The file cannot be found.", "Tolvane Off", 0x10}}));
+    EXPECT_EQ(services.boxes,
+              (Boxes{{"Could not open " + kWave + ": the file cannot be found.", "Tolvane Off", 0x10}}));
     expectAlarm(false, "Tolvane Off");
     click(form().CDRadioButton);
     EXPECT_EQ(device.typeName(), "CDAudio");
@@ -90,7 +91,19 @@ TEST_F(SettingsTest, SaveSettingsUncheckedWritesOnlyThatKeyAndAFailedSaveIsRepor
     expectAlarm(true, "Tolvane @7:00AM");
     store.setReadOnly(true);
     shutdown();
-    EXPECT_EQ(services.boxes, (Boxes{{"Unable to write to tolvan.ini.", "Tolvane @7:00AM", 0x10}}));
+    EXPECT_EQ(services.boxes,
+              (Boxes{{"Unable to write to /memory/tolvan.ini: Read-only file system.", "Tolvane @7:00AM", 0x10}}));
+}
+
+// Settings that cannot be read are reported once the window is up, and the defaults used.
+TEST_F(SettingsTest, UnreadableSettingsAreReported) {
+    store.setUnreadable(true);
+    startArmed();
+    loop.advance(1ms);
+    EXPECT_EQ(services.boxes,
+              (Boxes{{"Unable to read /memory/tolvan.ini: Permission denied; the default settings are used.",
+                      "Tolvane Off", 0x10}}));
+    EXPECT_EQ(checkedSource(), "");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(Accessor, ReadsIntegersAndFlagsWithTheirDefaults) {
 }
 
 // Writes reach the store only through release(), once; a store that cannot save makes
-// release() raise "Unable to write to" with the file's name.
+// release() raise "Unable to write to" with where and why.
 TEST(Accessor, ReleaseCommitsTheWritesOnceAndRaisesWhenTheStoreFails) {
     fakes::MemoryProfileStore store;
     store.setFileText(file, "[Saved Settings]\nSave Settings=1\n");
@@ -62,7 +62,7 @@ TEST(Accessor, ReleaseCommitsTheWritesOnceAndRaisesWhenTheStoreFails) {
         profile.release();
         ADD_FAILURE() << "no error";
     } catch (const ui::Error& error) {
-        EXPECT_STREQ(error.what(), "Unable to write to tolvan.ini");
+        EXPECT_STREQ(error.what(), "Unable to write to /memory/tolvan.ini: Read-only file system");
     }
     EXPECT_NO_THROW(profile.release());  // the failed writes are gone with it
 }

@@ -89,19 +89,19 @@ protected:
 TEST_F(FileStore, FirstSaveMakesTheConfigurationFolder) {
     FileProfileStore store(folder / "deeper");
     EXPECT_EQ(store.readString(file, section, "MessageText", "dflt"), "dflt");
-    ASSERT_TRUE(store.save(file, fullSave("hello")));
+    ASSERT_EQ(store.save(file, fullSave("hello")), 0);
     EXPECT_EQ(readText(folder / "deeper" / file), "[Saved Settings]\nMessageText=hello\n");
     EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
     ProfileEdits badKey;
     badKey.writeString(section, "Bad=Key", "1");
-    EXPECT_FALSE(store.save(file, badKey));
+    EXPECT_EQ(store.save(file, badKey), EINVAL);
     EXPECT_EQ(store.readString(file, "saved settings", "messagetext", ""), "hello");
 }
 
 // A save takes the old file's permissions. One that fails at any of the system's steps
 // says so and leaves the old file byte for byte and no temporary file; only when the
 // last step, the flush of the folder, fails is the new file in place, though it may not
-// survive a crash.
+// survive a crash. Each failure gives the system's reason.
 TEST_F(FileStore, SaveFailingAtAnyStepKeepsTheOldFile) {
     const std::string old = "; by hand\n[Saved Settings]\nMessageText=old\n";
     const std::string saved = "; by hand\n\n[Saved Settings]\nMessageText=new\n";
@@ -109,17 +109,23 @@ TEST_F(FileStore, SaveFailingAtAnyStepKeepsTheOldFile) {
     fs::create_directories(folder);
     writeText(path(), old);
     fs::permissions(path(), mode);
-    ASSERT_TRUE(FileProfileStore(folder, files).save(file, fullSave("new")));
+    ASSERT_EQ(FileProfileStore(folder, files).save(file, fullSave("new")), 0);
     EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, mode);
     const int steps = files.calls;
     for (int step = 1; step <= steps; ++step) {
         SCOPED_TRACE("failing step " + std::to_string(step) + " of " + std::to_string(steps));
         writeText(path(), old);
         files.failAt(step);
-        EXPECT_FALSE(FileProfileStore(folder, files).save(file, fullSave("new")));
+        EXPECT_EQ(FileProfileStore(folder, files).save(file, fullSave("new")), ENOSPC);
         EXPECT_EQ(readText(path()), step == steps ? saved : old);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1) << "a temporary file is left";
     }
+    // The report names the file and the system's reason.
+    files.failAt(1);
+    FileProfileStore store(folder, files);
+    auto batch = store.beginBatch(file);
+    batch->writeString(section, "MessageText", "new");
+    EXPECT_EQ(batch->commit(), path().string() + ": No space left on device");
 }
 
 // Under $XDG_CONFIG_HOME when it is an absolute path, else under ~/.config.
