@@ -1,5 +1,7 @@
 #include "platform/qt/qt_window_services.h"
 
+#include <cstdio>
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -58,6 +60,8 @@ std::vector<std::string> nameFilters(const std::string& filter) {
 }
 
 void QtWindowServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    // Errors also go to the session's log, where they outlast the box.
+    if ((flags & ui::mb::iconMask) == ui::mb::iconStop) std::fprintf(stderr, "tolvane: %s\n", text.c_str());
     QMessageBox box;
     box.setTextFormat(Qt::PlainText);
     box.setText(toQString(text));

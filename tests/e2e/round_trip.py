@@ -59,8 +59,8 @@ class Session:
         self.step = 0
         self.app = None
 
-    def spawn(self, args, **kw):
-        p = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
+    def spawn(self, args, stderr=subprocess.DEVNULL, **kw):
+        p = subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL, stderr=stderr, **kw)
         self.procs.append(p)
         return p
 
@@ -136,8 +136,8 @@ class Session:
         self.xdo("click", "--repeat", str(repeat), "--delay", "80", "1")
         time.sleep(0.3)
 
-    def start_program(self):
-        self.app = self.spawn([self.program])
+    def start_program(self, stderr=subprocess.DEVNULL):
+        self.app = self.spawn([self.program], stderr=stderr)
         wid = self.window("Tolvane 1.2")
         time.sleep(1.5)
         return wid
