@@ -25,6 +25,7 @@ public:
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
+    if (!platform.claimInstance()) return 0;
     ui::Application application(platform.loop(), platform.services());
 
     regional::SystemClock clock;
