@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace qtui {
 namespace {
@@ -41,14 +42,11 @@ QDBusConnection openBus(const std::string& address, QDBusConnection::BusType fal
 struct Hold {
     QString portalRequest;
     QDBusUnixFileDescriptor loginFd;
-    bool held() const { return !portalRequest.isEmpty() || loginFd.isValid(); }
 };
 
 class BusSleepInhibitor final : public ui::SleepInhibitor {
 public:
-    explicit BusSleepInhibitor(const BusAddresses& buses)
-        : session_(openBus(buses.session, QDBusConnection::SessionBus, "session")),
-          system_(openBus(buses.system, QDBusConnection::SystemBus, "system")) {}
+    explicit BusSleepInhibitor(BusAddresses buses) : buses_(std::move(buses)) {}
 
     // The bus would also end the holds when the program's connection goes; this says
     // so at once.
@@ -81,11 +79,11 @@ private:
     }
 
     void askPortal(Generation generation, const QString& reason) {
-        if (!session_.isConnected()) return askLogin(generation, reason);
+        if (!session().isConnected()) return askLogin(generation, reason);
         QDBusMessage call =
             QDBusMessage::createMethodCall(kPortalService, kPortalPath, kPortalInhibit, QStringLiteral("Inhibit"));
         call << QString() << kInhibitSuspend << QVariantMap{{QStringLiteral("reason"), reason}};
-        whenAnswered(session_.asyncCall(call), [this, generation, reason](QDBusPendingCallWatcher& w) {
+        whenAnswered(session().asyncCall(call), [this, generation, reason](QDBusPendingCallWatcher& w) {
             const QDBusPendingReply<QDBusObjectPath> reply = w;
             if (reply.isError()) {
                 if (generation == generation_) askLogin(generation, reason);
@@ -96,11 +94,11 @@ private:
     }
 
     void askLogin(Generation generation, const QString& reason) {
-        if (!system_.isConnected()) return;
+        if (!system().isConnected()) return;
         QDBusMessage call =
             QDBusMessage::createMethodCall(kLoginService, kLoginPath, kLoginManager, QStringLiteral("Inhibit"));
         call << QStringLiteral("sleep") << QStringLiteral("Tolvane") << reason << QStringLiteral("block");
-        whenAnswered(system_.asyncCall(call), [this, generation](QDBusPendingCallWatcher& w) {
+        whenAnswered(system().asyncCall(call), [this, generation](QDBusPendingCallWatcher& w) {
             const QDBusPendingReply<QDBusUnixFileDescriptor> reply = w;
             if (!reply.isError()) settle(generation, Hold{{}, reply.value()});
         });
@@ -117,15 +115,27 @@ private:
 
     void letGo(const Hold& hold) {
         if (!hold.portalRequest.isEmpty()) {
-            session_.send(QDBusMessage::createMethodCall(kPortalService, hold.portalRequest, kPortalRequest,
-                                                         QStringLiteral("Close")));
+            session().send(QDBusMessage::createMethodCall(kPortalService, hold.portalRequest, kPortalRequest,
+                                                          QStringLiteral("Close")));
         }
         // The login manager ends the hold when its descriptor closes: the last copy is
         // the one in the Hold, and it closes when the Hold goes.
     }
 
-    QDBusConnection session_;
-    QDBusConnection system_;
+    // The buses are joined on first need: a program that is never armed starts no bus
+    // thread and makes no connection.
+    QDBusConnection& session() {
+        if (!session_) session_ = openBus(buses_.session, QDBusConnection::SessionBus, "session");
+        return *session_;
+    }
+    QDBusConnection& system() {
+        if (!system_) system_ = openBus(buses_.system, QDBusConnection::SystemBus, "system");
+        return *system_;
+    }
+
+    BusAddresses buses_;
+    std::optional<QDBusConnection> session_;
+    std::optional<QDBusConnection> system_;
     std::optional<std::string> wanted_;
     Generation generation_ = 0;
     Hold hold_;
