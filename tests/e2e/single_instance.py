@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from round_trip import Session, need  # noqa: E402
+from round_trip import drive  # noqa: E402
 
 TITLE = "^Tolvane 1.2$"
 
@@ -48,63 +48,50 @@ def second_start(s):
     return done.returncode, time.monotonic() - start
 
 
-def main():
-    program = os.path.abspath(sys.argv[1])
-    out = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "e2e-screenshots")
-    os.makedirs(out, exist_ok=True)
-    need("Xvfb", "xdotool", "xprop", "xdpyinfo", "import")
-    s = Session(program, out)
+def single_instance(s):
     s.env["SDL_AUDIODRIVER"] = "dummy"
-    try:
-        s.start_desktop()
-        wid = s.start_program()
-        first = s.app
-        took = []
-        for _ in range(5):
-            s.xdo("windowminimize", wid)
-            if not until(lambda: minimised(s, wid)):
-                raise RuntimeError("the window manager did not minimise the window")
-            code, seconds = second_start(s)
-            took.append(seconds)
-            if code != 0:
-                raise RuntimeError(f"a second start ended with exit code {code}")
-            if seconds > 5.0:
-                raise RuntimeError(f"a second start took {seconds:.2f} s")
-            if first.poll() is not None or len(windows(s)) != 1:
-                raise RuntimeError("not exactly the first program runs after a second start")
-            if not until(lambda: not minimised(s, wid) and s.xdo("getactivewindow") == wid):
-                raise RuntimeError("the first window is not back and active after a second start")
-        s.shot("shown-by-second-start")
-        print(f"second start: median {statistics.median(took) * 1000:.0f} ms of "
-              + ", ".join(f"{t * 1000:.0f}" for t in took))
+    s.start_desktop()
+    wid = s.start_program()
+    first = s.app
+    took = []
+    for _ in range(5):
+        s.xdo("windowminimize", wid)
+        if not until(lambda: minimised(s, wid)):
+            raise RuntimeError("the window manager did not minimise the window")
+        code, seconds = second_start(s)
+        took.append(seconds)
+        if code != 0:
+            raise RuntimeError(f"a second start ended with exit code {code}")
+        if seconds > 5.0:
+            raise RuntimeError(f"a second start took {seconds:.2f} s")
+        if first.poll() is not None or len(windows(s)) != 1:
+            raise RuntimeError("not exactly the first program runs after a second start")
+        if not until(lambda: not minimised(s, wid) and s.xdo("getactivewindow") == wid):
+            raise RuntimeError("the first window is not back and active after a second start")
+    s.shot("shown-by-second-start")
+    print(f"second start: median {statistics.median(took) * 1000:.0f} ms of "
+          + ", ".join(f"{t * 1000:.0f}" for t in took))
 
-        first.send_signal(signal.SIGKILL)
-        first.wait(timeout=5)
-        s.start_program()
-        s.shot("started-after-kill")
-        s.exit_program()
+    first.send_signal(signal.SIGKILL)
+    first.wait(timeout=5)
+    s.start_program()
+    s.shot("started-after-kill")
+    s.exit_program()
 
-        pair = [s.spawn([program]), s.spawn([program])]
-        if not until(lambda: any(p.poll() is not None for p in pair), timeout=10):
-            raise RuntimeError("two starts at the same moment both kept running")
-        ended = next(p for p in pair if p.poll() is not None)
-        s.app = next(p for p in pair if p is not ended)
-        if ended.returncode != 0 or s.app.poll() is not None:
-            raise RuntimeError("two starts at the same moment did not leave one program running")
-        s.window("Tolvane 1.2")
-        time.sleep(0.5)
-        if len(windows(s)) != 1:
-            raise RuntimeError(f"{len(windows(s))} main windows after two starts at the same moment")
-        s.exit_program()
-        print("single instance passed")
-        return 0
-    except Exception as e:  # noqa: BLE001 - report any failure plainly
-        s.shot("failure")
-        print("FAILED:", e)
-        return 1
-    finally:
-        s.close()
+    pair = [s.spawn([s.program]), s.spawn([s.program])]
+    if not until(lambda: any(p.poll() is not None for p in pair), timeout=10):
+        raise RuntimeError("two starts at the same moment both kept running")
+    ended = next(p for p in pair if p.poll() is not None)
+    s.app = next(p for p in pair if p is not ended)
+    if ended.returncode != 0 or s.app.poll() is not None:
+        raise RuntimeError("two starts at the same moment did not leave one program running")
+    s.window("Tolvane 1.2")
+    time.sleep(0.5)
+    if len(windows(s)) != 1:
+        raise RuntimeError(f"{len(windows(s))} main windows after two starts at the same moment")
+    s.exit_program()
+    print("single instance passed")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(drive(single_instance))
