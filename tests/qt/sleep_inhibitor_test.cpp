@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/qt/qt_sleep_inhibitor.h"
@@ -33,52 +34,44 @@ bool waitFor(const std::function<bool()>& done, int ms = 3000) {
 }
 
 // The desktop portal and the login manager as one object tree on the test's own
-// connection. It answers at once, or holds its answers until told.
+// connection. It records each call as a line, and answers at once or when told.
 class FakeDesktop : public QDBusVirtualObject {
 public:
-    struct Call {
-        std::string what;    // "portal", "close" or "login"
-        std::string detail;  // flags and reason; the request closed; the login arguments
-    };
-
     FakeDesktop() {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), this, QDBusConnection::SubPath);
-        bus.registerVirtualObject(QStringLiteral("/org/freedesktop/login1"), this);
-        bus.registerService(kLogin);
+        bus_.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), this, QDBusConnection::SubPath);
+        bus_.registerVirtualObject(QStringLiteral("/org/freedesktop/login1"), this);
+        bus_.registerService(kLogin);
     }
     ~FakeDesktop() override {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(kPortal);
-        bus.unregisterService(kLogin);
-        bus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"), QDBusConnection::UnregisterTree);
-        bus.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        bus_.unregisterService(kPortal);
+        bus_.unregisterService(kLogin);
+        bus_.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"), QDBusConnection::UnregisterTree);
+        bus_.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
         for (int fd : loginEnds_) ::close(fd);
     }
-    void runPortal() { QDBusConnection::sessionBus().registerService(kPortal); }
+    void runPortal() { bus_.registerService(kPortal); }
 
     QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& m, const QDBusConnection& bus) override {
-        const QString member = m.member();
-        if (m.interface() == QLatin1String("org.freedesktop.portal.Inhibit") && member == QLatin1String("Inhibit")) {
-            const auto options = qdbus_cast<QVariantMap>(m.arguments().at(2));
-            calls.push_back({"portal", std::to_string(m.arguments().at(1).toUInt()) + " " +
-                                           options.value(QStringLiteral("reason")).toString().toStdString()});
-            // Named after the call's place in the record, which the closes then show.
-            const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/t/%1").arg(calls.size());
-            answer(bus, m.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
-        } else if (m.interface() == QLatin1String("org.freedesktop.portal.Request") &&
-                   member == QLatin1String("Close")) {
-            calls.push_back({"close", m.path().section(QLatin1Char('/'), -1).toStdString()});
-        } else if (m.interface() == QLatin1String("org.freedesktop.login1.Manager") &&
-                   member == QLatin1String("Inhibit")) {
-            std::string args;
-            for (const QVariant& a : m.arguments()) args += (args.empty() ? "" : "|") + a.toString().toStdString();
-            calls.push_back({"login", args});
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection&) override {
+        const QString call = m.interface() + QLatin1Char('.') + m.member();
+        const QVariantList args = m.arguments();
+        if (call == QLatin1String("org.freedesktop.portal.Inhibit.Inhibit")) {
+            const auto options = qdbus_cast<QVariantMap>(args.at(2));
+            record("inhibit " + std::to_string(args.at(1).toUInt()) + " " +
+                   options.value(QStringLiteral("reason")).toString().toStdString());
+            // Each request is named after its place in the record.
+            const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/t/%1").arg(count_);
+            answer(m.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        } else if (call == QLatin1String("org.freedesktop.portal.Request.Close")) {
+            record("close " + m.path().section(QLatin1Char('/'), -1).toStdString());
+        } else if (call == QLatin1String("org.freedesktop.login1.Manager.Inhibit")) {
+            std::string line = "login";
+            for (const QVariant& a : args) line += " " + a.toString().toStdString();
+            record(line);
             int ends[2];
             if (::pipe(ends) != 0) return false;
             loginEnds_.push_back(ends[0]);
-            answer(bus, m.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(ends[1]))));
+            answer(m.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(ends[1]))));
             ::close(ends[1]);
         } else {
             return false;
@@ -86,11 +79,16 @@ public:
         return true;
     }
 
+    // Waits for n more calls (a short while when fewer are expected) and hands them over.
+    std::vector<std::string> next(std::size_t n, int ms = 3000) {
+        waitFor([&] { return calls_.size() >= n; }, ms);
+        QCoreApplication::processEvents();
+        return std::exchange(calls_, {});
+    }
     // Sends the answers held back so far, in the order they were asked or the other way.
     void answerHeld(bool newestFirst = false) {
         if (newestFirst) std::reverse(held_.begin(), held_.end());
-        for (const QDBusMessage& reply : held_) QDBusConnection::sessionBus().send(reply);
-        held_.clear();
+        for (const QDBusMessage& reply : std::exchange(held_, {})) bus_.send(reply);
     }
     // Whether the login manager still has a holder on its n-th inhibition (from 0).
     bool loginHeld(std::size_t n) const {
@@ -98,25 +96,28 @@ public:
         return ::poll(&p, 1, 0) == 0;
     }
 
-    std::vector<Call> calls;
     bool holdAnswers = false;
 
 private:
-    void answer(const QDBusConnection& bus, const QDBusMessage& reply) {
+    void record(std::string line) {
+        calls_.push_back(std::move(line));
+        ++count_;
+    }
+    void answer(const QDBusMessage& reply) {
         if (holdAnswers) {
             held_.push_back(reply);
         } else {
-            QDBusConnection(bus).send(reply);
+            bus_.send(reply);
         }
     }
+    QDBusConnection bus_ = QDBusConnection::sessionBus();
+    std::vector<std::string> calls_;
+    int count_ = 0;
     std::vector<QDBusMessage> held_;
     std::vector<int> loginEnds_;
 };
 
-bool operator==(const FakeDesktop::Call& a, const FakeDesktop::Call& b) {
-    return a.what == b.what && a.detail == b.detail;
-}
-using Calls = std::vector<FakeDesktop::Call>;
+using Calls = std::vector<std::string>;
 
 class SleepInhibitorTest : public qttest::WithApplication, public ::testing::Test {
 protected:
@@ -125,14 +126,6 @@ protected:
         const std::string bus = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS").toStdString();
         // The login manager is looked for on the same private bus.
         inhibitor = qtui::createSleepInhibitor({bus, bus});
-    }
-    ::testing::AssertionResult callsAre(const Calls& expected) {
-        waitFor([&] { return desktop.calls.size() >= expected.size(); });
-        QCoreApplication::processEvents();
-        if (desktop.calls == expected) return ::testing::AssertionSuccess();
-        auto failure = ::testing::AssertionFailure() << "the desktop was asked:";
-        for (const auto& c : desktop.calls) failure << " " << c.what << "(" << c.detail << ")";
-        return failure;
     }
 
     FakeDesktop desktop;
@@ -143,17 +136,14 @@ TEST_F(SleepInhibitorTest, PortalInhibitsSuspendWithTheReasonAndANewReasonReplac
     desktop.runPortal();
     inhibitor->inhibit("Alarm set for 7:05AM");
     inhibitor->inhibit("Alarm set for 7:05AM");
-    ASSERT_TRUE(callsAre({{"portal", "4 Alarm set for 7:05AM"}}));
-    inhibitor->inhibit("Alarm set for 7:10AM");
+    EXPECT_EQ(desktop.next(1), Calls{"inhibit 4 Alarm set for 7:05AM"});
     // The old request closes only once the new one holds.
-    ASSERT_TRUE(callsAre({{"portal", "4 Alarm set for 7:05AM"}, {"portal", "4 Alarm set for 7:10AM"}, {"close", "1"}}));
+    inhibitor->inhibit("Alarm set for 7:10AM");
+    EXPECT_EQ(desktop.next(2), (Calls{"inhibit 4 Alarm set for 7:10AM", "close 1"}));
     inhibitor->release();
     inhibitor->release();
-    EXPECT_TRUE(callsAre(
-        {{"portal", "4 Alarm set for 7:05AM"}, {"portal", "4 Alarm set for 7:10AM"}, {"close", "1"}, {"close", "2"}}));
-    // Dropping a released inhibitor asks nothing more.
     inhibitor.reset();
-    EXPECT_FALSE(waitFor([&] { return desktop.calls.size() > 4; }, 200));
+    EXPECT_EQ(desktop.next(2, 300), Calls{"close 2"});
 }
 
 // Answers that come after the user disarmed or re-armed are let go at once.
@@ -161,38 +151,28 @@ TEST_F(SleepInhibitorTest, AnswersOvertakenWhileInFlightAreLetGo) {
     desktop.runPortal();
     desktop.holdAnswers = true;
     inhibitor->inhibit("Alarm set for 7:05AM");
-    ASSERT_TRUE(waitFor([&] { return desktop.calls.size() == 1; }));
+    EXPECT_EQ(desktop.next(1), Calls{"inhibit 4 Alarm set for 7:05AM"});
     inhibitor->release();
     desktop.answerHeld();
-    ASSERT_TRUE(callsAre({{"portal", "4 Alarm set for 7:05AM"}, {"close", "1"}}));
+    EXPECT_EQ(desktop.next(1), Calls{"close 1"});
 
     // The bus may answer a later request first: the earlier answer must not win.
     inhibitor->inhibit("Alarm set for 6:00AM");
     inhibitor->inhibit("Alarm set for 6:30AM");
-    ASSERT_TRUE(waitFor([&] { return desktop.calls.size() == 4; }));
+    EXPECT_EQ(desktop.next(2), (Calls{"inhibit 4 Alarm set for 6:00AM", "inhibit 4 Alarm set for 6:30AM"}));
     desktop.answerHeld(/*newestFirst=*/true);
-    ASSERT_TRUE(callsAre({{"portal", "4 Alarm set for 7:05AM"},
-                          {"close", "1"},
-                          {"portal", "4 Alarm set for 6:00AM"},
-                          {"portal", "4 Alarm set for 6:30AM"},
-                          {"close", "3"}}));
+    EXPECT_EQ(desktop.next(2, 300), Calls{"close 3"});
     // The one standing goes with the inhibitor.
     inhibitor.reset();
-    EXPECT_TRUE(callsAre({{"portal", "4 Alarm set for 7:05AM"},
-                          {"close", "1"},
-                          {"portal", "4 Alarm set for 6:00AM"},
-                          {"portal", "4 Alarm set for 6:30AM"},
-                          {"close", "3"},
-                          {"close", "4"}}));
+    EXPECT_EQ(desktop.next(1), Calls{"close 4"});
 }
 
 TEST_F(SleepInhibitorTest, WithoutAPortalTheLoginManagerHoldsSleepUntilReleased) {
     inhibitor->inhibit("Alarm set for 7:05AM");
-    ASSERT_TRUE(callsAre({{"login", "sleep|Tolvane|Alarm set for 7:05AM|block"}}));
+    EXPECT_EQ(desktop.next(1), Calls{"login sleep Tolvane Alarm set for 7:05AM block"});
     ASSERT_TRUE(waitFor([&] { return desktop.loginHeld(0); }));
     inhibitor->inhibit("Alarm set for 8:00AM");
-    ASSERT_TRUE(callsAre({{"login", "sleep|Tolvane|Alarm set for 7:05AM|block"},
-                          {"login", "sleep|Tolvane|Alarm set for 8:00AM|block"}}));
+    EXPECT_EQ(desktop.next(1), Calls{"login sleep Tolvane Alarm set for 8:00AM block"});
     EXPECT_TRUE(waitFor([&] { return !desktop.loginHeld(0); }));
     EXPECT_TRUE(desktop.loginHeld(1));
     inhibitor->release();
