@@ -18,6 +18,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from round_trip import drive  # noqa: E402
 
