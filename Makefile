@@ -14,7 +14,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config git python3 \
   libsdl2-dev libsndfile1-dev libfluidsynth-dev libcdio-dev libcdio-paranoia-dev \
   libgtest-dev libgmock-dev \
   timgm6mb-soundfont fonts-liberation fonts-dejavu-core \
-  xvfb xauth x11-utils imagemagick xdotool icewm \
+  xvfb xauth x11-utils imagemagick xdotool icewm dbus-daemon \
   pulseaudio pulseaudio-utils sox libsox-fmt-base
 
 .PHONY: deps build run test test-asan screenshots bench clean

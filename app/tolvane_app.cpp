@@ -6,6 +6,7 @@
 #include "platform/mcidev/device_manager.h"
 #include "platform/profile/file_profile_store.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_sleep_inhibitor.h"
 #include "ui/application.h"
 #include "ui/event_loop.h"
 
@@ -16,15 +17,11 @@ public:
     void stop() override {}
     bool sounding() const override { return false; }
 };
-class NoInhibitor final : public ui::SleepInhibitor {
-public:
-    void inhibit(const std::string&) override {}
-    void release() override {}
-};
 }  // namespace
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
+    if (!platform.claimInstance()) return 0;
     ui::Application application(platform.loop(), platform.services());
 
     regional::SystemClock clock;
@@ -33,7 +30,8 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     auto media = mcidev::createDeviceManager(platform.loop().queue(), mcidev::DeviceOptions{});
 
     NoTone tone;
-    NoInhibitor sleep;
+    const auto sleepInhibitor = qtui::createSleepInhibitor();
+    ui::SleepInhibitor& sleep = *sleepInhibitor;
     Program program(application, MainFormServices{*media, profiles, clock, locale, tone, sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };

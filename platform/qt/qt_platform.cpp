@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/qt/qt_event_loop.h"
+#include "platform/qt/qt_single_instance.h"
 #include "platform/qt/qt_view.h"
 #include "platform/qt/qt_window_services.h"
 
@@ -18,6 +19,7 @@ struct QtPlatform::Impl {
     QtEventLoop loop;
     QtView view;
     QtWindowServices services{view};
+    std::unique_ptr<SingleInstance> instance;
 };
 
 QtPlatform::QtPlatform(int& argc, char** argv) {
@@ -29,6 +31,12 @@ QtPlatform::QtPlatform(int& argc, char** argv) {
 }
 
 QtPlatform::~QtPlatform() = default;
+
+bool QtPlatform::claimInstance() {
+    impl_->instance = SingleInstance::forThisSession();
+    impl_->instance->onShow = [this] { impl_->view.showMainWindow(); };
+    return impl_->instance->claim();
+}
 
 ui::EventLoop& QtPlatform::loop() { return impl_->loop; }
 

@@ -20,6 +20,11 @@ public:
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;
 
+    // False when this user already runs the program on this display: that one has
+    // been asked to show its main window, and this one should end. Otherwise later
+    // starts show this one's main window from now on.
+    bool claimInstance();
+
     ui::EventLoop& loop();
     ui::WindowServices& services();
 

@@ -471,6 +471,8 @@ void QtView::setApplicationTitle(const std::string& title) {
     impl_->applyTitle();
 }
 
+void QtView::showMainWindow() { impl_->showMainWindow(); }
+
 QWidget* QtView::window(const ui::Form& form) const {
     FormEntry* entry = impl_->find(form);
     return entry ? entry->window : nullptr;

@@ -35,6 +35,10 @@ public:
     // of the tray icon where the desktop has a tray.
     void setApplicationTitle(const std::string& title);
 
+    // Brings the main window back (out of the task bar, to the front, focused), as
+    // when the user picks the program from the tray.
+    void showMainWindow();
+
     // The widgets made for the model (null when there is none), for tests and tools.
     QWidget* window(const ui::Form& form) const;
     QWidget* widget(const ui::Component& control) const;

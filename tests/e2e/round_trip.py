@@ -172,90 +172,16 @@ def sound_seconds(wav, env):
     return float(out or 0)
 
 
-def main():
+def drive(check, *tools):
+    """Runs check(session) on the program named on the command line, after making sure
+    the tools exist; a screenshot is taken on failure. Returns the exit code."""
     program = os.path.abspath(sys.argv[1])
     out = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "e2e-screenshots")
     os.makedirs(out, exist_ok=True)
-    need("Xvfb", "xdotool", "xprop", "xdpyinfo", "import", "pulseaudio", "pactl", "parec", "sox", "soxi")
+    need("Xvfb", "xdotool", "xprop", "xdpyinfo", "import", *tools)
     s = Session(program, out)
     try:
-        s.start_desktop()
-        s.start_sound()
-        wav = os.path.join(s.scratch, "wake up sound.wav")
-        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "2.0", "sine", "880",
-                        "vol", "0.5"], check=True)
-
-        # Leave at least 25 s before the alarm minute begins.
-        now = datetime.datetime.now()
-        if now.second > 30:
-            time.sleep(61 - now.second)
-        alarm = (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
-        hour12 = alarm.hour % 12 or 12
-        ampm = "a" if alarm.hour < 12 else "p"
-        expected_title = f"Tolvane @{hour12}:{alarm.minute:02d}{ampm.upper()}M"
-
-        main_window = s.start_program()
-        s.shot("started")
-        if s.icon_name(main_window) != "Tolvane Off":
-            raise RuntimeError(f"icon name at start is '{s.icon_name(main_window)}'")
-
-        # Media Type page, Wave File: no file chosen yet, so the dialog comes up.
-        s.key("alt+e", "alt+w")
-        time.sleep(1.0)
-        s.shot("open-dialog")
-        s.type(wav)
-        s.key("Return")
-        time.sleep(1.0)
-        s.shot("wave-chosen")
-
-        # Set Alarm page: double-click a box to select its text, then type over it.
-        s.key("alt+s")
-        # Notebook at 48,80, its page below a tab row of about 28 px, the alarm panel at 8,8
-        # on the page, and the three boxes at 24, 80 and 136 across, 16 down.
-        row = 80 + 28 + 8 + 16 + 10
-        s.click_in(main_window, 48 + 2 + 8 + 24 + 12, row, repeat=2)  # hour
-        s.type(str(hour12))
-        s.click_in(main_window, 48 + 2 + 8 + 80 + 12, row, repeat=2)  # minute
-        s.type(f"{alarm.minute:02d}")
-        s.click_in(main_window, 48 + 2 + 8 + 136 + 12, row)  # AM/PM
-        s.type(ampm)
-        s.key("alt+a")
-        s.shot("armed")
-        title = s.icon_name(main_window)
-        if title != expected_title:
-            raise RuntimeError(f"icon name after arming is '{title}', expected '{expected_title}'")
-
-        # Hear it: record the sink from just before the alarm minute until 7 s into it.
-        recording = os.path.join(s.scratch, "heard.wav")
-        recorder = s.record(recording)
-        wait = (alarm - datetime.datetime.now()).total_seconds() + 7
-        time.sleep(max(0.0, wait))
-        s.shot("ringing")
-        recorder.send_signal(signal.SIGINT)
-        recorder.wait(timeout=5)
-        heard = sound_seconds(recording, s.env)
-        print(f"sound heard: {heard:.2f} s")
-        if heard < 5.0:
-            raise RuntimeError(f"only {heard:.2f} s of sound in the alarm minute")
-
-        s.exit_program()
-        ini = os.path.join(s.env["XDG_CONFIG_HOME"], "tolvane", "tolvan.ini")
-        with open(ini, encoding="utf-8") as f:
-            saved = f.read()
-        print(saved)
-        for line in ("LastType=Wave", f"LastWave={wav}", f"AlarmHour={hour12}", f"AlarmMin={alarm.minute}",
-                     f"AlarmAMPM={0 if ampm == 'a' else 1}", "AlarmOn=1"):
-            if line not in saved.splitlines():
-                raise RuntimeError(f"the settings file lacks '{line}'")
-
-        # Start again: the same source, time and armed state.
-        main_window = s.start_program()
-        s.shot("restarted")
-        title = s.icon_name(main_window)
-        if title != expected_title:
-            raise RuntimeError(f"icon name after restart is '{title}', expected '{expected_title}'")
-        s.exit_program()
-        print("round trip passed")
+        check(s)
         return 0
     except Exception as e:  # noqa: BLE001 - report any failure plainly
         s.shot("failure")
@@ -265,5 +191,85 @@ def main():
         s.close()
 
 
+def round_trip(s):
+    s.start_desktop()
+    s.start_sound()
+    wav = os.path.join(s.scratch, "wake up sound.wav")
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "2.0", "sine", "880",
+                    "vol", "0.5"], check=True)
+
+    # Leave at least 25 s before the alarm minute begins.
+    now = datetime.datetime.now()
+    if now.second > 30:
+        time.sleep(61 - now.second)
+    alarm = (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
+    hour12 = alarm.hour % 12 or 12
+    ampm = "a" if alarm.hour < 12 else "p"
+    expected_title = f"Tolvane @{hour12}:{alarm.minute:02d}{ampm.upper()}M"
+
+    main_window = s.start_program()
+    s.shot("started")
+    if s.icon_name(main_window) != "Tolvane Off":
+        raise RuntimeError(f"icon name at start is '{s.icon_name(main_window)}'")
+
+    # Media Type page, Wave File: no file chosen yet, so the dialog comes up.
+    s.key("alt+e", "alt+w")
+    time.sleep(1.0)
+    s.shot("open-dialog")
+    s.type(wav)
+    s.key("Return")
+    time.sleep(1.0)
+    s.shot("wave-chosen")
+
+    # Set Alarm page: double-click a box to select its text, then type over it.
+    s.key("alt+s")
+    # Notebook at 48,80, its page below a tab row of about 28 px, the alarm panel at 8,8
+    # on the page, and the three boxes at 24, 80 and 136 across, 16 down.
+    row = 80 + 28 + 8 + 16 + 10
+    s.click_in(main_window, 48 + 2 + 8 + 24 + 12, row, repeat=2)  # hour
+    s.type(str(hour12))
+    s.click_in(main_window, 48 + 2 + 8 + 80 + 12, row, repeat=2)  # minute
+    s.type(f"{alarm.minute:02d}")
+    s.click_in(main_window, 48 + 2 + 8 + 136 + 12, row)  # AM/PM
+    s.type(ampm)
+    s.key("alt+a")
+    s.shot("armed")
+    title = s.icon_name(main_window)
+    if title != expected_title:
+        raise RuntimeError(f"icon name after arming is '{title}', expected '{expected_title}'")
+
+    # Hear it: record the sink from just before the alarm minute until 7 s into it.
+    recording = os.path.join(s.scratch, "heard.wav")
+    recorder = s.record(recording)
+    wait = (alarm - datetime.datetime.now()).total_seconds() + 7
+    time.sleep(max(0.0, wait))
+    s.shot("ringing")
+    recorder.send_signal(signal.SIGINT)
+    recorder.wait(timeout=5)
+    heard = sound_seconds(recording, s.env)
+    print(f"sound heard: {heard:.2f} s")
+    if heard < 5.0:
+        raise RuntimeError(f"only {heard:.2f} s of sound in the alarm minute")
+
+    s.exit_program()
+    ini = os.path.join(s.env["XDG_CONFIG_HOME"], "tolvane", "tolvan.ini")
+    with open(ini, encoding="utf-8") as f:
+        saved = f.read()
+    print(saved)
+    for line in ("LastType=Wave", f"LastWave={wav}", f"AlarmHour={hour12}", f"AlarmMin={alarm.minute}",
+                 f"AlarmAMPM={0 if ampm == 'a' else 1}", "AlarmOn=1"):
+        if line not in saved.splitlines():
+            raise RuntimeError(f"the settings file lacks '{line}'")
+
+    # Start again: the same source, time and armed state.
+    main_window = s.start_program()
+    s.shot("restarted")
+    title = s.icon_name(main_window)
+    if title != expected_title:
+        raise RuntimeError(f"icon name after restart is '{title}', expected '{expected_title}'")
+    s.exit_program()
+    print("round trip passed")
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(drive(round_trip, "pulseaudio", "pactl", "parec", "sox", "soxi"))

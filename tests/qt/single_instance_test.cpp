@@ -1,0 +1,102 @@
+// One program per user and display: the key two starts share, and the hand-over
+// from a later start to the running one over the local socket.
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+
+#include "platform/qt/qt_single_instance.h"
+#include "tests/qt/qt_app.h"
+
+namespace {
+
+using qtui::instanceKey;
+using qtui::SingleInstance;
+
+TEST(InstanceKey, SameDisplayWrittenAnyWayIsOneInstanceAndOthersAreNot) {
+    const std::string key = instanceKey(1000, "", ":0");
+    for (const char* same : {":0.0", "unix:0", "unix:0.1"}) EXPECT_EQ(instanceKey(1000, "", same), key) << same;
+    for (const char* other : {":1", ":10", "host:0"}) EXPECT_NE(instanceKey(1000, "", other), key) << other;
+    EXPECT_NE(instanceKey(1001, "", ":0"), key);
+    // Under Wayland the X display (of the compatibility server) does not matter.
+    EXPECT_EQ(instanceKey(1000, "wayland-0", ":0"), instanceKey(1000, "wayland-0", ":1"));
+    EXPECT_NE(instanceKey(1000, "wayland-0", ":0"), instanceKey(1000, "wayland-1", ":0"));
+    const std::string path = instanceKey(1000, "/run/user/1000/" + std::string(200, 'w'), "");
+    EXPECT_EQ(path.find('/'), std::string::npos);
+    EXPECT_LE(path.size(), 60u);
+    EXPECT_EQ(instanceKey(0, "", ""), "tolvane-0-none");
+}
+
+class SingleInstanceTest : public qttest::WithApplication, public ::testing::Test {
+protected:
+    std::string folder() const { return dir_.path().toStdString(); }
+
+    // A later start, made and run on a thread of its own as in another process, while
+    // this thread serves the first one's socket. Returns what its claim() said.
+    bool laterStart(std::chrono::milliseconds* took = nullptr) {
+        const auto start = std::chrono::steady_clock::now();
+        auto later = std::async(std::launch::async, [this] { return SingleInstance(folder(), kKey).claim(); });
+        while (later.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        if (took)
+            *took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        const bool first = later.get();
+        QCoreApplication::processEvents();
+        return first;
+    }
+
+    std::unique_ptr<SingleInstance> running(int* shown) {
+        auto instance = std::make_unique<SingleInstance>(folder(), kKey);
+        instance->onShow = [shown] { ++*shown; };
+        EXPECT_TRUE(instance->claim());
+        return instance;
+    }
+
+    static constexpr char kKey[] = "tolvane-test";
+    QTemporaryDir dir_;
+};
+
+TEST_F(SingleInstanceTest, LaterStartShowsTheRunningOneAndEndsWithoutWaitingLong) {
+    int shown = 0;
+    auto first = running(&shown);
+    std::chrono::milliseconds took{};
+    EXPECT_FALSE(laterStart(&took));
+    EXPECT_EQ(shown, 1);
+    // The running one answers: the later start does not sit out its patience.
+    EXPECT_LT(took.count(), 1000);
+    EXPECT_FALSE(laterStart());
+    EXPECT_EQ(shown, 2);
+
+    // Once it has ended, the next start is the first again.
+    first.reset();
+    int shownAgain = 0;
+    auto next = running(&shownAgain);
+    EXPECT_FALSE(laterStart());
+    EXPECT_EQ(shownAgain, 1);
+}
+
+// A killed instance leaves its socket file behind, and nobody listens on it.
+TEST_F(SingleInstanceTest, SocketLeftByAKilledInstanceDoesNotBlockTheNextStart) {
+    const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tolvane-test.socket")).toStdString();
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    ASSERT_EQ(::access(path.c_str(), F_OK), 0);
+
+    int shown = 0;
+    auto first = running(&shown);
+    EXPECT_FALSE(laterStart());
+    EXPECT_EQ(shown, 1);
+}
+
+}  // namespace
