@@ -10,12 +10,6 @@
 #include "ui/event_loop.h"
 
 namespace {
-class NoTone final : public ui::AlarmTone {
-public:
-    std::string start() override { return "the built-in tone is not available"; }
-    void stop() override {}
-    bool sounding() const override { return false; }
-};
 class NoInhibitor final : public ui::SleepInhibitor {
 public:
     void inhibit(const std::string&) override {}
@@ -30,11 +24,13 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     regional::SystemClock clock;
     regional::QtLocaleInfo locale;
     profile::FileProfileStore profiles;
-    auto media = mcidev::createDeviceManager(platform.loop().queue(), mcidev::DeviceOptions{});
-
-    NoTone tone;
+    // The devices and the alarm tone share one output, so the tone mixes with a sound.
+    mcidev::DeviceOptions mediaOptions;
+    mediaOptions.output = mcidev::makeSdlOutput();
+    auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
+    const auto tone = mcidev::makeAlarmTone(mediaOptions.output);
     NoInhibitor sleep;
-    Program program(application, MainFormServices{*media, profiles, clock, locale, tone, sleep});
+    Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();
