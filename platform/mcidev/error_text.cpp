@@ -32,10 +32,10 @@ const char* errorText(MCIERROR code) {
     case MCIERR_DEVICE_NOT_INSTALLED: return "No CD drive was found on this computer";
     case MCIERR_WAVE_OUTPUTSUNSUITABLE: return "The audio output cannot play sound in this format";
     case MCIERR_SEQ_PORT_MISCERROR: return "The MIDI synthesizer could not be started";
-    case MCIERR_SEQ_NOMIDIPRESENT: return "MIDI files cannot be played: no General MIDI sound font is installed";
+    case MCIERR_SEQ_NOMIDIPRESENT: return "No General MIDI sound font is installed, so MIDI files cannot be played";
     case MCIERR_FILE_READ: return "The media file could not be read";
     case MCIERR_NO_AUDIO_OUTPUT: return "No audio output device is available (no sound card or sound server was found)";
-    case MCIERR_SOUND_FONT_UNUSABLE: return "MIDI files cannot be played: the sound font could not be loaded";
+    case MCIERR_SOUND_FONT_UNUSABLE: return "The sound font could not be loaded, so MIDI files cannot be played";
     case MCIERR_DISC_IMAGE_UNUSABLE: return "The disc image cannot be read or is damaged";
     default: return nullptr;
     }

@@ -13,7 +13,9 @@ inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_D
 inline constexpr mci::MCIERROR MCIERR_DISC_IMAGE_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 3;
 
 // The text of an error code the devices return; null for a code they never return.
-// The texts end without a full stop: the program's error report adds one.
+// The texts end without a full stop: the program's error report adds one. They begin
+// with a word that still reads right with its first letter lowered (no acronym), as
+// the report may put them after a text of its own.
 const char* errorText(mci::MCIERROR code);
 
 }  // namespace mcidev

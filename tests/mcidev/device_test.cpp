@@ -3,6 +3,7 @@
 // and notice rules that every device shares are tested here once, on wave files.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <set>
 #include <thread>
@@ -50,14 +51,16 @@ TEST_F(DeviceTest, OpenRulesAndRequestsRefused) {
     EXPECT_EQ(devices->sendCommand(1, MCI_STOP, MCI_NOTIFY, nullptr), MCIERR_NULL_PARAMETER_BLOCK);
 }
 
-// Every code the devices return has a text of its own, without a full stop, cut to the
-// buffer it is given.
+// Every code the devices return has a text of its own, without a full stop, that may
+// follow a report's own words with its first letter lowered, cut to the buffer it is
+// given.
 TEST_F(DeviceTest, ErrorTexts) {
     char buffer[4096];
     std::set<std::string> texts;
     for (MCIERROR code = 0; code < MCIERR_CUSTOM_DRIVER_BASE + 100; ++code) {
         if (!devices->errorString(code, buffer, sizeof buffer)) continue;
         EXPECT_TRUE(std::strlen(buffer) > 10 && buffer[std::strlen(buffer) - 1] != '.') << code << ": " << buffer;
+        EXPECT_FALSE(std::isupper(static_cast<unsigned char>(buffer[1]))) << "reads wrong lowered: " << buffer;
         texts.insert(buffer);
     }
     EXPECT_EQ(texts.size(), 29u) << "a code lost its text, or two share one";
