@@ -10,15 +10,6 @@
 #include "ui/application.h"
 #include "ui/event_loop.h"
 
-namespace {
-class NoTone final : public ui::AlarmTone {
-public:
-    std::string start() override { return "the built-in tone is not available"; }
-    void stop() override {}
-    bool sounding() const override { return false; }
-};
-}  // namespace
-
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
     if (!platform.claimInstance()) return 0;
@@ -27,12 +18,13 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     regional::SystemClock clock;
     regional::QtLocaleInfo locale;
     profile::FileProfileStore profiles;
-    auto media = mcidev::createDeviceManager(platform.loop().queue(), mcidev::DeviceOptions{});
-
-    NoTone tone;
-    const auto sleepInhibitor = qtui::createSleepInhibitor();
-    ui::SleepInhibitor& sleep = *sleepInhibitor;
-    Program program(application, MainFormServices{*media, profiles, clock, locale, tone, sleep});
+    // The devices and the alarm tone share one output, so the tone mixes with a sound.
+    mcidev::DeviceOptions mediaOptions;
+    mediaOptions.output = mcidev::makeSdlOutput();
+    auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
+    const auto tone = mcidev::makeAlarmTone(mediaOptions.output);
+    const auto sleep = qtui::createSleepInhibitor();
+    Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();

@@ -5,6 +5,10 @@
 //    monitor is read through parec in small pieces, and the arrival time of the first
 //    loud sample is taken as the time it left the sink (so the figure includes the
 //    monitor's own delivery delay and is an upper bound).
+//  - fallback latency: a wave file emptied after Open fails its play, and the alarm's
+//    own tone is started at once, as the alarm minute does. Timed from the play request
+//    to the first loud frame the tone hands to the output (through SDL, whichever
+//    driver runs), and, where the sink runs, to the first loud sample at the sink.
 //  - restarts: a short sound started 60 times in a row (as the alarm minute does, but
 //    back to back): threads, file descriptors and resident memory before and after.
 //  - idle: threads and thread wake-ups of the process once playing has stopped.
@@ -22,11 +26,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/mcidev/alarm_tone.h"
 #include "platform/mcidev/device_manager.h"
 #include "tests/mcidev/media_fixture.h"
 #include "tests/midi/smf_writer.h"
@@ -277,6 +283,89 @@ void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
     probe.stop();
 }
 
+// Passes every stream through and notes when the first loud frame after arm() is
+// handed to the output.
+class WatchedOutput final : public mcidev::AudioOutput {
+public:
+    MCIERROR open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
+                  std::unique_ptr<mcidev::AudioStream>& stream) override {
+        const auto channels = static_cast<std::size_t>(format.channels);
+        return inner_->open(
+            format,
+            [this, channels, fill = std::move(fill)](std::int16_t* out, std::size_t frames) {
+                fill(out, frames);
+                if (!armed_.load() || !std::any_of(out, out + frames * channels, [](std::int16_t v) {
+                        return std::abs(v) > 330;  // 1% of full scale
+                    }))
+                    return;
+                loudAt_ = Clock::now();
+                armed_ = false;
+            },
+            stream);
+    }
+    void arm() { armed_ = true; }
+    bool waitLoud(std::chrono::milliseconds timeout, Clock::time_point& at) const {
+        for (const auto end = Clock::now() + timeout; Clock::now() < end; std::this_thread::sleep_for(1ms)) {
+            if (!armed_.load()) {
+                at = loudAt_;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::unique_ptr<mcidev::AudioOutput> inner_ = mcidev::makeSdlOutput();
+    std::atomic<bool> armed_{false};
+    Clock::time_point loudAt_;  // written before armed_ turns false
+};
+
+void printFigures(const char* name, const std::vector<double>& samples) {
+    std::printf("%s_p50: %.1f ms\n", name, percentile(samples, 0.5));
+    std::printf("%s_p95: %.1f ms\n", name, percentile(samples, 0.95));
+    std::printf("%s_runs: %zu runs\n", name, samples.size());
+}
+
+void measureFallbackLatency(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
+    const auto output = std::make_shared<WatchedOutput>();
+    mcidev::DeviceOptions options;
+    options.output = output;
+    auto devices = mcidev::createDeviceManager(queue, options);
+    const auto tone = mcidev::makeAlarmTone(output);
+    Commands cmd(*devices);
+    LoudnessProbe probe;
+    const bool probing = sinkRuns && probe.start();
+    std::vector<double> handed, heard;
+    int failures = 0;
+    for (int i = 0; i < 11; ++i) {
+        const auto file = writeWave(folder / ("fallback" + std::to_string(i) + ".wav"), {.frames = 44100});
+        MCIDEVICEID id = 0;
+        if (cmd.open(nullptr, file.string(), id) != 0) {
+            ++failures;
+            continue;
+        }
+        std::filesystem::resize_file(file, 0);
+        output->arm();
+        if (probing) probe.arm();
+        const auto requested = Clock::now();
+        const bool fellBack = cmd.play(id, 0, MCI_NOTIFY) != 0 && tone->start().empty();
+        Clock::time_point loud, sounded;
+        const bool wasHanded = fellBack && output->waitLoud(2s, loud);
+        const bool wasHeard = probing && fellBack && probe.waitHeard(3s, sounded);
+        tone->stop();
+        cmd.close(id);
+        drainFor(queue, 150ms);  // silence again before the next run
+        if (i == 0) continue;    // the first run also loads the output and wakes the sink
+        if (!wasHanded) ++failures;
+        if (wasHanded) handed.push_back(std::chrono::duration<double, std::milli>(loud - requested).count());
+        if (wasHeard) heard.push_back(std::chrono::duration<double, std::milli>(sounded - requested).count());
+    }
+    printFigures("fallback_tone_to_output", handed);
+    if (probing) printFigures("fallback_tone_at_sink", heard);
+    std::printf("fallback_failures: %d runs\n", failures);
+    if (probing) probe.stop();
+}
+
 void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
     // A null sink left alone works in two-second blocks; a listener on its monitor keeps
     // it at a real device's pace.
@@ -362,6 +451,7 @@ int main() {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         std::printf("media_output: sdl-dummy driver\n");
     }
+    measureFallbackLatency(server != nullptr, queue, folder);
     measureRestartsAndIdle(server != nullptr, queue, folder);
     return 0;
 }

@@ -35,6 +35,7 @@ public:
 
 protected:
     MCIERROR checkReady() override { return readAhead_ ? 0 : MCIERR_DEVICE_NOT_READY; }
+    MCIERROR readFailure() const override { return MCIERR_HARDWARE; }
     DWORD notReadyMode() const override { return doorOpen_ ? MCI_MODE_OPEN : MCI_MODE_NOT_READY; }
 
     void refreshMedia(Outbox& out) override {

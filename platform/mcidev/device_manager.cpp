@@ -79,7 +79,9 @@ public:
     Core(ui::MessageQueue& queue, const DeviceOptions& options)
         : queue_(queue),
           options_(options),
-          output_(options.audioOutput == AudioOutputChoice::None ? makeNoOutput() : makeSdlOutput()),
+          output_(options.output                                   ? options.output
+                  : options.audioOutput == AudioOutputChoice::None ? std::shared_ptr<AudioOutput>(makeNoOutput())
+                                                                   : std::shared_ptr<AudioOutput>(makeSdlOutput())),
           fonts_(std::make_unique<midi::SoundFontCache>(options.soundFont)) {
         fonts_->preload();
     }
@@ -104,6 +106,9 @@ public:
         post(out);
         return result;
     }
+
+    // Why the disc image of the last failed open cannot be used.
+    const std::string& imageError() const { return imageError_; }
 
 private:
     struct Entry {
@@ -202,7 +207,12 @@ private:
             } else if (!options_.cdImage.empty()) {
                 std::string error;
                 disc = cd::ImageDisc::open(options_.cdImage, error);
-                if (!disc) return MCIERR_INVALID_FILE;
+                if (!disc) {
+                    // Our error texts end without a full stop; the report adds one.
+                    while (!error.empty() && (error.back() == '.' || error.back() == ' ')) error.pop_back();
+                    imageError_ = std::move(error);
+                    return MCIERR_DISC_IMAGE_UNUSABLE;
+                }
             } else {
                 disc = std::make_shared<cd::DriveDisc>();
             }
@@ -271,8 +281,9 @@ private:
 
     ui::MessageQueue& queue_;
     DeviceOptions options_;
-    std::unique_ptr<AudioOutput> output_;
+    std::shared_ptr<AudioOutput> output_;
     std::unique_ptr<midi::SoundFontCache> fonts_;
+    std::string imageError_;
     std::map<MCIDEVICEID, Entry> handles_;
     std::uint64_t nextSerial_ = 1;
 };
@@ -292,6 +303,7 @@ public:
 
     bool errorString(MCIERROR code, char* buffer, UINT size) override {
         const char* text = errorText(code);
+        if (code == MCIERR_DISC_IMAGE_UNUSABLE && !core_->imageError().empty()) text = core_->imageError().c_str();
         if (buffer != nullptr && size > 0) {
             const std::size_t n = text == nullptr ? 0 : std::min<std::size_t>(std::strlen(text), size - 1);
             if (n > 0) std::memcpy(buffer, text, n);

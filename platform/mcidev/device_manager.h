@@ -5,10 +5,18 @@
 //   auto devices = mcidev::createDeviceManager(queue, options);
 //   // then hand *devices to the transport control
 //
+// The program's own alarm tone sounds through the devices' output, so that it mixes
+// with whatever they play: make the output first and hand it to both.
+//
+//   options.output = mcidev::makeSdlOutput();
+//   auto devices = mcidev::createDeviceManager(queue, options);
+//   auto tone = mcidev::makeAlarmTone(options.output);
+//
 // Device types by name (case-insensitive): "WaveAudio", "Sequencer", "CDAudio"; with no
 // type, by the element's extension: .wav, or .mid/.midi/.rmi. Completion notices are
 // posted to the callback window through the message queue and arrive on the
-// user-interface thread.
+// user-interface thread. The error string of MCIERR_DISC_IMAGE_UNUSABLE says what is
+// wrong with the image of the last failed open.
 //
 // Threads: sendCommand and errorString are called on the user-interface thread, the one
 // that drains `queue`. The queue must outlive the manager. While a device plays, it
@@ -21,6 +29,8 @@
 #include <string>
 
 #include "mci/device.h"
+#include "platform/mcidev/alarm_tone.h"
+#include "platform/mcidev/audio_output.h"
 #include "platform/mcidev/cd/disc.h"
 #include "platform/mcidev/error_text.h"
 
@@ -37,6 +47,8 @@ enum class AudioOutputChoice {
 
 struct DeviceOptions {
     AudioOutputChoice audioOutput = AudioOutputChoice::System;
+    // When set, the devices play through this output and `audioOutput` is not looked at.
+    std::shared_ptr<AudioOutput> output;
     // The CD device plays the computer's default drive, or this disc image (a cue sheet
     // path) when it is set.
     std::string cdImage;

@@ -16,7 +16,7 @@ const char* errorText(MCIERROR code) {
     case MCIERR_MISSING_PARAMETER: return "The command is missing a parameter it needs";
     case MCIERR_UNSUPPORTED_FUNCTION: return "This media device cannot do what the command asks";
     case MCIERR_FILE_NOT_FOUND: return "The media file was not found";
-    case MCIERR_DEVICE_NOT_READY: return "The CD device is not ready: there is no disc in the drive";
+    case MCIERR_DEVICE_NOT_READY: return "The CD device is not ready: there is no readable disc in the drive";
     case MCIERR_INTERNAL: return "The media device ran into an internal fault";
     case MCIERR_EXTENSION_NOT_FOUND:
         return "The file name does not tell which media device plays it (use .wav, .mid, .midi or .rmi)";
@@ -25,17 +25,18 @@ const char* errorText(MCIERROR code) {
     case MCIERR_MUST_USE_SHAREABLE: return "The CD device is already in use; open it as shareable to use it as well";
     case MCIERR_MISSING_DEVICE_NAME: return "No media device type and no file name were given";
     case MCIERR_BAD_TIME_FORMAT: return "This media device does not support that time format";
-    case MCIERR_INVALID_FILE: return "The file is damaged or is not in a format this media device plays";
+    case MCIERR_INVALID_FILE: return "The file is empty, damaged or not in a format this media device plays";
     case MCIERR_NULL_PARAMETER_BLOCK: return "The command was sent without its parameter record";
     case MCIERR_NONAPPLICABLE_FUNCTION: return "The command does not apply while the device is stopped";
     case MCIERR_FILENAME_REQUIRED: return "This media device needs the name of a file to play";
     case MCIERR_DEVICE_NOT_INSTALLED: return "No CD drive was found on this computer";
     case MCIERR_WAVE_OUTPUTSUNSUITABLE: return "The audio output cannot play sound in this format";
     case MCIERR_SEQ_PORT_MISCERROR: return "The MIDI synthesizer could not be started";
-    case MCIERR_SEQ_NOMIDIPRESENT: return "MIDI files cannot be played: no General MIDI sound font is installed";
+    case MCIERR_SEQ_NOMIDIPRESENT: return "No General MIDI sound font is installed, so MIDI files cannot be played";
     case MCIERR_FILE_READ: return "The media file could not be read";
     case MCIERR_NO_AUDIO_OUTPUT: return "No audio output device is available (no sound card or sound server was found)";
-    case MCIERR_SOUND_FONT_UNUSABLE: return "MIDI files cannot be played: the sound font could not be loaded";
+    case MCIERR_SOUND_FONT_UNUSABLE: return "The sound font could not be loaded, so MIDI files cannot be played";
+    case MCIERR_DISC_IMAGE_UNUSABLE: return "The disc image cannot be read or is damaged";
     default: return nullptr;
     }
 }

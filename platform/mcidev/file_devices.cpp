@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <thread>
 
@@ -21,10 +22,14 @@ DWORD clampDword(std::uint64_t v) {
     return static_cast<DWORD>(std::min<std::uint64_t>(v, std::numeric_limits<DWORD>::max()));
 }
 
+MCIERROR fileErrorCode(int error) {
+    return error == ENOENT || error == ENOTDIR ? MCIERR_FILE_NOT_FOUND : MCIERR_FILE_READ;
+}
+
 class WaveDevice final : public MediaDevice {
 public:
-    WaveDevice(AudioOutput& output, std::function<void()> finished, std::unique_ptr<WaveFile> file)
-        : MediaDevice(output, std::move(finished)), file_(std::move(file)) {}
+    WaveDevice(AudioOutput& output, std::function<void()> finished, std::string path, std::unique_ptr<WaveFile> file)
+        : MediaDevice(output, std::move(finished)), path_(std::move(path)), file_(std::move(file)) {}
     ~WaveDevice() override { haltPlayback(); }
 
     DWORD deviceType() const override { return MCI_DEVTYPE_WAVEFORM_AUDIO; }
@@ -33,6 +38,19 @@ public:
 protected:
     AudioSource& source() override { return *file_; }
     std::uint64_t mediaEnd() const override { return file_->lengthFrames(); }
+
+    // The file may have been rewritten, cut or removed since it was opened (an alarm
+    // sound chosen days ago): a changed file is opened again, and one that is gone or
+    // holds no sound any more fails the play instead of playing nothing.
+    MCIERROR recheckMedia() override {
+        FileStamp now;
+        if (!stampFile(path_, now)) return fileErrorCode(errno);
+        if (now == file_->stamp()) return 0;
+        std::unique_ptr<WaveFile> reopened;
+        if (const MCIERROR e = WaveFile::open(path_, reopened)) return e;
+        file_ = std::move(reopened);
+        return 0;
+    }
 
     bool supportsTimeFormat(DWORD format) const override {
         return format == MCI_FORMAT_MILLISECONDS || format == MCI_FORMAT_SAMPLES || format == MCI_FORMAT_BYTES;
@@ -59,6 +77,7 @@ protected:
     DWORD duration(DWORD format, std::uint64_t frames) const override { return fromFrame(format, frames); }
 
 private:
+    const std::string path_;
     std::unique_ptr<WaveFile> file_;
 };
 
@@ -133,7 +152,7 @@ MCIERROR openWaveDevice(const std::string& path, AudioOutput& output, std::funct
                         std::unique_ptr<MediaDevice>& device) {
     std::unique_ptr<WaveFile> file;
     if (const MCIERROR e = WaveFile::open(path, file)) return e;
-    device = std::make_unique<WaveDevice>(output, std::move(finished), std::move(file));
+    device = std::make_unique<WaveDevice>(output, std::move(finished), path, std::move(file));
     return 0;
 }
 
@@ -148,6 +167,8 @@ MCIERROR openSequencerDevice(const std::string& path, midi::SoundFontCache& font
     std::thread loader([&] { source = midi::MidiSource::open(path, fonts, error); });
     loader.join();
     if (!source) return error == midi::MidiError::None ? MCIERR_INTERNAL : midiErrorCode(error, path);
+    // A song without a moment of length would end its play at once, having sounded nothing.
+    if (source->lengthFrames() == 0) return MCIERR_INVALID_FILE;
     device = std::make_unique<SequencerDevice>(output, std::move(finished), std::move(source));
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/mcidev/media_device.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -100,6 +101,14 @@ void MediaDevice::endPlayback() {
     sourceIdle();
 }
 
+MCIERROR MediaDevice::recheck() {
+    if (state_ == State::Playing) return 0;
+    if (const MCIERROR e = recheckMedia()) return e;
+    position_ = std::min(position_, mediaEnd());
+    playEnd_ = std::min(playEnd_, mediaEnd());
+    return 0;
+}
+
 MCIERROR MediaDevice::startPlayback(std::uint64_t from, std::uint64_t to) {
     AudioSource& src = source();
     if (!seekSource(src, from)) return MCIERR_HARDWARE;
@@ -147,13 +156,15 @@ MCIERROR MediaDevice::waitForEnd(Outbox& out) {
         }
         return MCIERR_HARDWARE;
     }
+    const bool failed = playback_->failed();
     settle(out);
-    return 0;
+    return failed ? readFailure() : 0;
 }
 
 MCIERROR MediaDevice::play(OpenHandle& h, DWORD flags, MCI_PLAY_PARMS* p, Outbox& out) {
     if ((flags & (MCI_FROM | MCI_TO)) != 0 && p == nullptr) return MCIERR_NULL_PARAMETER_BLOCK;
     if (const MCIERROR e = checkReady()) return e;
+    if (const MCIERROR e = recheck()) return e;
     std::uint64_t from = currentFrame();
     std::uint64_t to = mediaEnd();
     if ((flags & MCI_FROM) != 0) {
@@ -209,6 +220,7 @@ MCIERROR MediaDevice::resume(OpenHandle& h, DWORD flags, MCI_GENERIC_PARMS* p, O
     if (const MCIERROR e = checkReady()) return e;
     if (state_ == State::Stopped) return MCIERR_NONAPPLICABLE_FUNCTION;
     if (state_ == State::Paused) {
+        if (const MCIERROR e = recheck()) return e;
         if (const MCIERROR e = startPlayback(position_, playEnd_)) return e;
     }
     takeNotify(h, flags, callbackOf(p), true, out);

@@ -70,6 +70,12 @@ protected:
     virtual mci::DWORD notReadyMode() const { return mci::MCI_MODE_NOT_READY; }
     // Called at the start of each command: a kind may look for changed media here.
     virtual void refreshMedia(Outbox&) {}
+    // Called before a new run starts from a stop or a pause, with nothing playing: a
+    // kind may look at its media again and take it up afresh. An error fails the
+    // request; the position and the end of a paused run are then kept within the media.
+    virtual mci::MCIERROR recheckMedia() { return 0; }
+    // What a play waited for returns when its source failed before the end.
+    virtual mci::MCIERROR readFailure() const { return mci::MCIERR_FILE_READ; }
 
     virtual AudioSource& source() = 0;
     // Moves the source before a play starts (the output is not running then).
@@ -117,6 +123,7 @@ private:
     mci::MCIERROR set(OpenHandle& h, mci::DWORD flags, mci::MCI_SET_PARMS* p, Outbox& out);
     mci::MCIERROR capabilities(OpenHandle& h, mci::DWORD flags, mci::MCI_GETDEVCAPS_PARMS* p, Outbox& out);
 
+    mci::MCIERROR recheck();
     mci::MCIERROR startPlayback(std::uint64_t from, std::uint64_t to);
     void endPlayback();  // closes the output, keeping the position heard
     mci::MCIERROR waitForEnd(Outbox& out);

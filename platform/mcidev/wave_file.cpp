@@ -113,7 +113,20 @@ bool isWaveContainer(int format) {
     }
 }
 
+FileStamp stampOf(const struct stat& st) {
+    return FileStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 }  // namespace
+
+bool stampFile(const std::string& path, FileStamp& stamp) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    stamp = stampOf(st);
+    return true;
+}
 
 WaveFile::~WaveFile() {
     if (sndfile_ != nullptr) sf_close(static_cast<SNDFILE*>(sndfile_));
@@ -134,7 +147,9 @@ mci::MCIERROR WaveFile::open(const std::string& path, std::unique_ptr<WaveFile>&
     if (!S_ISREG(st.st_mode)) return mci::MCIERR_INVALID_FILE;
     if (static_cast<std::uint64_t>(st.st_size) > limits.maxFileBytes) return mci::MCIERR_INVALID_FILE;
     input->size = st.st_size;
-    return openInput(std::move(input), file, limits);
+    const mci::MCIERROR result = openInput(std::move(input), file, limits);
+    if (result == 0) file->stamp_ = stampOf(st);
+    return result;
 }
 
 mci::MCIERROR WaveFile::openMemory(const void* data, std::size_t size, std::unique_ptr<WaveFile>& file,
@@ -156,7 +171,7 @@ mci::MCIERROR WaveFile::openInput(std::unique_ptr<Input> input, std::unique_ptr<
     wave->input_ = std::move(input);
     wave->sndfile_ = sf;
     if (!isWaveContainer(info.format) || info.channels < 1 || info.channels > limits.maxChannels ||
-        info.samplerate < limits.minSampleRate || info.samplerate > limits.maxSampleRate || info.frames < 0)
+        info.samplerate < limits.minSampleRate || info.samplerate > limits.maxSampleRate || info.frames <= 0)
         return mci::MCIERR_INVALID_FILE;
     // Every frame takes at least one bit in the file; a count beyond that is a lie.
     if (static_cast<std::uint64_t>(info.frames) > static_cast<std::uint64_t>(wave->input_->size) * 8)

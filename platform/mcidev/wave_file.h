@@ -12,6 +12,18 @@
 
 namespace mcidev {
 
+// What a file on disk was when it was opened: any difference means it has changed.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at `path` now; false with errno set when it cannot be had.
+bool stampFile(const std::string& path, FileStamp& stamp);
+
 struct WaveLimits {
     std::uint64_t maxFileBytes = 0xFFFFFFFFull;  // what a RIFF size field can describe
     int maxChannels = 8;
@@ -25,7 +37,7 @@ public:
 
     // Opens a file by path (UTF-8 bytes). Returns 0, MCIERR_FILE_NOT_FOUND,
     // MCIERR_FILE_READ (exists but cannot be read) or MCIERR_INVALID_FILE (not a wave
-    // file we can play, or beyond the caps).
+    // file we can play, without a single frame of sound, or beyond the caps).
     static mci::MCIERROR open(const std::string& path, std::unique_ptr<WaveFile>& file, const WaveLimits& limits = {});
     // The same over bytes in memory, which must outlive the file.
     static mci::MCIERROR openMemory(const void* data, std::size_t size, std::unique_ptr<WaveFile>& file,
@@ -38,6 +50,8 @@ public:
     std::uint64_t positionFrames() const override { return position_; }
     std::size_t read(std::int16_t* out, std::size_t frames) override;
     bool failed() const override { return failed_; }
+    // The file as it was opened; all zero for bytes in memory.
+    const FileStamp& stamp() const { return stamp_; }
 
     // Size of `frames` frames in the file's own encoding, as bytes.
     std::uint64_t framesToBytes(std::uint64_t frames) const;
@@ -58,6 +72,7 @@ private:
     std::uint64_t frames_ = 0;
     std::uint64_t position_ = 0;
     bool failed_ = false;
+    FileStamp stamp_;
     // bytes = frames * bytesNum_ / bytesDen_
     std::uint64_t bytesNum_ = 2;
     std::uint64_t bytesDen_ = 1;

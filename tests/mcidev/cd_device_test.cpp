@@ -2,7 +2,9 @@
 // track, sharing the drive, and a drive without a disc.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 
 #include "platform/mcidev/cd/cd_time.h"
@@ -31,7 +33,7 @@ public:
     }
     bool readAudio(std::int32_t, int sectors, std::uint8_t* buffer) override {
         std::memset(buffer, 0, static_cast<std::size_t>(sectors) * cd::kBytesPerSector);
-        return state() == cd::DiscState::Ready;
+        return state() == cd::DiscState::Ready && readable;
     }
     bool canEject() const override { return true; }
     bool eject() override { return false; }
@@ -39,6 +41,7 @@ public:
     mutable std::mutex mutex;
     cd::DiscState current = cd::DiscState::Ready;
     cd::DiscState next = cd::DiscState::Ready;  // what the next refresh finds
+    std::atomic<bool> readable = true;
     const cd::Toc table{{{1, 0, 40, true}, {2, 40, 30, true}, {3, 70, 20, true}}, 90};
 };
 
@@ -116,6 +119,34 @@ TEST_F(CdTest, ADriveWithoutADiscOpensButIsNotReady) {
     disc->next = cd::DiscState::Ready;
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_STOP);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), MCI_MAKE_TMSF(1, 0, 0, 0));
+}
+
+// A disc whose sectors cannot be read fails the play: in its notice, or in the answer
+// to a play that was waited for.
+TEST_F(CdTest, AnUnreadableDiscFailsThePlay) {
+    disc->readable = false;
+    const MCIDEVICEID id = openCd();
+    ASSERT_EQ(cmd->play(id, window.handle()), 0u);
+    ASSERT_TRUE(waitForNotices(1));
+    EXPECT_EQ(window.outcomes(), Outcomes{MCI_NOTIFY_FAILURE});
+    EXPECT_EQ(cmd->play(id, 0, MCI_WAIT | MCI_FROM, MCI_MAKE_TMSF(1, 0, 0, 0)), MCIERR_HARDWARE);
+}
+
+// A damaged image is refused with what is wrong with it, not a bare "invalid file".
+TEST(CdImage, ADamagedImageIsRefusedWithItsReason) {
+    TempFolder folder;
+    std::ofstream(folder / "broken.cue") << "FILE \"broken.bin\" BINARY\n  TRACK 01 AUDIO\n";
+    mcidev::DeviceOptions options;
+    options.cdImage = (folder / "broken.cue").string();
+    DeviceRig rig(options);
+    MCIDEVICEID id = 0;
+    ASSERT_EQ(rig.cmd->open("CDAudio", "", id), mcidev::MCIERR_DISC_IMAGE_UNUSABLE);
+    char text[512];
+    ASSERT_TRUE(rig.devices->errorString(mcidev::MCIERR_DISC_IMAGE_UNUSABLE, text, sizeof text));
+    const std::string reason = text;
+    EXPECT_NE(reason.find("'broken.cue'"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("line 2: track 01 has no INDEX 01"), std::string::npos) << reason;
+    EXPECT_NE(reason.back(), '.') << reason;
 }
 
 }  // namespace

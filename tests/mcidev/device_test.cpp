@@ -3,10 +3,12 @@
 // and notice rules that every device shares are tested here once, on wave files.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <set>
 #include <thread>
 
+#include "platform/mcidev/alarm_tone.h"
 #include "tests/mcidev/media_fixture.h"
 #include "tests/midi/smf_writer.h"
 
@@ -37,7 +39,8 @@ TEST_F(DeviceTest, OpenRulesAndRequestsRefused) {
         {"waveaudio", writeWave(folder / "any-name.snd", {.frames = 10}).string(), 0},
         {nullptr, (folder / "missing.mid").string(), MCIERR_FILE_NOT_FOUND},
         {"WaveAudio", folder.path().string(), MCIERR_FILE_NOT_FOUND},
-        {nullptr, (corpus / "riff_no_fmt.wav").string(), MCIERR_INVALID_FILE}};
+        {nullptr, (corpus / "riff_no_fmt.wav").string(), MCIERR_INVALID_FILE},
+        {nullptr, writeWave(folder / "header-only.wav", {.frames = 0}).string(), MCIERR_INVALID_FILE}};
     for (const auto& [type, element, expected] : cases) {
         MCIDEVICEID id = 0;
         EXPECT_EQ(cmd->open(type, element, id), expected) << element;
@@ -48,17 +51,19 @@ TEST_F(DeviceTest, OpenRulesAndRequestsRefused) {
     EXPECT_EQ(devices->sendCommand(1, MCI_STOP, MCI_NOTIFY, nullptr), MCIERR_NULL_PARAMETER_BLOCK);
 }
 
-// Every code the devices return has a text of its own, without a full stop, cut to the
-// buffer it is given.
+// Every code the devices return has a text of its own, without a full stop, that may
+// follow a report's own words with its first letter lowered, cut to the buffer it is
+// given.
 TEST_F(DeviceTest, ErrorTexts) {
     char buffer[4096];
     std::set<std::string> texts;
     for (MCIERROR code = 0; code < MCIERR_CUSTOM_DRIVER_BASE + 100; ++code) {
         if (!devices->errorString(code, buffer, sizeof buffer)) continue;
         EXPECT_TRUE(std::strlen(buffer) > 10 && buffer[std::strlen(buffer) - 1] != '.') << code << ": " << buffer;
+        EXPECT_FALSE(std::isupper(static_cast<unsigned char>(buffer[1]))) << "reads wrong lowered: " << buffer;
         texts.insert(buffer);
     }
-    EXPECT_EQ(texts.size(), 28u) << "a code lost its text, or two share one";
+    EXPECT_EQ(texts.size(), 29u) << "a code lost its text, or two share one";
     EXPECT_FALSE(devices->errorString(MCIERR_BASE + 200, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "");
     ASSERT_TRUE(devices->errorString(mcidev::MCIERR_NO_AUDIO_OUTPUT, buffer, 8));
@@ -66,13 +71,16 @@ TEST_F(DeviceTest, ErrorTexts) {
 }
 
 // Run twice: with no output chosen and, as the ctest entry mcidev_no_output, with the
-// system's output through a driver that does not exist.
+// system's output through a driver that does not exist. The alarm tone says the same.
 TEST(NoAudioOutput, PlayFailsClearlyAndNothingElseDoes) {
     const char* driver = std::getenv("SDL_AUDIODRIVER");
     const bool missing = driver != nullptr && std::string(driver) == "no-such-driver";
     mcidev::DeviceOptions options;
-    options.audioOutput = missing ? mcidev::AudioOutputChoice::System : mcidev::AudioOutputChoice::None;
+    options.output = missing ? mcidev::makeSdlOutput() : mcidev::makeNoOutput();
     DeviceRig rig(options);
+    const auto tone = mcidev::makeAlarmTone(options.output);
+    EXPECT_EQ(tone->start(), mcidev::errorText(mcidev::MCIERR_NO_AUDIO_OUTPUT));
+    EXPECT_FALSE(tone->sounding());
     MCIDEVICEID id = 0;
     ASSERT_EQ(rig.cmd->open(nullptr, writeWave(rig.folder / "a.wav", {.frames = 4410}).string(), id), 0u);
     EXPECT_EQ(rig.cmd->play(id, rig.window.handle()), mcidev::MCIERR_NO_AUDIO_OUTPUT);
@@ -136,14 +144,82 @@ TEST_F(DeviceTest, PlayToTheEndSendsSuccessAfterTheSound) {
     EXPECT_EQ(window.received.size(), 1u);
 }
 
-// A file that loses its end while it plays ends the play with a failure.
+// A file that loses its end while it plays ends the play with a failure: the notice
+// says so, and so does a play that was waited for.
 TEST_F(DeviceTest, AFileCutWhilePlayingEndsThePlayWithAFailure) {
-    const MCIDEVICEID id = openWave({.frames = 8820});
-    std::filesystem::resize_file(folder / "sound.wav", 44 + 4 * 2205);
-    ASSERT_EQ(cmd->play(id, window.handle()), 0u);
-    ASSERT_TRUE(waitForNotices(1));
-    EXPECT_EQ(window.outcomes(), Outcomes{MCI_NOTIFY_FAILURE});
+    for (const DWORD flags : {MCI_NOTIFY, MCI_WAIT}) {
+        const std::string name = std::to_string(flags) + ".wav";
+        const MCIDEVICEID id = openWave({.frames = 44100}, name);
+        std::thread cutter([&] {
+            std::this_thread::sleep_for(100ms);
+            std::filesystem::resize_file(folder / name, 44 + 4 * 2205);
+        });
+        const MCIERROR played = cmd->play(id, window.handle(), flags);
+        cutter.join();
+        if (flags == MCI_WAIT) {
+            EXPECT_EQ(played, MCIERR_FILE_READ);
+        } else {
+            ASSERT_EQ(played, 0u);
+            ASSERT_TRUE(waitForNotices(1));
+            EXPECT_EQ(window.outcomes(), Outcomes{MCI_NOTIFY_FAILURE});
+        }
+    }
 }
+
+// What a play finds when the file has changed since the device opened it.
+struct FileChange {
+    const char* name;
+    bool whilePaused;  // paused half-way, then resumed; otherwise played from 900 ms
+    std::function<void(const std::filesystem::path&)> change;
+    MCIERROR expected;
+    DWORD_PTR lengthAfter;  // ms
+};
+void PrintTo(const FileChange& c, std::ostream* os) { *os << c.name; }
+
+class WaveFileChanged : public DeviceTest, public testing::WithParamInterface<FileChange> {};
+
+TEST_P(WaveFileChanged, PlayTakesUpTheFileAsItIsNow) {
+    const FileChange& c = GetParam();
+    const MCIDEVICEID id = openWave({.frames = 44100});
+    if (c.whilePaused) {
+        ASSERT_EQ(cmd->play(id, 0, MCI_FROM | MCI_TO, 0, 600), 0u);
+        ASSERT_EQ(cmd->simple(id, MCI_PAUSE), 0u);
+    } else {
+        ASSERT_EQ(cmd->seek(id, MCI_TO, 900), 0u);
+    }
+    c.change(folder / "sound.wav");
+    const MCIERROR result =
+        c.whilePaused ? cmd->simple(id, MCI_RESUME, MCI_NOTIFY, window.handle()) : cmd->play(id, window.handle());
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_LENGTH), c.lengthAfter);
+    if (result != 0) {
+        EXPECT_NE(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_PLAY);
+        return;
+    }
+    // It plays to the end of the run, kept within the file as it is now.
+    ASSERT_TRUE(drainUntil(queue, [&] { return cmd->statusOr(id, MCI_STATUS_MODE) == MCI_MODE_STOP; }));
+    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION),
+              c.whilePaused ? std::min<DWORD_PTR>(c.lengthAfter, 600) : c.lengthAfter);
+}
+
+const auto cutTo = [](std::uintmax_t bytes) {
+    return [bytes](const std::filesystem::path& file) { std::filesystem::resize_file(file, bytes); };
+};
+const auto rewrite = [](std::uint64_t frames) {
+    return [frames](const std::filesystem::path& file) { writeWave(file, {.frames = frames}); };
+};
+
+INSTANTIATE_TEST_SUITE_P(Changes, WaveFileChanged,
+                         testing::Values(FileChange{"Emptied", false, cutTo(0), MCIERR_INVALID_FILE, 1000},
+                                         FileChange{"CutToItsHeader", false, cutTo(44), MCIERR_INVALID_FILE, 1000},
+                                         FileChange{"Deleted", false,
+                                                    [](const auto& file) { std::filesystem::remove(file); },
+                                                    MCIERR_FILE_NOT_FOUND, 1000},
+                                         FileChange{"ReplacedByALongerOne", false, rewrite(88200), 0, 2000},
+                                         FileChange{"ReplacedByAShorterOne", false, rewrite(4410), 0, 100},
+                                         FileChange{"EmptiedWhilePaused", true, cutTo(0), MCIERR_INVALID_FILE, 1000},
+                                         FileChange{"ShortenedWhilePaused", true, rewrite(13230), 0, 300}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // What becomes of a play's notice when another request follows it.
 TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
@@ -225,6 +301,9 @@ TEST_F(DeviceTest, SequencerPlaysItsFileOnTheTempoMapToTheEnd) {
     writeFile(folder / "cut.mid", {song.begin(), song.end() - 8});
     MCIDEVICEID cut = 0;
     EXPECT_EQ(cmd->open(nullptr, (folder / "cut.mid").string(), cut), MCIERR_INVALID_FILE);
+    midi_test::Track silent;
+    writeFile(folder / "empty.mid", midi_test::smf(0, 480, {silent.end()}));
+    EXPECT_EQ(cmd->open(nullptr, (folder / "empty.mid").string(), cut), MCIERR_INVALID_FILE) << "nothing to hear";
     const MCIDEVICEID id = openFile(folder / "tempo.mid");
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_LENGTH), 1000u);
     const auto start = std::chrono::steady_clock::now();

@@ -1,5 +1,6 @@
 #include "tests/mcidev/media_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -71,6 +72,48 @@ MCIERROR Commands::open(const char* type, const std::string& element, MCIDEVICEI
     const MCIERROR result = devices_.sendCommand(0, MCI_OPEN, flags, &p);
     id = p.wDeviceID;
     return result;
+}
+
+class RecordingOutput::Stream final : public mcidev::AudioStream {
+public:
+    Stream(RecordingOutput& output, mcidev::FillFunction fill) : output(output), fill(std::move(fill)) {}
+    ~Stream() override {
+        std::lock_guard lock(output.mutex_);
+        std::erase(output.streams_, this);
+    }
+    std::size_t bufferFrames() const override { return 512; }
+
+    RecordingOutput& output;
+    mcidev::FillFunction fill;
+};
+
+MCIERROR RecordingOutput::open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
+                               std::unique_ptr<mcidev::AudioStream>& stream) {
+    if (failure != 0) return failure;
+    if (format.sampleRate != 44100 || format.channels != 2) return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+    auto made = std::make_unique<Stream>(*this, std::move(fill));
+    std::lock_guard lock(mutex_);
+    streams_.push_back(made.get());
+    stream = std::move(made);
+    return 0;
+}
+
+std::size_t RecordingOutput::streams() const {
+    std::lock_guard lock(mutex_);
+    return streams_.size();
+}
+
+std::vector<std::int16_t> RecordingOutput::pull(std::size_t frames) {
+    std::vector<int> sum(frames * 2, 0);
+    std::vector<std::int16_t> one(frames * 2);
+    std::lock_guard lock(mutex_);
+    for (Stream* s : streams_) {
+        s->fill(one.data(), frames);
+        for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += one[i];
+    }
+    std::vector<std::int16_t> out(sum.size());
+    for (std::size_t i = 0; i < sum.size(); ++i) out[i] = static_cast<std::int16_t>(std::clamp(sum[i], -32768, 32767));
+    return out;
 }
 
 std::string SoundServer::missingTools() {

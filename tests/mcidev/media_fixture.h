@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,23 @@ struct DeviceRig {
     std::unique_ptr<mci::DeviceInterface> devices;
     std::unique_ptr<Commands> cmd;
     NoticeWindow window{queue};
+};
+
+// An output that plays nothing: the test itself pulls what the open streams give and
+// gets their sum. Takes 44.1 kHz stereo only; `failure` makes every open fail.
+class RecordingOutput final : public mcidev::AudioOutput {
+public:
+    MCIERROR open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
+                  std::unique_ptr<mcidev::AudioStream>& stream) override;
+    std::size_t streams() const;
+    std::vector<std::int16_t> pull(std::size_t frames);
+
+    MCIERROR failure = 0;
+
+private:
+    class Stream;
+    mutable std::mutex mutex_;
+    std::vector<Stream*> streams_;
 };
 
 // A PulseAudio daemon of our own with one null sink, in a folder of its own, so that

@@ -1,0 +1,17 @@
+// The alarm's own tone: a beep pattern made up as it plays, for when the chosen sound
+// cannot be played. It needs no file and no device, only an audio output, and it goes
+// through the same output as the devices so that it mixes with anything they play.
+#pragma once
+
+#include <memory>
+
+#include "platform/mcidev/audio_output.h"
+#include "ui/alarm_services.h"
+
+namespace mcidev {
+
+// Four short beeps and a pause, over and over, at about half of full scale. start()
+// fails with the devices' own text of the output's error (no audio output, say).
+std::unique_ptr<ui::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output);
+
+}  // namespace mcidev
