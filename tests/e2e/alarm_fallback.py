@@ -124,8 +124,8 @@ def main():
         recording = os.path.join(loud.scratch, "heard.wav")
         while (alarm - datetime.datetime.now()).total_seconds() > 3:
             time.sleep(0.2)
-        recorder = loud.spawn(["parec", f"--device={SINK}.monitor", "--file-format=wav", "--format=s16le",
-                               "--rate=44100", "--channels=2", recording])
+        recorder = loud.spawn(["parec", f"--device={SINK}.monitor", "--latency-msec=20", "--file-format=wav",
+                               "--format=s16le", "--rate=44100", "--channels=2", recording])
         time.sleep(max(0.0, alarm.timestamp() - time.time()) + 4)
         # The recorder takes a while to begin but writes until it is told to stop, so
         # the recording is timed back from its end.
