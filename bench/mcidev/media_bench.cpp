@@ -16,13 +16,10 @@
 // Without pulseaudio, parec or sox the latency part is skipped and the rest runs on
 // SDL's dummy output.
 #include <dirent.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/sink_probe.h"
 #include "platform/mcidev/alarm_tone.h"
 #include "platform/mcidev/device_manager.h"
 #include "tests/mcidev/media_fixture.h"
@@ -43,7 +41,7 @@ namespace {
 using namespace mci;
 using namespace mcitest;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using bench::ChildProcess, bench::Clock, bench::LoudnessProbe, bench::WatchedOutput, bench::millisecondsBetween;
 
 int countEntries(const char* dir) {
     int n = 0;
@@ -82,116 +80,6 @@ long otherThreadSwitches() {
     }
     return total;
 }
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
-// A program started through the shell with its standard output on a pipe; stopped and
-// reaped when destroyed. The shell says which process it is, then becomes the program.
-class ChildProcess {
-public:
-    ~ChildProcess() { stop(SIGTERM); }
-    bool start(const std::string& command) {
-        pipe_ = ::popen(("echo $$; exec " + command).c_str(), "re");
-        return pipe_ != nullptr && std::fscanf(pipe_, "%ld\n", &pid_) == 1;
-    }
-    int output() const { return pipe_ == nullptr ? -1 : fileno(pipe_); }
-    // Sends `signal`; kills the program when it has not ended within three seconds.
-    bool stop(int signal) {
-        if (pipe_ == nullptr) return true;
-        const auto pid = static_cast<pid_t>(pid_);
-        bool ended = ::kill(pid, signal) != 0;
-        for (int waited = 0; !ended && waited < 3000; waited += 5) {
-            ended = ::waitpid(pid, nullptr, WNOHANG) == pid;
-            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (!ended) ::kill(pid, SIGKILL);
-        ::pclose(pipe_);  // reaps the program unless waitpid did
-        pipe_ = nullptr;
-        return ended;
-    }
-
-private:
-    std::FILE* pipe_ = nullptr;
-    long pid_ = -1;
-};
-
-// Reads the sink's monitor and notes when the first loud sample after arm() arrives.
-class LoudnessProbe {
-public:
-    bool start() {
-        if (!parec_.start(monitorRecordCommand(2))) return false;
-        fd_ = parec_.output();
-        thread_ = std::thread([this] { run(); });
-        std::this_thread::sleep_for(300ms);
-        return true;
-    }
-    void stop() {
-        running_ = false;
-        if (thread_.joinable()) thread_.join();
-        parec_.stop(SIGINT);
-    }
-    void arm() {
-        heard_ = false;
-        armed_ = true;
-    }
-    bool waitHeard(std::chrono::milliseconds timeout, Clock::time_point& at) {
-        const auto end = Clock::now() + timeout;
-        while (Clock::now() < end) {
-            if (heard_.load()) {
-                at = heardAt_;
-                return true;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        return false;
-    }
-
-private:
-    void run() {
-        std::vector<std::int16_t> buffer(4096);
-        std::size_t carry = 0;  // a sample split across reads
-        unsigned char partial[4];
-        while (running_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            unsigned char raw[8192];
-            const ssize_t n = ::read(fd_, raw, sizeof raw);
-            if (n <= 0) break;
-            const auto arrived = Clock::now();
-            // Whole frames (4 bytes) only; keep any rest for the next read.
-            std::vector<unsigned char> bytes(partial, partial + carry);
-            bytes.insert(bytes.end(), raw, raw + n);
-            const std::size_t frames = bytes.size() / 4;
-            carry = bytes.size() - frames * 4;
-            std::copy(bytes.end() - static_cast<long>(carry), bytes.end(), partial);
-            if (!armed_) continue;
-            for (std::size_t f = 0; f < frames; ++f) {
-                const auto left = static_cast<std::int16_t>(bytes[4 * f] | (bytes[4 * f + 1] << 8));
-                if (std::abs(left) > 330) {  // 1% of full scale
-                    // The sample left the sink (frames - f) frames before this read came in.
-                    heardAt_ = arrived - std::chrono::microseconds((frames - f) * 1000000 / 44100);
-
-                    armed_ = false;
-                    heard_ = true;
-                    break;
-                }
-            }
-        }
-    }
-
-    ChildProcess parec_;
-    int fd_ = -1;
-    std::thread thread_;
-    std::atomic<bool> running_{true};
-    std::atomic<bool> armed_{false};
-    std::atomic<bool> heard_{false};
-    Clock::time_point heardAt_;
-};
 
 struct Medium {
     std::string name;
@@ -265,7 +153,7 @@ void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
                 ++misses;
                 continue;
             }
-            samples.push_back(std::chrono::duration<double, std::milli>(heard - requested).count());
+            samples.push_back(millisecondsBetween(requested, heard));
         }
         if (m.name == "wav" && cmd.play(id, 0, MCI_FROM, m.from) == 0) {
             std::this_thread::sleep_for(300ms);
@@ -273,57 +161,11 @@ void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
             cmd.simple(id, MCI_STOP);
         }
         cmd.close(id);
-        std::printf("%s_start_latency_p50: %.1f ms\n", m.name.c_str(), percentile(samples, 0.5));
-        std::printf("%s_start_latency_p95: %.1f ms\n", m.name.c_str(), percentile(samples, 0.95));
-        std::printf("%s_start_latency_max: %.1f ms\n", m.name.c_str(), percentile(samples, 1.0));
-        std::printf("%s_start_latency_runs: %zu runs\n", m.name.c_str(), samples.size());
+        bench::printLatency(m.name + "_start_latency", samples);
         if (misses > 0) std::printf("%s_start_latency_misses: %d runs\n", m.name.c_str(), misses);
     }
     drainFor(queue, 50ms);
     probe.stop();
-}
-
-// Passes every stream through and notes when the first loud frame after arm() is
-// handed to the output.
-class WatchedOutput final : public mcidev::AudioOutput {
-public:
-    MCIERROR open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
-                  std::unique_ptr<mcidev::AudioStream>& stream) override {
-        const auto channels = static_cast<std::size_t>(format.channels);
-        return inner_->open(
-            format,
-            [this, channels, fill = std::move(fill)](std::int16_t* out, std::size_t frames) {
-                fill(out, frames);
-                if (!armed_.load() || !std::any_of(out, out + frames * channels, [](std::int16_t v) {
-                        return std::abs(v) > 330;  // 1% of full scale
-                    }))
-                    return;
-                loudAt_ = Clock::now();
-                armed_ = false;
-            },
-            stream);
-    }
-    void arm() { armed_ = true; }
-    bool waitLoud(std::chrono::milliseconds timeout, Clock::time_point& at) const {
-        for (const auto end = Clock::now() + timeout; Clock::now() < end; std::this_thread::sleep_for(1ms)) {
-            if (!armed_.load()) {
-                at = loudAt_;
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    std::unique_ptr<mcidev::AudioOutput> inner_ = mcidev::makeSdlOutput();
-    std::atomic<bool> armed_{false};
-    Clock::time_point loudAt_;  // written before armed_ turns false
-};
-
-void printFigures(const char* name, const std::vector<double>& samples) {
-    std::printf("%s_p50: %.1f ms\n", name, percentile(samples, 0.5));
-    std::printf("%s_p95: %.1f ms\n", name, percentile(samples, 0.95));
-    std::printf("%s_runs: %zu runs\n", name, samples.size());
 }
 
 void measureFallbackLatency(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
@@ -357,11 +199,11 @@ void measureFallbackLatency(bool sinkRuns, ui::MessageQueue& queue, const TempFo
         drainFor(queue, 150ms);  // silence again before the next run
         if (i == 0) continue;    // the first run also loads the output and wakes the sink
         if (!wasHanded) ++failures;
-        if (wasHanded) handed.push_back(std::chrono::duration<double, std::milli>(loud - requested).count());
-        if (wasHeard) heard.push_back(std::chrono::duration<double, std::milli>(sounded - requested).count());
+        if (wasHanded) handed.push_back(millisecondsBetween(requested, loud));
+        if (wasHeard) heard.push_back(millisecondsBetween(requested, sounded));
     }
-    printFigures("fallback_tone_to_output", handed);
-    if (probing) printFigures("fallback_tone_at_sink", heard);
+    bench::printLatency("fallback_tone_to_output", handed);
+    if (probing) bench::printLatency("fallback_tone_at_sink", heard);
     std::printf("fallback_failures: %d runs\n", failures);
     if (probing) probe.stop();
 }
