@@ -110,7 +110,7 @@ public:
         if (device_ == 0 || opening != opening_) return true;
         if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) return true;
         const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastMix_.load(std::memory_order_relaxed));
-        return idle > stallLimit(bufferFrames_, rate_);
+        return idle > stallLimit(bufferFrames_, rate_, mixes_.load(std::memory_order_relaxed));
     }
 
     // After this returns the voice is never pulled again.
@@ -148,6 +148,7 @@ private:
         rate_ = sampleRate;
         bufferFrames_ = have.samples;
         ++opening_;
+        mixes_.store(0, std::memory_order_relaxed);
         lastMix_.store(nowTicks(), std::memory_order_relaxed);
         return 0;
     }
@@ -166,6 +167,7 @@ private:
 
     void mix(std::int16_t* out, std::size_t frames) {
         lastMix_.store(nowTicks(), std::memory_order_relaxed);
+        mixes_.store(mixes_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         const std::size_t samples = frames * kOutputChannels;
         std::lock_guard lock(mutex_);
         if (voices_.size() == 1) {
@@ -191,6 +193,7 @@ private:
     std::size_t bufferFrames_ = 512;
     std::uint64_t opening_ = 0;
     std::atomic<std::chrono::steady_clock::rep> lastMix_{0};  // when the audio thread last pulled
+    std::atomic<std::uint64_t> mixes_{0};                     // pulls of this device so far
 };
 
 class MixerStream final : public AudioStream {

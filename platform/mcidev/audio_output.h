@@ -32,10 +32,13 @@ public:
     virtual bool lost() const { return false; }
 };
 
-// How long an output that plays may go without pulling before it counts as stopped: a
-// few of its buffers, but at least half a second (a busy machine may hold an audio
+// How long an output may go without pulling before it counts as stopped, after `pulls`
+// pulls. Starting, it takes the first buffer at once and may then wait seconds for
+// the sound server to wake an idle sink or a wireless headset to connect. Once it runs,
+// a few of its buffers, but at least half a second (a busy machine may hold an audio
 // thread up that long) and at most two.
-inline std::chrono::milliseconds stallLimit(std::size_t bufferFrames, int sampleRate) {
+inline std::chrono::milliseconds stallLimit(std::size_t bufferFrames, int sampleRate, std::uint64_t pulls) {
+    if (pulls < 4) return std::chrono::milliseconds(4000);
     const auto buffers =
         std::chrono::milliseconds(4 * 1000 * static_cast<std::int64_t>(bufferFrames) / std::max(sampleRate, 1));
     return std::clamp(buffers, std::chrono::milliseconds(500), std::chrono::milliseconds(2000));

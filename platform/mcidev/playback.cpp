@@ -34,13 +34,13 @@ mci::MCIERROR Playback::start(AudioOutput& output, AudioSource& source, std::uin
         format, [self](std::int16_t* out, std::size_t frames) { self->fill(out, frames); }, run->stream_);
     if (result != 0) return result;
     run->bufferFrames_ = run->stream_->bufferFrames();
-    run->stallLimit_ = stallLimit(run->bufferFrames_, source.sampleRate());
     playback = std::move(run);
     return 0;
 }
 
 void Playback::fill(std::int16_t* out, std::size_t frames) {
     lastPull_.store(nowTicks(), std::memory_order_relaxed);
+    pulls_.store(pulls_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     std::size_t written = 0;
     if (!sourceDone_.load(std::memory_order_relaxed)) {
         const std::uint64_t position = startFrame_ + sourceFrames_.load(std::memory_order_relaxed);
@@ -93,7 +93,7 @@ bool Playback::outputLost() const {
     if (stream_->lost()) return true;
     if (finished()) return false;
     const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastPull_.load(std::memory_order_relaxed));
-    return idle > stallLimit_;
+    return idle > stallLimit(bufferFrames_, source_.sampleRate(), pulls_.load(std::memory_order_relaxed));
 }
 
 bool Playback::waitFinished() {

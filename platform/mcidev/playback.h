@@ -40,7 +40,7 @@ public:
     std::uint64_t position() const;
 
     // The output no longer takes the run's sound: it has lost the stream, or has not
-    // pulled for longer than its stall limit while the run was not finished. Checked
+    // pulled for longer than stallLimit() allows while the run was not finished. Checked
     // by whoever asks, so that nothing has to watch the output while it plays.
     bool outputLost() const;
 
@@ -59,7 +59,6 @@ private:
     FinishedFunction onFinished_;
     std::unique_ptr<AudioStream> stream_;
     std::size_t bufferFrames_ = 0;
-    std::chrono::milliseconds stallLimit_{0};
 
     // Written by the audio thread only.
     std::atomic<std::uint64_t> sourceFrames_{0};  // frames of the source sent out
@@ -69,6 +68,7 @@ private:
     std::atomic<bool> finished_{false};
     std::atomic<bool> failed_{false};
     std::atomic<std::chrono::steady_clock::rep> lastPull_;  // when the output last pulled
+    std::atomic<std::uint64_t> pulls_{0};
 
     mutable std::mutex waitMutex_;
     std::condition_variable waitCondition_;

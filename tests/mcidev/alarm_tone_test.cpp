@@ -94,7 +94,7 @@ TEST_F(AlarmToneTest, AnOutputThatStopsTakingSoundFailsThePlay) {
     ASSERT_EQ(r.cmd->open(nullptr, writeWave(r.folder / "a.wav", {.frames = 441000}).string(), id), 0u);
     const auto mode = [&] { return r.cmd->statusOr(id, MCI_STATUS_MODE); };
     ASSERT_EQ(r.cmd->play(id, r.window.handle()), 0u);
-    output->pull(100 * kMs);
+    for (int pull = 0; pull < 4; ++pull) output->pull(25 * kMs);  // past its start
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(mode(), MCI_MODE_PLAY) << "given up within the stall limit";
     std::this_thread::sleep_for(400ms);
@@ -120,9 +120,15 @@ TEST_F(AlarmToneTest, AnOutputThatStopsTakingSoundFailsThePlay) {
     EXPECT_TRUE(tone->sounding());
     EXPECT_EQ(output->streams(), 1u);
 
+    // The output starts the waited play, then stops.
+    std::thread output_thread([&] {
+        while (output->streams() < 2) std::this_thread::sleep_for(1ms);
+        for (int pull = 0; pull < 4; ++pull) output->pull(25 * kMs);
+    });
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(r.cmd->play(id, 0, MCI_WAIT), mcidev::MCIERR_AUDIO_OUTPUT_LOST);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms);
+    output_thread.join();
     EXPECT_EQ(mode(), MCI_MODE_STOP);
     output->failure = mcidev::MCIERR_NO_AUDIO_OUTPUT;
     EXPECT_EQ(r.cmd->play(id, 0, 0), mcidev::MCIERR_NO_AUDIO_OUTPUT);

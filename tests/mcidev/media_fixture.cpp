@@ -155,9 +155,10 @@ bool SoundServer::start(std::string& error) {
     return started_;
 }
 
-SoundServer::~SoundServer() {
+void SoundServer::stop() {
     if (started_ && std::system("pulseaudio --kill >/dev/null 2>&1") != 0)
         std::fprintf(stderr, "the test sound server did not stop\n");
+    started_ = false;
 }
 
 std::string monitorRecordCommand(int latencyMs) {

@@ -177,8 +177,9 @@ public:
     static std::string missingTools();
 
     explicit SoundServer(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    ~SoundServer();
+    ~SoundServer() { stop(); }
     bool start(std::string& error);
+    void stop();
 
 private:
     std::filesystem::path folder_;
