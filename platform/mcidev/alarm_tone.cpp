@@ -54,8 +54,11 @@ public:
     explicit SynthesizedTone(std::shared_ptr<AudioOutput> output)
         : output_(std::move(output)), period_(std::make_shared<const std::vector<std::int16_t>>(makePeriod())) {}
 
+    // A tone whose output has gone is not sounding; starting it again opens the output
+    // afresh.
     std::string start() override {
-        if (stream_) return {};
+        if (sounding()) return {};
+        stream_.reset();
         // Each start begins with a beep; the position belongs to the audio thread.
         FillFunction fill = [period = period_, at = std::size_t{0}](std::int16_t* out, std::size_t frames) mutable {
             for (std::size_t f = 0; f < frames; ++f) {
@@ -72,7 +75,7 @@ public:
     }
 
     void stop() override { stream_.reset(); }
-    bool sounding() const override { return stream_ != nullptr; }
+    bool sounding() const override { return stream_ && !stream_->lost(); }
 
 private:
     std::shared_ptr<AudioOutput> output_;

@@ -11,7 +11,9 @@
 namespace mcidev {
 
 // Four short beeps and a pause, over and over, at about half of full scale. start()
-// fails with the devices' own text of the output's error (no audio output, say).
+// fails with the devices' own text of the output's error (no audio output, say). When
+// the output goes away under it, the tone no longer counts as sounding, and start()
+// opens the output again.
 std::unique_ptr<ui::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output);
 
 }  // namespace mcidev

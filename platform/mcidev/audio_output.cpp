@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -21,6 +23,8 @@ std::uint16_t pullFrames(int sampleRate) {
 }
 
 constexpr int kOutputChannels = 2;
+
+std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 // One source feeding the mixer, in its own format; converted to the output's format
 // when the two differ.
@@ -57,11 +61,24 @@ struct Voice {
 // It is opened when the first source starts and closed, with the audio subsystem, when
 // the last one stops, so nothing of it runs while nothing plays. One device also suits
 // outputs that offer a single device only (the dummy driver, some sound servers).
+//
+// A device can die under the sources: the sound server quits or restarts, a headset is
+// pulled. SDL then reports it stopped, or its audio thread stops calling; either way
+// it is given up at the next add, which opens the output afresh. Each opening has its
+// own number, so that the sources of a device given up know they are lost.
 class Mixer {
 public:
     ~Mixer() { closeDevice(); }
 
-    mci::MCIERROR add(Voice* voice, const StreamFormat& format, std::size_t& bufferFrames) {
+    // `opening` receives the number of the device opening the voice is added to.
+    mci::MCIERROR add(Voice* voice, const StreamFormat& format, std::size_t& bufferFrames, std::uint64_t& opening) {
+        if (device_ != 0 && lost(opening_)) {
+            {
+                std::lock_guard lock(mutex_);
+                voices_.clear();
+            }
+            closeDevice();
+        }
         if (device_ == 0) {
             if (const mci::MCIERROR e = openDevice(format.sampleRate)) return e;
         }
@@ -83,7 +100,17 @@ public:
             voices_.push_back(voice);
         }
         SDL_PauseAudioDevice(device_, 0);
+        opening = opening_;
         return 0;
+    }
+
+    // Whether the sources added with `opening` are no longer heard: that device was
+    // given up, has failed, or has stopped pulling.
+    bool lost(std::uint64_t opening) const {
+        if (device_ == 0 || opening != opening_) return true;
+        if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) return true;
+        const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastMix_.load(std::memory_order_relaxed));
+        return idle > stallLimit(bufferFrames_, rate_, mixes_.load(std::memory_order_relaxed));
     }
 
     // After this returns the voice is never pulled again.
@@ -120,6 +147,9 @@ private:
         }
         rate_ = sampleRate;
         bufferFrames_ = have.samples;
+        ++opening_;
+        mixes_.store(0, std::memory_order_relaxed);
+        lastMix_.store(nowTicks(), std::memory_order_relaxed);
         return 0;
     }
 
@@ -136,6 +166,8 @@ private:
     }
 
     void mix(std::int16_t* out, std::size_t frames) {
+        lastMix_.store(nowTicks(), std::memory_order_relaxed);
+        mixes_.store(mixes_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         const std::size_t samples = frames * kOutputChannels;
         std::lock_guard lock(mutex_);
         if (voices_.size() == 1) {
@@ -159,6 +191,9 @@ private:
     SDL_AudioDeviceID device_ = 0;
     int rate_ = 44100;
     std::size_t bufferFrames_ = 512;
+    std::uint64_t opening_ = 0;
+    std::atomic<std::chrono::steady_clock::rep> lastMix_{0};  // when the audio thread last pulled
+    std::atomic<std::uint64_t> mixes_{0};                     // pulls of this device so far
 };
 
 class MixerStream final : public AudioStream {
@@ -169,17 +204,19 @@ public:
     }
 
     mci::MCIERROR start(const StreamFormat& format) {
-        const mci::MCIERROR e = mixer_.add(&voice_, format, bufferFrames_);
+        const mci::MCIERROR e = mixer_.add(&voice_, format, bufferFrames_, opening_);
         added_ = e == 0;
         return e;
     }
     std::size_t bufferFrames() const override { return bufferFrames_; }
+    bool lost() const override { return mixer_.lost(opening_); }
 
 private:
     Mixer& mixer_;
     Voice voice_;
     bool added_ = false;
     std::size_t bufferFrames_ = 0;
+    std::uint64_t opening_ = 0;
 };
 
 class SdlOutput final : public AudioOutput {

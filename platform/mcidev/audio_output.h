@@ -3,6 +3,8 @@
 // function; once a stream is closed its function is never called again.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -25,7 +27,22 @@ public:
     virtual ~AudioStream() = default;  // the fill function is not called after this
     // Frames per pull: the amount that sits in the output between two pulls.
     virtual std::size_t bufferFrames() const = 0;
+    // The output has given up on this stream: its device failed, went away or stopped
+    // pulling, so what the fill function gives is not heard.
+    virtual bool lost() const { return false; }
 };
+
+// How long an output may go without pulling before it counts as stopped, after `pulls`
+// pulls. Starting, it takes the first buffer at once and may then wait seconds for
+// the sound server to wake an idle sink or a wireless headset to connect. Once it runs,
+// a few of its buffers, but at least half a second (a busy machine may hold an audio
+// thread up that long) and at most two.
+inline std::chrono::milliseconds stallLimit(std::size_t bufferFrames, int sampleRate, std::uint64_t pulls) {
+    if (pulls < 4) return std::chrono::milliseconds(4000);
+    const auto buffers =
+        std::chrono::milliseconds(4 * 1000 * static_cast<std::int64_t>(bufferFrames) / std::max(sampleRate, 1));
+    return std::clamp(buffers, std::chrono::milliseconds(500), std::chrono::milliseconds(2000));
+}
 
 class AudioOutput {
 public:
@@ -37,7 +54,8 @@ public:
 // The system's default output through SDL: all streams are mixed into one output
 // device. The device and the SDL audio subsystem are started with the first open stream
 // and shut down again when the last one closes, so nothing of it runs while nothing
-// plays.
+// plays. A device that fails or stops pulling is dropped at the next open, which opens
+// the output afresh; the streams still on it are lost.
 std::unique_ptr<AudioOutput> makeSdlOutput();
 // An output that has no device: every open fails with MCIERR_NO_AUDIO_OUTPUT.
 std::unique_ptr<AudioOutput> makeNoOutput();

@@ -11,6 +11,8 @@ inline constexpr mci::MCIERROR MCIERR_NO_AUDIO_OUTPUT = mci::MCIERR_CUSTOM_DRIVE
 inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 2;
 // The CD device's disc image cannot be used; the manager's error string tells why.
 inline constexpr mci::MCIERROR MCIERR_DISC_IMAGE_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 3;
+// The audio output went away or stopped taking sound while a play was waited for.
+inline constexpr mci::MCIERROR MCIERR_AUDIO_OUTPUT_LOST = mci::MCIERR_CUSTOM_DRIVER_BASE + 4;
 
 // The text of an error code the devices return; null for a code they never return.
 // The texts end without a full stop: the program's error report adds one. They begin

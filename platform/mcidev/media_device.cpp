@@ -1,20 +1,13 @@
 #include "platform/mcidev/media_device.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+
+#include "platform/mcidev/error_text.h"
 
 namespace mcidev {
 
 using namespace mci;
-
-namespace {
-
-// How long a play waited on with MCI_WAIT may stand still before we give up on the
-// output.
-constexpr std::chrono::milliseconds kStallLimit{3000};
-
-}  // namespace
 
 DWORD_PTR callbackOf(const void* params) {
     DWORD_PTR callback = 0;
@@ -30,6 +23,8 @@ MediaDevice::~MediaDevice() { playback_.reset(); }
 MCIERROR MediaDevice::command(OpenHandle& handle, UINT message, DWORD flags, void* params, Outbox& out) {
     refreshMedia(out);
     settle(out);
+    // A play whose output has gone is over: asked now, the device must not claim to play.
+    if (state_ == State::Playing && playback_ && playback_->outputLost()) endRun(out, MCI_NOTIFY_FAILURE);
     if ((flags & MCI_NOTIFY) != 0 && params == nullptr) return MCIERR_NULL_PARAMETER_BLOCK;
     switch (message) {
     case MCI_PLAY: return play(handle, flags, static_cast<MCI_PLAY_PARMS*>(params), out);
@@ -60,11 +55,16 @@ MCIERROR MediaDevice::command(OpenHandle& handle, UINT message, DWORD flags, voi
 
 void MediaDevice::settle(Outbox& out) {
     if (state_ != State::Playing || !playback_ || !playback_->finished()) return;
-    const bool failed = playback_->failed();
+    // A run that reached its end on an output that had gone was not heard either.
+    const bool failed = playback_->failed() || playback_->outputLost();
+    endRun(out, failed ? MCI_NOTIFY_FAILURE : MCI_NOTIFY_SUCCESSFUL);
+}
+
+void MediaDevice::endRun(Outbox& out, UINT outcome) {
     endPlayback();
     state_ = State::Stopped;
     if (pending_) {
-        out.push_back({*pending_, failed ? MCI_NOTIFY_FAILURE : MCI_NOTIFY_SUCCESSFUL});
+        out.push_back({*pending_, outcome});
         pending_.reset();
     }
 }
@@ -146,15 +146,10 @@ void MediaDevice::abortPending(Outbox& out) {
 
 MCIERROR MediaDevice::waitForEnd(Outbox& out) {
     if (!playback_) return 0;
-    if (!playback_->waitFinished(kStallLimit)) {
+    if (!playback_->waitFinished()) {
         // The output stopped taking sound: give up rather than hang the caller.
-        endPlayback();
-        state_ = State::Stopped;
-        if (pending_) {
-            out.push_back({*pending_, MCI_NOTIFY_FAILURE});
-            pending_.reset();
-        }
-        return MCIERR_HARDWARE;
+        endRun(out, MCI_NOTIFY_FAILURE);
+        return MCIERR_AUDIO_OUTPUT_LOST;
     }
     const bool failed = playback_->failed();
     settle(out);

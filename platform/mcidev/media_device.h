@@ -126,6 +126,8 @@ private:
     mci::MCIERROR recheck();
     mci::MCIERROR startPlayback(std::uint64_t from, std::uint64_t to);
     void endPlayback();  // closes the output, keeping the position heard
+    // Ends the play (stopped, position kept) and sends its pending notice as `outcome`.
+    void endRun(Outbox& out, mci::UINT outcome);
     mci::MCIERROR waitForEnd(Outbox& out);
 
     // A command that asks for a notice and names a window: the one pending is

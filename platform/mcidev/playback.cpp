@@ -10,6 +10,8 @@ namespace {
 // How long a source may keep the output waiting (a drive spinning up takes seconds).
 constexpr std::uint64_t kStarvationLimitSeconds = 15;
 
+std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
 }  // namespace
 
 Playback::Playback(AudioSource& source, std::uint64_t endFrame, FinishedFunction finished)
@@ -18,7 +20,8 @@ Playback::Playback(AudioSource& source, std::uint64_t endFrame, FinishedFunction
       channels_(source.channels()),
       startFrame_(source.positionFrames()),
       endFrame_(std::max(endFrame, source.positionFrames())),
-      onFinished_(std::move(finished)) {}
+      onFinished_(std::move(finished)),
+      lastPull_(nowTicks()) {}
 
 Playback::~Playback() { stream_.reset(); }
 
@@ -36,6 +39,8 @@ mci::MCIERROR Playback::start(AudioOutput& output, AudioSource& source, std::uin
 }
 
 void Playback::fill(std::int16_t* out, std::size_t frames) {
+    lastPull_.store(nowTicks(), std::memory_order_relaxed);
+    pulls_.store(pulls_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     std::size_t written = 0;
     if (!sourceDone_.load(std::memory_order_relaxed)) {
         const std::uint64_t position = startFrame_ + sourceFrames_.load(std::memory_order_relaxed);
@@ -84,22 +89,20 @@ std::uint64_t Playback::position() const {
     return startFrame_ + std::min(played, sent);
 }
 
-bool Playback::waitFinished(std::chrono::milliseconds stall) {
+bool Playback::outputLost() const {
+    if (stream_->lost()) return true;
+    if (finished()) return false;
+    const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastPull_.load(std::memory_order_relaxed));
+    return idle > stallLimit(bufferFrames_, source_.sampleRate(), pulls_.load(std::memory_order_relaxed));
+}
+
+bool Playback::waitFinished() {
     std::unique_lock lock(waitMutex_);
-    std::uint64_t lastOut = outFrames_.load(std::memory_order_acquire);
-    auto lastMove = std::chrono::steady_clock::now();
     while (!finished_.load(std::memory_order_acquire)) {
         waitCondition_.wait_for(lock, std::chrono::milliseconds(50));
-        const std::uint64_t out = outFrames_.load(std::memory_order_acquire);
-        const auto now = std::chrono::steady_clock::now();
-        if (out != lastOut) {
-            lastOut = out;
-            lastMove = now;
-        } else if (now - lastMove > stall) {
-            return false;
-        }
+        if (outputLost()) return false;
     }
-    return true;
+    return !stream_->lost();
 }
 
 }  // namespace mcidev

@@ -39,9 +39,13 @@ public:
     // The frame being heard now (estimated: what has been pulled minus one buffer).
     std::uint64_t position() const;
 
-    // Waits until the run has finished. Returns false when no frame has moved for
-    // `stall` (the output has stopped pulling).
-    bool waitFinished(std::chrono::milliseconds stall);
+    // The output no longer takes the run's sound: it has lost the stream, or has not
+    // pulled for longer than stallLimit() allows while the run was not finished. Checked
+    // by whoever asks, so that nothing has to watch the output while it plays.
+    bool outputLost() const;
+
+    // Waits until the run has finished (true) or the output is lost (false).
+    bool waitFinished();
 
 private:
     Playback(AudioSource& source, std::uint64_t endFrame, FinishedFunction finished);
@@ -63,6 +67,8 @@ private:
     std::uint64_t starvedFrames_ = 0;  // silence put in while the source was behind
     std::atomic<bool> finished_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<std::chrono::steady_clock::rep> lastPull_;  // when the output last pulled
+    std::atomic<std::uint64_t> pulls_{0};
 
     mutable std::mutex waitMutex_;
     std::condition_variable waitCondition_;

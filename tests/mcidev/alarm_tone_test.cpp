@@ -1,9 +1,11 @@
-// The program's own alarm tone, pulled through a recording output that the devices
-// share.
+// The program's own alarm tone, and what becomes of it and of a device's play when the
+// output they share goes away, pulled through a recording output.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/mcidev/alarm_tone.h"
 #include "tests/mcidev/media_fixture.h"
@@ -12,6 +14,7 @@ namespace {
 
 using namespace mci;
 using namespace mcitest;
+using namespace std::chrono_literals;
 
 constexpr std::size_t kMs = 44;  // frames, near enough for the checks below
 constexpr std::size_t kPeriod = 52920;
@@ -80,6 +83,55 @@ TEST_F(AlarmToneTest, OneStreamBesideAPlayingDeviceUntilStopped) {
     EXPECT_EQ(peak(output->pull(kPeriod), 0, kPeriod), 0);
     ASSERT_EQ(tone->start(), "");
     EXPECT_GT(peak(output->pull(100 * kMs), 0, 100 * kMs), 15000);
+}
+
+// An output that stops pulling, or loses its streams, ends a play as a failure: found
+// by the next request or by the wait, never passed as playing or as heard. The next
+// play, and the tone, open the output again; an output gone for good fails the play.
+TEST_F(AlarmToneTest, AnOutputThatStopsTakingSoundFailsThePlay) {
+    DeviceRig& r = rig;
+    MCIDEVICEID id = 0;
+    ASSERT_EQ(r.cmd->open(nullptr, writeWave(r.folder / "a.wav", {.frames = 441000}).string(), id), 0u);
+    const auto mode = [&] { return r.cmd->statusOr(id, MCI_STATUS_MODE); };
+    ASSERT_EQ(r.cmd->play(id, r.window.handle()), 0u);
+    for (int pull = 0; pull < 4; ++pull) output->pull(25 * kMs);  // past its start
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(mode(), MCI_MODE_PLAY) << "given up within the stall limit";
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(mode(), MCI_MODE_STOP);
+    EXPECT_EQ(output->streams(), 0u);
+    EXPECT_LE(r.cmd->statusOr(id, MCI_STATUS_POSITION), 100u) << "the position is not the one heard";
+    ASSERT_TRUE(r.waitForNotices(1));
+
+    // Lost streams (the device went away, SDL fills on unheard) count at once, also for
+    // a play that runs to its end on them.
+    ASSERT_EQ(tone->start(), "");
+    ASSERT_EQ(r.cmd->play(id, r.window.handle()), 0u);
+    EXPECT_EQ(output->opens(), 3u);
+    output->loseStreams();
+    EXPECT_FALSE(tone->sounding());
+    EXPECT_EQ(mode(), MCI_MODE_STOP);
+    ASSERT_EQ(r.cmd->play(id, r.window.handle(), MCI_NOTIFY | MCI_FROM | MCI_TO, 0, 50), 0u);
+    output->loseStreams();
+    for (int pull = 0; pull < 4; ++pull) output->pull(50 * kMs);
+    ASSERT_TRUE(r.waitForNotices(3));
+    EXPECT_EQ(r.window.outcomes(), (std::vector<UINT>(3, MCI_NOTIFY_FAILURE)));
+    ASSERT_EQ(tone->start(), "");
+    EXPECT_TRUE(tone->sounding());
+    EXPECT_EQ(output->streams(), 1u);
+
+    // The output starts the waited play, then stops.
+    std::thread output_thread([&] {
+        while (output->streams() < 2) std::this_thread::sleep_for(1ms);
+        for (int pull = 0; pull < 4; ++pull) output->pull(25 * kMs);
+    });
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(r.cmd->play(id, 0, MCI_WAIT), mcidev::MCIERR_AUDIO_OUTPUT_LOST);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1500ms);
+    output_thread.join();
+    EXPECT_EQ(mode(), MCI_MODE_STOP);
+    output->failure = mcidev::MCIERR_NO_AUDIO_OUTPUT;
+    EXPECT_EQ(r.cmd->play(id, 0, 0), mcidev::MCIERR_NO_AUDIO_OUTPUT);
 }
 
 }  // namespace

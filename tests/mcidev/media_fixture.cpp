@@ -1,6 +1,7 @@
 #include "tests/mcidev/media_fixture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -82,9 +83,11 @@ public:
         std::erase(output.streams_, this);
     }
     std::size_t bufferFrames() const override { return 512; }
+    bool lost() const override { return gone; }
 
     RecordingOutput& output;
     mcidev::FillFunction fill;
+    std::atomic<bool> gone{false};
 };
 
 MCIERROR RecordingOutput::open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
@@ -94,6 +97,7 @@ MCIERROR RecordingOutput::open(const mcidev::StreamFormat& format, mcidev::FillF
     auto made = std::make_unique<Stream>(*this, std::move(fill));
     std::lock_guard lock(mutex_);
     streams_.push_back(made.get());
+    ++opens_;
     stream = std::move(made);
     return 0;
 }
@@ -101,6 +105,16 @@ MCIERROR RecordingOutput::open(const mcidev::StreamFormat& format, mcidev::FillF
 std::size_t RecordingOutput::streams() const {
     std::lock_guard lock(mutex_);
     return streams_.size();
+}
+
+std::size_t RecordingOutput::opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
+}
+
+void RecordingOutput::loseStreams() {
+    std::lock_guard lock(mutex_);
+    for (Stream* s : streams_) s->gone = true;
 }
 
 std::vector<std::int16_t> RecordingOutput::pull(std::size_t frames) {
@@ -141,9 +155,10 @@ bool SoundServer::start(std::string& error) {
     return started_;
 }
 
-SoundServer::~SoundServer() {
+void SoundServer::stop() {
     if (started_ && std::system("pulseaudio --kill >/dev/null 2>&1") != 0)
         std::fprintf(stderr, "the test sound server did not stop\n");
+    started_ = false;
 }
 
 std::string monitorRecordCommand(int latencyMs) {

@@ -145,13 +145,18 @@ struct DeviceRig {
 };
 
 // An output that plays nothing: the test itself pulls what the open streams give and
-// gets their sum. Takes 44.1 kHz stereo only; `failure` makes every open fail.
+// gets their sum, so an output that stops pulling is one the test does not pull.
+// Takes 44.1 kHz stereo only; `failure` makes every open fail.
 class RecordingOutput final : public mcidev::AudioOutput {
 public:
     MCIERROR open(const mcidev::StreamFormat& format, mcidev::FillFunction fill,
                   std::unique_ptr<mcidev::AudioStream>& stream) override;
     std::size_t streams() const;
+    std::size_t opens() const;
     std::vector<std::int16_t> pull(std::size_t frames);
+    // The streams open now report themselves lost, as those of a device that went away
+    // (they are still pulled).
+    void loseStreams();
 
     MCIERROR failure = 0;
 
@@ -159,6 +164,7 @@ private:
     class Stream;
     mutable std::mutex mutex_;
     std::vector<Stream*> streams_;
+    std::size_t opens_ = 0;
 };
 
 // A PulseAudio daemon of our own with one null sink, in a folder of its own, so that
@@ -171,8 +177,9 @@ public:
     static std::string missingTools();
 
     explicit SoundServer(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    ~SoundServer();
+    ~SoundServer() { stop(); }
     bool start(std::string& error);
+    void stop();
 
 private:
     std::filesystem::path folder_;
