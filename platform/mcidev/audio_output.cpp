@@ -26,6 +26,30 @@ constexpr int kOutputChannels = 2;
 
 std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
+}  // namespace
+
+void PullWatch::restart() {
+    pulls_.store(0, std::memory_order_relaxed);
+    last_.store(nowTicks(), std::memory_order_relaxed);
+}
+
+void PullWatch::pulled() {
+    last_.store(nowTicks(), std::memory_order_relaxed);
+    pulls_.store(pulls_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+
+bool PullWatch::stalled(std::size_t bufferFrames, int sampleRate) const {
+    using std::chrono::milliseconds;
+    milliseconds limit(4000);
+    if (pulls_.load(std::memory_order_relaxed) >= 4) {
+        const milliseconds buffers(4 * 1000 * static_cast<std::int64_t>(bufferFrames) / std::max(sampleRate, 1));
+        limit = std::clamp(buffers, milliseconds(500), milliseconds(2000));
+    }
+    return std::chrono::steady_clock::duration(nowTicks() - last_.load(std::memory_order_relaxed)) > limit;
+}
+
+namespace {
+
 // One source feeding the mixer, in its own format; converted to the output's format
 // when the two differ.
 struct Voice {
@@ -109,8 +133,7 @@ public:
     bool lost(std::uint64_t opening) const {
         if (device_ == 0 || opening != opening_) return true;
         if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) return true;
-        const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastMix_.load(std::memory_order_relaxed));
-        return idle > stallLimit(bufferFrames_, rate_, mixes_.load(std::memory_order_relaxed));
+        return pulls_.stalled(bufferFrames_, rate_);
     }
 
     // After this returns the voice is never pulled again.
@@ -148,8 +171,7 @@ private:
         rate_ = sampleRate;
         bufferFrames_ = have.samples;
         ++opening_;
-        mixes_.store(0, std::memory_order_relaxed);
-        lastMix_.store(nowTicks(), std::memory_order_relaxed);
+        pulls_.restart();
         return 0;
     }
 
@@ -166,8 +188,7 @@ private:
     }
 
     void mix(std::int16_t* out, std::size_t frames) {
-        lastMix_.store(nowTicks(), std::memory_order_relaxed);
-        mixes_.store(mixes_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        pulls_.pulled();
         const std::size_t samples = frames * kOutputChannels;
         std::lock_guard lock(mutex_);
         if (voices_.size() == 1) {
@@ -192,8 +213,7 @@ private:
     int rate_ = 44100;
     std::size_t bufferFrames_ = 512;
     std::uint64_t opening_ = 0;
-    std::atomic<std::chrono::steady_clock::rep> lastMix_{0};  // when the audio thread last pulled
-    std::atomic<std::uint64_t> mixes_{0};                     // pulls of this device so far
+    PullWatch pulls_;  // of the open device
 };
 
 class MixerStream final : public AudioStream {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -32,17 +33,26 @@ public:
     virtual bool lost() const { return false; }
 };
 
-// How long an output may go without pulling before it counts as stopped, after `pulls`
-// pulls. Starting, it takes the first buffer at once and may then wait seconds for
-// the sound server to wake an idle sink or a wireless headset to connect. Once it runs,
-// a few of its buffers, but at least half a second (a busy machine may hold an audio
-// thread up that long) and at most two.
-inline std::chrono::milliseconds stallLimit(std::size_t bufferFrames, int sampleRate, std::uint64_t pulls) {
-    if (pulls < 4) return std::chrono::milliseconds(4000);
-    const auto buffers =
-        std::chrono::milliseconds(4 * 1000 * static_cast<std::int64_t>(bufferFrames) / std::max(sampleRate, 1));
-    return std::clamp(buffers, std::chrono::milliseconds(500), std::chrono::milliseconds(2000));
-}
+// When an output last pulled sound, kept by its audio thread and read by anyone, to
+// tell an output that has stopped pulling. Starting, an output takes the first buffer at
+// once and may then wait seconds for the sound server to wake an idle sink or a
+// wireless headset to connect, so the first few pulls get 4 s. Once it runs, a few of
+// its buffers, but at least half a second (a busy machine may hold an audio thread up
+// that long) and at most two.
+class PullWatch {
+public:
+    PullWatch() { restart(); }
+    // A new start: the starting allowance again.
+    void restart();
+    // Audio thread: a pull has come.
+    void pulled();
+    // Whether no pull has come for longer than an output of this buffer size may take.
+    bool stalled(std::size_t bufferFrames, int sampleRate) const;
+
+private:
+    std::atomic<std::chrono::steady_clock::rep> last_{0};
+    std::atomic<std::uint64_t> pulls_{0};
+};
 
 class AudioOutput {
 public:

@@ -10,8 +10,6 @@ namespace {
 // How long a source may keep the output waiting (a drive spinning up takes seconds).
 constexpr std::uint64_t kStarvationLimitSeconds = 15;
 
-std::chrono::steady_clock::rep nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
-
 }  // namespace
 
 Playback::Playback(AudioSource& source, std::uint64_t endFrame, FinishedFunction finished)
@@ -20,8 +18,7 @@ Playback::Playback(AudioSource& source, std::uint64_t endFrame, FinishedFunction
       channels_(source.channels()),
       startFrame_(source.positionFrames()),
       endFrame_(std::max(endFrame, source.positionFrames())),
-      onFinished_(std::move(finished)),
-      lastPull_(nowTicks()) {}
+      onFinished_(std::move(finished)) {}
 
 Playback::~Playback() { stream_.reset(); }
 
@@ -39,8 +36,7 @@ mci::MCIERROR Playback::start(AudioOutput& output, AudioSource& source, std::uin
 }
 
 void Playback::fill(std::int16_t* out, std::size_t frames) {
-    lastPull_.store(nowTicks(), std::memory_order_relaxed);
-    pulls_.store(pulls_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    pulls_.pulled();
     std::size_t written = 0;
     if (!sourceDone_.load(std::memory_order_relaxed)) {
         const std::uint64_t position = startFrame_ + sourceFrames_.load(std::memory_order_relaxed);
@@ -92,8 +88,7 @@ std::uint64_t Playback::position() const {
 bool Playback::outputLost() const {
     if (stream_->lost()) return true;
     if (finished()) return false;
-    const auto idle = std::chrono::steady_clock::duration(nowTicks() - lastPull_.load(std::memory_order_relaxed));
-    return idle > stallLimit(bufferFrames_, source_.sampleRate(), pulls_.load(std::memory_order_relaxed));
+    return pulls_.stalled(bufferFrames_, source_.sampleRate());
 }
 
 bool Playback::waitFinished() {

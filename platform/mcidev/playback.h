@@ -40,7 +40,7 @@ public:
     std::uint64_t position() const;
 
     // The output no longer takes the run's sound: it has lost the stream, or has not
-    // pulled for longer than stallLimit() allows while the run was not finished. Checked
+    // pulled for longer than its PullWatch allows while the run was not finished. Checked
     // by whoever asks, so that nothing has to watch the output while it plays.
     bool outputLost() const;
 
@@ -67,8 +67,7 @@ private:
     std::uint64_t starvedFrames_ = 0;  // silence put in while the source was behind
     std::atomic<bool> finished_{false};
     std::atomic<bool> failed_{false};
-    std::atomic<std::chrono::steady_clock::rep> lastPull_;  // when the output last pulled
-    std::atomic<std::uint64_t> pulls_{0};
+    PullWatch pulls_;
 
     mutable std::mutex waitMutex_;
     std::condition_variable waitCondition_;
