@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/program.h"
-#include "platform/qt/qt_view.h"
-#include "tests/fakes/memory_profile_store.h"
-#include "tests/fakes/scripted_device.h"
-#include "tests/qt/qt_app.h"
+#include "tests/qt/program_on_screen.h"
 
 namespace {
 
@@ -35,22 +31,14 @@ QAccessibleInterface* find(QAccessibleInterface* root, QAccessible::Role role, c
     return found;
 }
 
-class Accessibility : public qttest::QtTest {
+class Accessibility : public qttest::ProgramOnScreen {
 protected:
     void SetUp() override {
-        store.setFileText(
-            TMainForm::settingsFile,
-            "[Saved Settings]\nLastType=Wave\nLastWave=/sounds/wake.wav\nLastFileName=/sounds/wake.wav\n");
-        program.onFormCreated = [this](ui::Form& form) { view.attach(form); };
-        program.onFormDestroying = [this](ui::Form& form) { view.detach(form); };
-        program.start();
-        form()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window(*form())));
+        start("[Saved Settings]\nLastType=Wave\nLastWave=/sounds/wake.wav\nLastFileName=/sounds/wake.wav\n");
         root = QAccessible::queryAccessibleInterface(view.window(*form()));
         ASSERT_NE(root, nullptr);
     }
 
-    TMainForm* form() const { return program.mainForm(); }
     QAccessibleInterface* of(const ui::Control& c) const {
         return QAccessible::queryAccessibleInterface(view.widget(c));
     }
@@ -58,14 +46,6 @@ protected:
         button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     }
 
-    qtui::QtView view;
-    fakes::ScriptedDevice device;
-    fakes::MemoryProfileStore store;
-    fakes::VirtualLoop clock;
-    fakes::FixedLocale locale;
-    fakes::RecordingTone tone;
-    fakes::RecordingInhibitor sleep;
-    Program program{app, MainFormServices{device, store, clock, locale, tone, sleep}};
     QAccessibleInterface* root = nullptr;
 };
 
