@@ -131,7 +131,6 @@ def check(s):
         return fresh(button).getState().contains(pyatspi.STATE_ENABLED)
 
     expect(live(bar[0]) and not live(bar[1]) and not live(bar[2]), "before Play: Play live, Pause and Stop dead")
-    expect(not fresh(bar[5]).getState().contains(pyatspi.STATE_VISIBLE), "Step is hidden")
     s.shot("found")
 
     action = play.queryAction()
@@ -155,8 +154,6 @@ def check(s):
     second = fresh(clock).name
     print(f"clock read as '{first}', then '{second}'")
     expect(first and second and first != second, "the clock's text does not follow the time")
-    text = clock.queryText()
-    expect(text.getText(0, -1) == fresh(clock).name, "the clock's text and name differ")
     chatter = [kind for kind, source, _ in heard if source == clock]
     expect(not chatter, f"the clock announced its ticks: {chatter}")
     expect(s.app.poll() is None, "the program ended")

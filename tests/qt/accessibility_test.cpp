@@ -89,27 +89,21 @@ TEST_F(Accessibility, TheTransportBarsButtonsAreButtonsThatPress) {
     EXPECT_EQ(device.count(mci::MCI_STOP), 0u);
 }
 
-// The clock's text is read from the panel whenever it is asked for. (That a tick
-// announces nothing is checked on the real bus: this platform sends no events.)
-TEST_F(Accessibility, TheClockIsReadWhenAsked) {
+// Every control a user can reach has a name and a role; the clock's text is the time
+// whenever it is asked for (that a tick announces nothing is checked on the real bus:
+// this platform sends no events); the message box is labelled by its label, the time
+// row is named, and its spin buttons step by their actions.
+TEST_F(Accessibility, EveryControlIsNamedAndReadsWhatItShows) {
     QAccessibleInterface* clockPanel = of(*form()->TimePanel);
-    clock.advanceTo(7, 5, 0);
-    form()->ClockTimerTimer(form()->ClockTimer);
-    const QString before = nameOf(clockPanel);
     clock.advanceTo(7, 5, 1);
     form()->ClockTimerTimer(form()->ClockTimer);
     EXPECT_EQ(clockPanel->role(), QAccessible::StaticText);
     EXPECT_EQ(clockPanel->text(QAccessible::Description), "Clock");
-    EXPECT_NE(nameOf(clockPanel), before);
     EXPECT_EQ(nameOf(clockPanel).toStdString(), form()->TimePanel->caption());
     QAccessibleTextInterface* text = clockPanel->textInterface();
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->text(0, text->characterCount()), nameOf(clockPanel));
-}
 
-// Every control a user can reach has a name and a role; the message box is labelled
-// by its label, the time row is named, and its spin buttons step by their actions.
-TEST_F(Accessibility, EveryControlIsNamedAndTheAlarmRowWorks) {
     form()->TabbedNotebook->setPageIndex(1);
     walk(root, [](QAccessibleInterface* i) {
         const QAccessible::Role role = i->role();
