@@ -84,6 +84,7 @@ void TMainForm::buildLayout() {
     TimePanel->setAlignment(ui::Alignment::Center);
     TimePanel->setFont({FontFamily::Serif, 48, true, colors::teal});
     TimePanel->setTabOrder(0);
+    TimePanel->setAccessibleName("Clock");
 
     TabbedNotebook = place<ui::TabbedNotebook>(this, "TabbedNotebook", 48, 80, 321, 153);
     TabbedNotebook->setFont({FontFamily::Sans, 8, false, colors::btnText});
@@ -111,6 +112,7 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     MediaPanel = place<ui::Panel>(page, "MediaPanel", 8, 8, 297, 113);
     MediaPanel->setBevels(Bevel::Lowered, Bevel::None);
     MediaPanel->setTabOrder(0);
+    MediaPanel->setAccessibleName("Media type");
 
     TimeLabel = place<ui::Label>(MediaPanel, "TimeLabel", 24, 88, 3, 16);
     TimeLabel->setAutoSize(true);
@@ -118,6 +120,7 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     TimeIndexLabel = place<ui::Label>(MediaPanel, "TimeIndexLabel", 68, 88, 3, 16);
     TimeIndexLabel->setAutoSize(true);
     TimeIndexLabel->setFont({FontFamily::Sans, 10, false, colors::blue});
+    TimeLabel->setFocusControl(TimeIndexLabel);
 
     struct Radio {
         ui::RadioButton*& control;
@@ -150,6 +153,7 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     MediaPlayer->setAutoEnable(true);
     MediaPlayer->setDisplay(MediaPlayer);
     MediaPlayer->setTabOrder(0);
+    MediaPlayer->setAccessibleName("Player");
     MediaPlayer->loaded();
 
     FilePanel = place<ui::Panel>(MediaPanel, "FilePanel", 8, 13, 193, 25);
@@ -157,12 +161,14 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     FilePanel->setBevels(Bevel::Lowered, Bevel::Raised);
     FilePanel->setColor(colors::white);
     FilePanel->setTabOrder(1);
+    FilePanel->setAccessibleName("Sound source");
 }
 
 void TMainForm::buildAlarmPage(ui::NotebookPage* page) {
     AlarmPanel = place<ui::Panel>(page, "AlarmPanel", 8, 8, 297, 97);
     AlarmPanel->setBevels(Bevel::Lowered, Bevel::None);
     AlarmPanel->setTabOrder(0);
+    AlarmPanel->setAccessibleName("Alarm");
 
     MsgLabel = place<ui::Label>(AlarmPanel, "MsgLabel", 16, 48, 70, 13);
     MsgLabel->setCaption("Message Text:");
@@ -195,6 +201,14 @@ void TMainForm::buildAlarmPage(ui::NotebookPage* page) {
     MessageEdit = place<ui::Edit>(AlarmPanel, "MessageEdit", 16, 64, 257, 25);
     MessageEdit->setHint("Enter reminder message here.", true);
     MessageEdit->setTabOrder(5);
+    MsgLabel->setFocusControl(MessageEdit);
+    // The time row has no labels of its own.
+    AlarmHourEdit->setAccessibleName("Alarm hour");
+    AlarmHourUpDown->setAccessibleName("Alarm hour");
+    AlarmMinuteEdit->setAccessibleName("Alarm minute");
+    AlarmMinuteUpDown->setAccessibleName("Alarm minute");
+    AlarmAMPMEdit->setAccessibleName("AM or PM");
+    AMPMUpDown->setAccessibleName("AM or PM");
 
     struct Check {
         ui::CheckBox*& control;
@@ -223,6 +237,7 @@ void TMainForm::buildInfoPage(ui::NotebookPage* page) {
     InfoMemo->setWordWrap(true);
     InfoMemo->setReadOnly(false);
     InfoMemo->setTabOrder(0);
+    InfoMemo->setAccessibleName("Instructions");
 }
 
 void TMainForm::buildMenu() {

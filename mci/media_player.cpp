@@ -665,6 +665,34 @@ void TMediaPlayer::keyDown(ui::Key key) {
     }
 }
 
+// ---- Assistive access -------------------------------------------------------------------
+
+std::string TMediaPlayer::partName(int index) const {
+    static constexpr std::array<const char*, buttonCount> names = {
+        "Play", "Pause", "Stop", "Next", "Previous", "Step", "Back", "Record", "Eject",
+    };
+    return names[static_cast<std::size_t>(index)];
+}
+
+ui::Rect TMediaPlayer::partRect(int index) const {
+    const int x = buttonLeft(static_cast<TMPBtnType>(index));
+    if (x < 0) return {};
+    return {x, 0, x + buttonWidth_, height()};
+}
+
+bool TMediaPlayer::partEnabled(int index) const { return enabled() && buttonLive(static_cast<TMPBtnType>(index)); }
+
+bool TMediaPlayer::partVisible(int index) const { return visibleButtons_.contains(static_cast<TMPBtnType>(index)); }
+
+void TMediaPlayer::pressPart(int index) {
+    // A click in the middle of the button: the press and release rules decide the rest.
+    const ui::Rect r = partRect(index);
+    if (!enabled() || r.width() <= 0) return;
+    const ui::Point middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    mouseDown(middle);
+    mouseUp(middle);
+}
+
 // ---- Click sequence -----------------------------------------------------------------------
 
 void TMediaPlayer::click(TMPBtnType button, bool& doDefault) {

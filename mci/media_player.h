@@ -10,6 +10,7 @@
 
 #include "mci/commands.h"
 #include "mci/device.h"
+#include "ui/accessible.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/enum_set.h"
@@ -106,7 +107,7 @@ public:
     using ui::Error::Error;
 };
 
-class TMediaPlayer : public ui::CustomControl {
+class TMediaPlayer : public ui::CustomControl, public ui::AccessibleParts {
 public:
     TMediaPlayer(ui::Component* parent, std::string name, DeviceInterface& device);
     ~TMediaPlayer() override;
@@ -210,6 +211,14 @@ public:
     void keyDown(ui::Key key) override;
     bool wantsArrows() const override { return true; }
     void focusChanged(bool hasFocus) override;
+
+    // ---- The buttons as assistive tools see them: all nine, by TMPBtnType -------
+    int partCount() const override { return buttonCount; }
+    std::string partName(int index) const override;
+    ui::Rect partRect(int index) const override;
+    bool partEnabled(int index) const override;
+    bool partVisible(int index) const override;
+    void pressPart(int index) override;
 
     EMPNotify onClick;
     EMPPostNotify onPostClick;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/geometry.h"
@@ -146,6 +147,10 @@ public:
     bool showHint() const { return showHint_; }
     void setHint(std::string text, bool show);
 
+    // What assistive tools call a control whose kind shows no caption of its own.
+    const std::string& accessibleName() const { return accessibleName_; }
+    void setAccessibleName(std::string name) { accessibleName_ = std::move(name); }
+
     int tabOrder() const { return tabOrder_; }
     void setTabOrder(int order) { tabOrder_ = order; }
     bool tabStop() const { return tabStop_; }
@@ -171,6 +176,7 @@ private:
     Font font_;
     std::string hint_;
     bool showHint_ = false;
+    std::string accessibleName_;
     int tabOrder_ = -1;
     bool tabStop_ = false;
     bool focused_ = false;

@@ -24,6 +24,9 @@ public:
     void setWordWrap(bool v) { wordWrap_ = v; }
     bool autoSize() const { return autoSize_; }
     void setAutoSize(bool v) { autoSize_ = v; }
+    // The control this label names (its accelerator focuses it), or null.
+    Control* focusControl() const { return focusControl_; }
+    void setFocusControl(Control* control) { focusControl_ = control; }
     // Called by the view with the measured size of the caption.
     void textMeasured(int width, int height);
 
@@ -31,6 +34,7 @@ private:
     std::string caption_;
     bool wordWrap_ = false;
     bool autoSize_ = false;
+    Control* focusControl_ = nullptr;
 };
 
 // A filled, outlined rectangle.

@@ -74,6 +74,9 @@ public:
 protected:
     void apply(ui::Change what) override {
         if (what == ui::Change::Text) {
+            if (const ui::Control* named = label_.focusControl()) {
+                if (ControlPeer* peer = ctx().peerOf(*named)) w_->setBuddy(peer->widget());
+            }
             w_->setWordWrap(label_.wordWrap());
             w_->setText(toQString(label_.caption()));
             measure();
@@ -106,9 +109,10 @@ private:
 
 // ---- Shape, Panel -------------------------------------------------------------------
 
-class ShapeWidget : public QWidget {
+class ShapeWidget : public QWidget, public DrawnWidget {
 public:
-    ShapeWidget(ui::Shape& shape, QWidget* parent) : QWidget(parent), shape_(shape) {}
+    ShapeWidget(ui::Shape& shape, FormContext& ctx, QWidget* parent)
+        : QWidget(parent), DrawnWidget(shape, ctx), shape_(shape) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -129,7 +133,7 @@ private:
 class ShapePeer : public ControlPeer {
 public:
     ShapePeer(ui::Shape& shape, QWidget* parent, FormContext& ctx) : ControlPeer(shape, ctx) {
-        setWidget(new ShapeWidget(shape, parent));
+        setWidget(new ShapeWidget(shape, ctx, parent));
     }
 
 protected:
@@ -145,9 +149,10 @@ void drawBevel(QPainter& p, QRect& r, ui::Bevel bevel) {
         drawEdge(p, r, colors::btnHighlight, colors::btnShadow);
 }
 
-class PanelWidget : public QWidget {
+class PanelWidget : public QWidget, public DrawnWidget {
 public:
-    PanelWidget(ui::Panel& panel, QWidget* parent) : QWidget(parent), panel_(panel) {}
+    PanelWidget(ui::Panel& panel, FormContext& ctx, QWidget* parent)
+        : QWidget(parent), DrawnWidget(panel, ctx), panel_(panel) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -177,7 +182,7 @@ class PanelPeer : public ControlPeer {
 public:
     PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx)
         : ControlPeer(panel, ctx), panel_(panel), shown_(toQString(panel.caption())) {
-        setWidget(new PanelWidget(panel, parent));
+        setWidget(new PanelWidget(panel, ctx, parent));
     }
 
 protected:
@@ -284,6 +289,7 @@ class PagePeer : public ControlPeer {
 public:
     PagePeer(ui::NotebookPage& page, QWidget* parent, FormContext& ctx) : ControlPeer(page, ctx) {
         auto* w = new QWidget(parent);
+        w->setAccessibleName(toQString(page.caption()).remove(QLatin1Char('&')));
         setWidget(w);
     }
 
@@ -508,9 +514,10 @@ private:
 // ---- UpDown -------------------------------------------------------------------------
 
 // Two arrow buttons stacked; a press steps at once and repeats while held.
-class SpinWidget : public QWidget {
+class SpinWidget : public QWidget, public DrawnWidget {
 public:
-    SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent) : QWidget(parent), updown_(updown), ctx_(ctx) {
+    SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent)
+        : QWidget(parent), DrawnWidget(updown, ctx), updown_(updown), ctx_(ctx) {
         repeat_.setSingleShot(false);
         QObject::connect(&repeat_, &QTimer::timeout, this, [this] { repeatStep(); });
         setFocusPolicy(Qt::NoFocus);
@@ -708,10 +715,10 @@ private:
 
 // ---- CustomControl ----------------------------------------------------------------------
 
-class CanvasWidget : public QWidget {
+class CanvasWidget : public QWidget, public DrawnWidget {
 public:
     CanvasWidget(ui::CustomControl& control, FormContext& ctx, QWidget* parent)
-        : QWidget(parent), control_(control), ctx_(ctx) {
+        : QWidget(parent), DrawnWidget(control, ctx), control_(control), ctx_(ctx) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
     }
@@ -788,6 +795,11 @@ public:
         w->setFocusPolicy(control.tabStop() ? Qt::TabFocus : Qt::NoFocus);
         setWidget(w);
     }
+
+    void componentChanged(ui::Component& component, ui::Change what) override {
+        ControlPeer::componentChanged(component, what);
+        if (what == ui::Change::Repaint) accessiblePartsChanged(widget());
+    }
 };
 
 }  // namespace
@@ -831,6 +843,7 @@ void ControlPeer::syncAll() {
     applyFont();
     applyEnabled();
     widget_->setToolTip(control_.showHint() ? toQString(control_.hint()) : QString());
+    if (!control_.accessibleName().empty()) widget_->setAccessibleName(toQString(control_.accessibleName()));
     for (ui::Change c : {ui::Change::Text, ui::Change::Checked, ui::Change::Alignment, ui::Change::ReadOnly,
                          ui::Change::Color, ui::Change::Position, ui::Change::PageIndex})
         apply(c);

@@ -455,6 +455,7 @@ QtView::QtView() {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(new ClassicMetricsStyle(style));
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    installAccessibility();
     impl_ = std::make_unique<Impl>();
 }
 

@@ -105,6 +105,26 @@ private:
     int updating_ = 0;
 };
 
+// Mixed into the widgets the view draws itself, so assistive tools can read their
+// control (see qt_accessible.cpp).
+class DrawnWidget {
+public:
+    DrawnWidget(ui::Control& control, FormContext& ctx) : model(control), context(ctx) {}
+    DrawnWidget(const DrawnWidget&) = delete;
+    DrawnWidget& operator=(const DrawnWidget&) = delete;
+
+    ui::Control& model;
+    FormContext& context;
+
+protected:
+    virtual ~DrawnWidget() = default;
+};
+
+// Lets assistive tools reach drawn widgets; once, after the QApplication is made.
+void installAccessibility();
+// A drawn widget was redrawn: tools hear of its parts that changed state.
+void accessiblePartsChanged(const QWidget* widget);
+
 // The peer for a control of any kind, its widget made as a child of `parent`.
 // Returns null for kinds that have no widget.
 std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& control, QWidget* parent, FormContext& ctx);
