@@ -65,12 +65,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE integration
 
-# A stripped Release build of its own, packaged by CPack (ccache is used when present).
+# A stripped, hardened Release build of its own, packaged by CPack (ccache is used when
+# present).
 package: deps
 	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_WERROR=ON \
 	  -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2" -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" \
 	  $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-	cmake --build $(RELEASE_BUILD) -j$(JOBS) --target tolvane
+	cmake --build $(RELEASE_BUILD) -j$(JOBS)
 	cd $(RELEASE_BUILD) && cpack -G DEB
 
 screenshots: build
