@@ -31,8 +31,8 @@ cleanup() {
 source "$here/xvfb_session.sh"
 trap cleanup EXIT
 
-"${apt[@]}" install "$deb" >/dev/null
-installed=yes
+installed=yes  # a failed install may still leave something to remove
+log=$("${apt[@]}" install "$deb" 2>&1) || fail "apt-get install failed: $log"
 [ -x /usr/bin/tolvane ] || fail "/usr/bin/tolvane is missing after the install"
 appstreamcli validate --no-net /usr/share/metainfo/*.Tolvane.metainfo.xml >/dev/null || fail "metainfo invalid"
 if command -v desktop-file-validate >/dev/null; then
