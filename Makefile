@@ -1,46 +1,60 @@
-# Tolvane: install what the build needs, build, run, test.
-#   make run    install dependencies, build, start the alarm clock
-#   make test   install dependencies, build, run every test
-# Everything is built out of tree under build/ (build-asan/ for the sanitizer run).
+# Tolvane: install what the build needs, build, run, test, package.
+#   make run      install what the program needs, build it alone, start the alarm clock
+#   make test     install everything the tests need, build everything, run every test
+#   make package  build tolvane_<version>_amd64.deb from a Release build
+# Everything is built out of tree under build/ (build-asan/ for the sanitizer run,
+# build-release/ for the package).
 
 SHELL := /bin/bash
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+RELEASE_BUILD ?= build-release
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-PACKAGES := build-essential cmake ninja-build pkg-config git python3 \
+# What building and running the program needs (the test libraries too: the build
+# tree is shared with the tests, and configuring it looks for them).
+RUN_PACKAGES := build-essential cmake ninja-build pkg-config python3 \
   qt6-base-dev libgl-dev libxcb1-dev \
   libsdl2-dev libsndfile1-dev libfluidsynth-dev libcdio-dev libcdio-paranoia-dev \
   libgtest-dev libgmock-dev \
   timgm6mb-soundfont fonts-liberation fonts-dejavu-core \
-  xvfb xauth x11-utils imagemagick xdotool icewm dbus-daemon \
-  pulseaudio pulseaudio-utils sox libsox-fmt-base
+  xvfb xauth x11-utils imagemagick xdotool icewm
+# ...and what the tests, the screen-reader walk and the package checks need on top.
+PACKAGES := $(RUN_PACKAGES) git dbus-daemon \
+  pulseaudio pulseaudio-utils sox libsox-fmt-base \
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
+  dpkg-dev file lintian appstream desktop-file-utils
 
-.PHONY: deps build run test test-asan screenshots bench clean
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_WERROR=ON
+
+.PHONY: deps deps-run build program run test test-asan package screenshots bench clean
 
 deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	@tools/install_packages.sh $(PACKAGES)
+
+deps-run:
+	@tools/install_packages.sh $(RUN_PACKAGES)
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_WERROR=ON
+	$(CONFIGURE)
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The program and the libraries it links, none of the tests or benchmarks.
+program: deps-run
+	$(CONFIGURE)
+	cmake --build $(BUILD) -j$(JOBS) --target tolvane
+
+# On a terminal the program runs as a job of its own that holds the terminal, so Ctrl+C
+# reaches only it (it closes as its close box would) and not make.
+run: program
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
-	  exec ./$(BUILD)/app/tolvane; \
+	  set -- ./$(BUILD)/app/tolvane; \
 	else \
 	  echo "No display found: starting Tolvane under Xvfb instead."; \
-	  exec tools/run_headless.sh ./$(BUILD)/app/tolvane; \
-	fi
+	  set -- tools/run_headless.sh ./$(BUILD)/app/tolvane; \
+	fi; \
+	if [ -t 0 ]; then set -m; "$$@" & fg %% >/dev/null; else exec "$$@"; fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -51,6 +65,16 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE integration
 
+# A stripped, hardened Release build of its own, packaged by CPack (ccache is used when
+# present).
+package: deps
+	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_WERROR=ON \
+	  -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2" -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" \
+	  $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+	cmake --build $(RELEASE_BUILD) -j$(JOBS)
+	cd $(RELEASE_BUILD) && cpack -G DEB
+
 screenshots: build
 	tools/screenshots.sh ./$(BUILD)/app/tolvane docs
 
@@ -58,4 +82,4 @@ bench: build
 	bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD)

@@ -7,13 +7,22 @@
 #include "platform/profile/file_profile_store.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_sleep_inhibitor.h"
+#include "platform/qt/qt_stop_signals.h"
 #include "ui/application.h"
 #include "ui/event_loop.h"
+#include "ui/form.h"
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
     if (!platform.claimInstance()) return 0;
     ui::Application application(platform.loop(), platform.services());
+    // Ctrl+C, a logout or `kill` close the main window as the user would: the sound
+    // stops and the settings are saved.
+    const qtui::StopSignals stopSignals([&application] {
+        application.dispatch([&application] {
+            if (ui::Form* main = application.mainForm()) main->close();
+        });
+    });
 
     regional::SystemClock clock;
     regional::QtLocaleInfo locale;
