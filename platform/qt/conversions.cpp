@@ -23,10 +23,27 @@ QString pickFamily(std::initializer_list<const char*> faces) {
 }
 
 const QString& sansFamily() {
-    // Liberation Sans keeps the widths of the designed captions (a label measured at
-    // 70 pixels comes out at 71); DejaVu Sans is wider but everywhere.
+    // Liberation Sans has the height and the look of the designed captions; DejaVu Sans
+    // is wider but everywhere.
     static const QString family = pickFamily({"Liberation Sans", "DejaVu Sans", "Arimo"});
     return family;
+}
+
+// The stand-in sans face sets about six per cent wider than the designed one, enough
+// to push the last letter of a caption out of a control sized for the design;
+// narrowed by this much, every caption keeps its designed room.
+constexpr int sansStretch = 94;
+
+// The designed sans face is a bitmap face made in these point sizes only (at 96 dpi);
+// any other size is drawn with the largest one below it, so a 9-point caption keeps
+// the 13-pixel line of the 8-point size that its control was sized for.
+int sansPointSize(int pointSize) {
+    constexpr int made[] = {8, 10, 12, 14, 18, 24};
+    int drawn = made[0];
+    for (int size : made) {
+        if (size <= pointSize) drawn = size;
+    }
+    return pointSize < made[0] ? pointSize : drawn;
 }
 
 const QString& serifFamily() {
@@ -42,8 +59,15 @@ QFont toQFont(const ui::Font& f) {
     QFont font;
     const QString& family = f.family == ui::FontFamily::Serif ? serifFamily() : sansFamily();
     if (!family.isEmpty()) font.setFamily(family);
-    font.setStyleHint(f.family == ui::FontFamily::Serif ? QFont::Serif : QFont::SansSerif);
-    font.setPixelSize(f.pixelHeight());
+    if (f.family == ui::FontFamily::Serif) {
+        font.setStyleHint(QFont::Serif);
+        font.setPixelSize(f.pixelHeight());
+        font.setStretch(QFont::Unstretched);  // set, so it is not taken from the window's font
+    } else {
+        font.setStyleHint(QFont::SansSerif);
+        font.setPixelSize(ui::Font{f.family, sansPointSize(f.pointSize)}.pixelHeight());
+        font.setStretch(sansStretch);
+    }
     font.setBold(f.bold);
     return font;
 }
