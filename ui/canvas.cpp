@@ -143,6 +143,14 @@ const Bitmap& resourceBitmap(const std::string& name) {
     return found->second;
 }
 
+std::vector<std::string> resourceNames(std::string_view prefix) {
+    std::vector<std::string> names;
+    for (const resources::Entry& entry : resources::all()) {
+        if (entry.name.starts_with(prefix)) names.emplace_back(entry.name);
+    }
+    return names;
+}
+
 namespace {
 
 // The picture to draw for `bmp` at `scale`: one that is a whole multiple of the scale

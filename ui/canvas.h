@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/geometry.h"
@@ -49,6 +50,8 @@ Bitmap decodeBmp(std::span<const std::uint8_t> data);
 // name is unknown. Pictures stored as "<name>@2x" and "<name>@3x" come along as its
 // denser pictures.
 const Bitmap& resourceBitmap(const std::string& name);
+// The names of the program's bitmap resources that begin with `prefix`.
+std::vector<std::string> resourceNames(std::string_view prefix);
 
 // Everything is drawn in the pixels of the designed layout; a canvas on a denser
 // screen maps them onto its device pixels itself.

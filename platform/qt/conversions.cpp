@@ -124,10 +124,18 @@ void setTextColor(QPalette& palette, ui::Color c) {
     }
 }
 
-QIcon resourceIcon(const std::vector<std::string>& names) {
+QIcon resourceIcon(const std::string& name) {
+    // "tolvane-16" stands for every size of "tolvane-<pixels>" there is.
+    auto isSize = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    const std::size_t dash = name.rfind('-');
+    const bool sized = dash != std::string::npos && isSize(std::string_view(name).substr(dash + 1));
+    const std::string family = sized ? name.substr(0, dash + 1) : name;
     QIcon icon;
-    for (const std::string& name : names) {
-        const ui::Bitmap& bmp = ui::resourceBitmap(name);
+    for (const std::string& other : ui::resourceNames(family)) {
+        if (sized ? !isSize(std::string_view(other).substr(family.size())) : other != name) continue;
+        const ui::Bitmap& bmp = ui::resourceBitmap(other);
         if (!bmp.empty()) icon.addPixmap(QPixmap::fromImage(toQImage(bmp)));
     }
     return icon;

@@ -1,5 +1,7 @@
-// Every caption of the program's two windows fits its control in the designed
-// geometry, measured with the widget's own font and its style's indicator and margins.
+// The program's two windows as laid out on the screen: every caption fits its control
+// in the designed geometry, measured with the widget's own font and its style's
+// indicator and margins, and owner-drawn controls and icons are as sharp as the
+// screen's density allows. The same tests run again at scales 1.5 and 2.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -13,14 +15,17 @@
 #include <QTabBar>
 #include <QTest>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "forms/program.h"
 #include "platform/qt/qt_view.h"
+#include "platform/qt/view_internal.h"
 #include "tests/fakes/memory_profile_store.h"
 #include "tests/fakes/scripted_device.h"
 #include "tests/qt/qt_app.h"
+#include "ui/canvas.h"
 #include "ui/controls.h"
 
 namespace {
@@ -28,7 +33,7 @@ namespace {
 // QLineEdit keeps this many pixels between its frame and its text.
 constexpr int lineEditMargin = 2;
 
-class CaptionFit : public qttest::QtTest {
+class ProgramWindows : public qttest::QtTest {
 protected:
     void SetUp() override {
         program.onFormCreated = [this](ui::Form& form) { view.attach(form); };
@@ -142,7 +147,7 @@ private:
 
 // The run-time texts that the design leaves room for are set as well, so they are
 // measured too.
-TEST_F(CaptionFit, EveryCaptionFitsItsControl) {
+TEST_F(ProgramWindows, EveryCaptionFitsItsControl) {
     TMainForm& main = *program.mainForm();
     main.TimePanel->setCaption("12:00:00 PM");
     main.FilePanel->setCaption("Music CD");
@@ -156,6 +161,29 @@ TEST_F(CaptionFit, EveryCaptionFitsItsControl) {
             return all;
         }();
     }
+}
+
+// The transport bar shows exactly what its canvas draws at the screen's density, not a
+// drawing made for fewer pixels and stretched.
+TEST_F(ProgramWindows, OwnerDrawnControlsPaintAtTheScreensDensity) {
+    mci::TMediaPlayer& bar = *program.mainForm()->MediaPlayer;
+    bar.setAutoEnable(false);  // the coloured glyphs
+    QWidget* widget = view.widget(bar);
+    const qreal scale = widget->devicePixelRatioF();
+    ui::Bitmap drawn(static_cast<int>(std::ceil(bar.width() * scale)),
+                     static_cast<int>(std::ceil(bar.height() * scale)));
+    ui::RasterCanvas canvas(drawn, scale);
+    bar.paint(canvas);
+    EXPECT_EQ(widget->grab().toImage().convertToFormat(QImage::Format_RGB888), qtui::toQImage(drawn))
+        << "at scale " << scale;
+}
+
+// A window icon offers every size the program has of it, so a dense screen need not
+// blow up the smallest.
+TEST_F(ProgramWindows, WindowIconsOfferEverySizeThereIs) {
+    const QList<QSize> sizes = view.window(*program.mainForm())->windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
+    EXPECT_EQ(sizes.size(), std::ssize(ui::resourceNames("tolvane-")));
 }
 
 }  // namespace
