@@ -13,18 +13,13 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
-#include <QTest>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "forms/program.h"
-#include "platform/qt/qt_view.h"
 #include "platform/qt/view_internal.h"
-#include "tests/fakes/memory_profile_store.h"
-#include "tests/fakes/scripted_device.h"
-#include "tests/qt/qt_app.h"
+#include "tests/qt/program_windows.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 
@@ -33,16 +28,8 @@ namespace {
 // QLineEdit keeps this many pixels between its frame and its text.
 constexpr int lineEditMargin = 2;
 
-class ProgramWindows : public qttest::QtTest {
+class Layout : public qttest::ProgramWindows {
 protected:
-    void SetUp() override {
-        program.onFormCreated = [this](ui::Form& form) { view.attach(form); };
-        program.onFormDestroying = [this](ui::Form& form) { view.detach(form); };
-        program.start();
-        program.mainForm()->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window(*program.mainForm())));
-    }
-
     // "Name: ink (x, y) w x h outside room w x h" for every caption of the form that
     // does not fit.
     std::vector<std::string> overflows(const ui::Control& parent) const {
@@ -60,15 +47,6 @@ protected:
         }
         return found;
     }
-
-    qtui::QtView view;
-    fakes::ScriptedDevice device;
-    fakes::MemoryProfileStore store;
-    fakes::VirtualLoop clock;
-    fakes::FixedLocale locale;
-    fakes::RecordingTone tone;
-    fakes::RecordingInhibitor sleep;
-    Program program{app, MainFormServices{device, store, clock, locale, tone, sleep}};
 
 private:
     struct Fit {
@@ -147,7 +125,7 @@ private:
 
 // The run-time texts that the design leaves room for are set as well, so they are
 // measured too.
-TEST_F(ProgramWindows, EveryCaptionFitsItsControl) {
+TEST_F(Layout, EveryCaptionFitsItsControl) {
     TMainForm& main = *program.mainForm();
     main.TimePanel->setCaption("12:00:00 PM");
     main.FilePanel->setCaption("Music CD");
@@ -165,7 +143,7 @@ TEST_F(ProgramWindows, EveryCaptionFitsItsControl) {
 
 // The transport bar shows exactly what its canvas draws at the screen's density, not a
 // drawing made for fewer pixels and stretched.
-TEST_F(ProgramWindows, OwnerDrawnControlsPaintAtTheScreensDensity) {
+TEST_F(Layout, OwnerDrawnControlsPaintAtTheScreensDensity) {
     mci::TMediaPlayer& bar = *program.mainForm()->MediaPlayer;
     bar.setAutoEnable(false);  // the coloured glyphs
     QWidget* widget = view.widget(bar);
@@ -180,7 +158,7 @@ TEST_F(ProgramWindows, OwnerDrawnControlsPaintAtTheScreensDensity) {
 
 // A window icon offers every size the program has of it, so a dense screen need not
 // blow up the smallest.
-TEST_F(ProgramWindows, WindowIconsOfferEverySizeThereIs) {
+TEST_F(Layout, WindowIconsOfferEverySizeThereIs) {
     const QList<QSize> sizes = view.window(*program.mainForm())->windowIcon().availableSizes();
     EXPECT_TRUE(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
     EXPECT_EQ(sizes.size(), std::ssize(ui::resourceNames("tolvane-")));

@@ -12,12 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "forms/program.h"
 #include "platform/qt/qt_view.h"
 #include "platform/qt/view_internal.h"
-#include "tests/fakes/memory_profile_store.h"
-#include "tests/fakes/scripted_device.h"
-#include "tests/qt/qt_app.h"
+#include "tests/qt/program_windows.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/exception.h"
@@ -279,24 +276,11 @@ void expectWidgetsFollow(const qtui::QtView& view, const ui::Control& parent) {
     }
 }
 
-using MainWindows = qttest::QtTest;
+using MainWindows = qttest::ProgramWindows;
 
 // The program's two windows: every control of the model has a widget where the model
 // puts it, showing its text in its font.
 TEST_F(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
-    qtui::QtView view;
-    fakes::ScriptedDevice device;
-    fakes::MemoryProfileStore store;
-    fakes::VirtualLoop clock;
-    fakes::FixedLocale locale;
-    fakes::RecordingTone tone;
-    fakes::RecordingInhibitor sleep;
-    Program program(app, MainFormServices{device, store, clock, locale, tone, sleep});
-    program.onFormCreated = [&view](ui::Form& form) { view.attach(form); };
-    program.onFormDestroying = [&view](ui::Form& form) { view.detach(form); };
-    program.start();
-    program.mainForm()->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window(*program.mainForm())));
     for (const ui::Form* form : std::initializer_list<ui::Form*>{program.mainForm(), program.aboutForm()}) {
         const QWidget* window = view.window(*form);
         EXPECT_EQ(window->windowTitle().toStdString(), form->caption());
