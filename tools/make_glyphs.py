@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the 27 transport button glyphs as 16-colour BMP files.
+"""Draws the 27 transport button glyphs as 16-colour BMP files, for ordinary screens
+and, as "<name>@2x.bmp" and "<name>@3x.bmp", for screens with two and three times
+the pixels.
 
 Every glyph is a simple shape on a transparent olive (128, 128, 0) background. The
 shape's outline is grey where it faces up or left and white where it faces down or
 right; its inside is black (enabled), left empty (disabled) or coloured (coloured).
+The shapes are outlines in the glyph's own pixel units, so a denser glyph is the same
+shape with smoother slopes and an outline as many pixels thick as the scale.
 
     python3 tools/make_glyphs.py [output-directory]
 
@@ -27,58 +31,53 @@ RED, GREEN, YELLOW, BLUE = 9, 10, 11, 12
 TRANSPARENT = OLIVE
 
 
-# Shapes: each returns the set of (x, y) pixels the body covers.
+# Shapes: each is a test of a point (x, y) in glyph pixel units; a pixel belongs to
+# the shape when its centre does.
 
 def bar(x0, x1, y0, y1):
-    return {(x, y) for x in range(x0, x1 + 1) for y in range(y0, y1 + 1)}
+    """Pixel columns x0 to x1 and rows y0 to y1, both ends included."""
+    return lambda x, y: x0 <= x < x1 + 1 and y0 <= y < y1 + 1
 
 
 def triangle_right(base_x, top, rows):
-    """A triangle whose upright side is at base_x and whose tip points right."""
-    half = rows // 2
-    pixels = set()
-    for i in range(rows):
-        reach = half - abs(i - half)
-        pixels |= {(x, top + i) for x in range(base_x, base_x + reach + 1)}
-    return pixels
+    """A triangle whose upright side is column base_x and whose tip points right."""
+    middle, reach = top + rows / 2, rows // 2 + 1
+    return lambda x, y: (top <= y < top + rows and
+                         base_x <= x < base_x + reach * (1 - abs(y - middle) / (rows / 2)))
 
 
 def triangle_left(base_x, top, rows):
-    """A triangle whose upright side is at base_x and whose tip points left."""
-    half = rows // 2
-    pixels = set()
-    for i in range(rows):
-        reach = half - abs(i - half)
-        pixels |= {(x, top + i) for x in range(base_x - reach, base_x + 1)}
-    return pixels
+    """A triangle whose upright side is column base_x and whose tip points left."""
+    middle, reach = top + rows / 2, rows // 2 + 1
+    return lambda x, y: (top <= y < top + rows and
+                         base_x + 1 - reach * (1 - abs(y - middle) / (rows / 2)) < x <= base_x + 1)
 
 
 def triangle_up(apex_x, top, rows):
-    pixels = set()
-    for i in range(rows):
-        pixels |= {(x, top + i) for x in range(apex_x - i, apex_x + i + 1)}
-    return pixels
+    """A triangle with its tip on column apex_x, one pixel wider on each side a row."""
+    return lambda x, y: top <= y < top + rows and abs(x - (apex_x + 0.5)) < y - top
 
 
 def disc(cx, cy, radius):
-    r2 = radius * radius
-    return {(x, y)
-            for x in range(int(cx - radius) - 1, int(cx + radius) + 2)
-            for y in range(int(cy - radius) - 1, int(cy + radius) + 2)
-            if (x - cx) ** 2 + (y - cy) ** 2 <= r2}
+    """The pixels whose offsets from pixel (cx, cy) lie within radius."""
+    return lambda x, y: (x - cx - 0.5) ** 2 + (y - cy - 0.5) ** 2 <= radius * radius
 
 
-# name: (size, shape, colour, disabled size or None)
+def union(*shapes):
+    return lambda x, y: any(shape(x, y) for shape in shapes)
+
+
+# name: (size, shape, colour)
 GLYPHS = {
     "MPPLAY": ((17, 16), triangle_right(5, 0, 15), GREEN),
-    "MPPAUSE": ((13, 16), bar(1, 4, 1, 14) | bar(8, 11, 1, 14), YELLOW),
+    "MPPAUSE": ((13, 16), union(bar(1, 4, 1, 14), bar(8, 11, 1, 14)), YELLOW),
     "MPSTOP": ((17, 16), bar(4, 12, 3, 11), RED),
-    "MPNEXT": ((21, 16), triangle_right(5, 0, 15) | bar(14, 16, 0, 14), BLUE),
-    "MPPREV": ((20, 16), bar(4, 6, 0, 14) | triangle_left(15, 0, 15), BLUE),
-    "MPSTEP": ((21, 16), bar(5, 7, 0, 14) | triangle_right(9, 0, 15), BLUE),
-    "MPBACK": ((21, 16), triangle_left(12, 0, 15) | bar(14, 16, 0, 14), BLUE),
+    "MPNEXT": ((21, 16), union(triangle_right(5, 0, 15), bar(14, 16, 0, 14)), BLUE),
+    "MPPREV": ((20, 16), union(bar(4, 6, 0, 14), triangle_left(15, 0, 15)), BLUE),
+    "MPSTEP": ((21, 16), union(bar(5, 7, 0, 14), triangle_right(9, 0, 15)), BLUE),
+    "MPBACK": ((21, 16), union(triangle_left(12, 0, 15), bar(14, 16, 0, 14)), BLUE),
     "MPRECORD": ((13, 13), disc(6, 6, 5.5), RED),
-    "MPEJECT": ((19, 16), triangle_up(9, 1, 8) | bar(2, 16, 11, 13), BLUE),
+    "MPEJECT": ((19, 16), union(triangle_up(9, 1, 8), bar(2, 16, 11, 13)), BLUE),
 }
 # The disabled pause glyph is one column narrower.
 DISABLED_SIZE = {"MPPAUSE": (12, 16)}
@@ -86,18 +85,22 @@ ORDER = ["MPPLAY", "MPPAUSE", "MPSTOP", "MPNEXT", "MPPREV", "MPSTEP", "MPBACK",
          "MPRECORD", "MPEJECT"]
 
 
-def render(size, body, fill):
-    """Pixel rows (top first) of palette indexes. fill None leaves the inside clear."""
-    width, height = size
+SCALES = {1: "", 2: "@2x", 3: "@3x"}
+
+
+def render(size, shape, fill, scale):
+    """Pixel rows (top first) of palette indexes at `scale` pixels to a glyph pixel.
+    fill None leaves the inside clear."""
+    width, height = size[0] * scale, size[1] * scale
+    body = {(x, y) for x in range(width) for y in range(height)
+            if shape((x + 0.5) / scale, (y + 0.5) / scale)}
+    # The outline is one glyph pixel thick: `scale` pixels of the picture.
+    near = range(1, scale + 1)
     rows = [[TRANSPARENT] * width for _ in range(height)]
     for (x, y) in body:
-        if not (0 <= x < width and 0 <= y < height):
-            raise ValueError("shape pixel (%d, %d) outside %dx%d" % (x, y, width, height))
-        up_or_left = (x, y - 1) not in body or (x - 1, y) not in body
-        down_or_right = (x, y + 1) not in body or (x + 1, y) not in body
-        if up_or_left:
+        if any((x, y - d) not in body or (x - d, y) not in body for d in near):
             rows[y][x] = GREY
-        elif down_or_right:
+        elif any((x, y + d) not in body or (x + d, y) not in body for d in near):
             rows[y][x] = WHITE
         elif fill is not None:
             rows[y][x] = fill
@@ -109,16 +112,17 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "glyphs")
     os.makedirs(out, exist_ok=True)
     for name in ORDER:
-        size, body, colour = GLYPHS[name]
+        size, shape, colour = GLYPHS[name]
         variants = {
             "EN": (size, BLACK),
             "DI": (DISABLED_SIZE.get(name, size), None),
             "CL": (size, colour),
         }
         for prefix, (vsize, fill) in variants.items():
-            data = bmp4(render(vsize, body, fill), PALETTE)
-            with open(os.path.join(out, "%s_%s.bmp" % (prefix, name)), "wb") as f:
-                f.write(data)
+            for scale, suffix in SCALES.items():
+                data = bmp4(render(vsize, shape, fill, scale), PALETTE)
+                with open(os.path.join(out, "%s_%s%s.bmp" % (prefix, name, suffix)), "wb") as f:
+                    f.write(data)
 
 
 if __name__ == "__main__":

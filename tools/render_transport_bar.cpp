@@ -1,6 +1,8 @@
 // Renders the transport bar in its typical states into one PNG, for looking at it
 // without the program:  render_transport_bar out.png [scale]
+// The scale is the screen's (1, 1.5, 2...): the bar is drawn at that density.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -90,7 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s out.png [scale]\n", argv[0]);
         return 2;
     }
-    const int scale = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const double scale = argc > 2 ? std::max(1.0, std::atof(argv[2])) : 1.0;
+    auto toDevice = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
 
     const std::vector<Scene> scenes = {
         {"no device: all disabled", nullptr, true},
@@ -134,7 +137,7 @@ int main(int argc, char** argv) {
 
     std::vector<ui::Bitmap> shots;
     int width = 0, height = 0;
-    const int gap = 6;
+    const int gap = toDevice(6);
     for (const Scene& s : scenes) {
         fakes::ScriptedDevice device;
         TMediaPlayer player(nullptr, "MediaPlayer", device);
@@ -143,8 +146,8 @@ int main(int argc, char** argv) {
             player.setBounds(0, 0, 169, 30);
         }
         if (s.setUp) s.setUp(player, device);
-        ui::Bitmap shot(player.width(), player.height(), ui::colors::teal);
-        ui::RasterCanvas canvas(shot);
+        ui::Bitmap shot(toDevice(player.width()), toDevice(player.height()), ui::colors::teal);
+        ui::RasterCanvas canvas(shot, scale);
         player.paint(canvas);
         std::printf("%-28s %d x %d\n", s.what, shot.width(), shot.height());
         width = std::max(width, shot.width());
@@ -160,11 +163,7 @@ int main(int argc, char** argv) {
         }
         y += shot.height() + gap;
     }
-    ui::Bitmap scaled(sheet.width() * scale, sheet.height() * scale);
-    for (int r = 0; r < scaled.height(); ++r) {
-        for (int c = 0; c < scaled.width(); ++c) scaled.setPixel(c, r, sheet.pixel(c / scale, r / scale));
-    }
-    const std::vector<std::uint8_t> bytes = png(scaled);
+    const std::vector<std::uint8_t> bytes = png(sheet);
     std::ofstream(argv[1], std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return 0;

@@ -1,6 +1,7 @@
 #include "ui/canvas.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -15,6 +16,21 @@ Bitmap::Bitmap(int width, int height, Color fill) : width_(std::max(width, 0)), 
         return;
     }
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), fill);
+}
+
+const Bitmap* Bitmap::denser(int scale) const {
+    for (const Bitmap& picture : denser_) {
+        if (picture.width_ == scale * width_ && picture.height_ == scale * height_) return &picture;
+    }
+    return nullptr;
+}
+
+void Bitmap::addDenser(Bitmap picture) {
+    if (empty() || picture.empty()) return;
+    const int scale = picture.width_ / width_;
+    if (scale < 2 || picture.width_ != scale * width_ || picture.height_ != scale * height_ || denser(scale)) return;
+    picture.denser_.clear();
+    denser_.push_back(std::move(picture));
 }
 
 namespace {
@@ -120,36 +136,100 @@ const Bitmap& resourceBitmap(const std::string& name) {
     std::lock_guard lock(mutex);
     auto found = cache.find(name);
     if (found == cache.end()) {
-        found = cache.emplace(name, decodeBmp(resources::find(name))).first;
+        Bitmap bmp = decodeBmp(resources::find(name));
+        for (const char* density : {"@2x", "@3x"}) bmp.addDenser(decodeBmp(resources::find(name + density)));
+        found = cache.emplace(name, std::move(bmp)).first;
     }
     return found->second;
 }
 
-void RasterCanvas::plot(int x, int y, Color c) {
-    if (x < 0 || y < 0 || x >= target_.width() || y >= target_.height()) return;
-    target_.setPixel(x, y, c);
+std::vector<std::string> resourceNames(std::string_view prefix) {
+    std::vector<std::string> names;
+    for (const resources::Entry& entry : resources::all()) {
+        if (entry.name.starts_with(prefix)) names.emplace_back(entry.name);
+    }
+    return names;
 }
 
-void RasterCanvas::fillRect(const Rect& r, Color c) {
-    const int left = std::max(r.left, 0);
-    const int top = std::max(r.top, 0);
-    const int right = std::min(r.right, target_.width());
-    const int bottom = std::min(r.bottom, target_.height());
+namespace {
+
+// The picture to draw for `bmp` at `scale`: one that is a whole multiple of the scale
+// shrinks without blur (3x to 1.5x), else the smallest at least as dense, else the
+// densest there is.
+const Bitmap& pictureFor(const Bitmap& bmp, double scale) {
+    const Bitmap* whole = nullptr;
+    const Bitmap* larger = nullptr;
+    const Bitmap* densest = &bmp;
+    for (int k = 1; k <= 3; ++k) {
+        const Bitmap* picture = k == 1 ? &bmp : bmp.denser(k);
+        if (!picture) continue;
+        densest = picture;
+        if (k + 1e-9 < scale) continue;
+        const double ratio = k / scale;
+        if (!whole && std::abs(ratio - std::round(ratio)) < 1e-9) whole = picture;
+        if (!larger) larger = picture;
+    }
+    return whole ? *whole : larger ? *larger : *densest;
+}
+
+// `source` resized to width x height, each new pixel the average of the part of the
+// source it covers; pixels of colour `transparent` count as `replacement`.
+Bitmap resample(const Bitmap& source, int width, int height, Color transparent, Color replacement) {
+    Bitmap out(width, height);
+    const double sx = static_cast<double>(source.width()) / width;
+    const double sy = static_cast<double>(source.height()) / height;
+    for (int y = 0; y < height; ++y) {
+        const double y0 = y * sy, y1 = (y + 1) * sy;
+        for (int x = 0; x < width; ++x) {
+            const double x0 = x * sx, x1 = (x + 1) * sx;
+            double r = 0, g = 0, b = 0, total = 0;
+            for (int v = static_cast<int>(y0); v < std::min(static_cast<int>(std::ceil(y1)), source.height()); ++v) {
+                const double wy = std::min(y1, v + 1.0) - std::max(y0, static_cast<double>(v));
+                for (int u = static_cast<int>(x0); u < std::min(static_cast<int>(std::ceil(x1)), source.width()); ++u) {
+                    const double w = wy * (std::min(x1, u + 1.0) - std::max(x0, static_cast<double>(u)));
+                    Color c = source.pixel(u, v);
+                    if (c == transparent) c = replacement;
+                    r += w * c.r;
+                    g += w * c.g;
+                    b += w * c.b;
+                    total += w;
+                }
+            }
+            auto channel = [total](double sum) { return static_cast<std::uint8_t>(std::lround(sum / total)); };
+            out.setPixel(x, y, Color{channel(r), channel(g), channel(b)});
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+RasterCanvas::RasterCanvas(Bitmap& target, double scale) : target_(target), scale_(scale > 0 ? scale : 1.0) {}
+
+int RasterCanvas::device(int v) const { return static_cast<int>(std::lround(v * scale_)); }
+
+void RasterCanvas::fillDevice(int left, int top, int right, int bottom, Color c) {
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, target_.width());
+    bottom = std::min(bottom, target_.height());
     for (int y = top; y < bottom; ++y) {
         for (int x = left; x < right; ++x) target_.setPixel(x, y, c);
     }
 }
 
+void RasterCanvas::plot(int x, int y, Color c) { fillDevice(device(x), device(y), device(x + 1), device(y + 1), c); }
+
+void RasterCanvas::fillRect(const Rect& r, Color c) {
+    fillDevice(device(r.left), device(r.top), device(r.right), device(r.bottom), c);
+}
+
 void RasterCanvas::frameRect(const Rect& r, Color c) {
     if (r.width() <= 0 || r.height() <= 0) return;
-    for (int x = r.left; x < r.right; ++x) {
-        plot(x, r.top, c);
-        plot(x, r.bottom - 1, c);
-    }
-    for (int y = r.top; y < r.bottom; ++y) {
-        plot(r.left, y, c);
-        plot(r.right - 1, y, c);
-    }
+    fillRect({r.left, r.top, r.right, r.top + 1}, c);
+    fillRect({r.left, r.bottom - 1, r.right, r.bottom}, c);
+    fillRect({r.left, r.top, r.left + 1, r.bottom}, c);
+    fillRect({r.right - 1, r.top, r.right, r.bottom}, c);
 }
 
 void RasterCanvas::polyline(std::span<const Point> points, Color c) {
@@ -181,10 +261,29 @@ void RasterCanvas::polyline(std::span<const Point> points, Color c) {
 }
 
 void RasterCanvas::drawBitmap(int x, int y, const Bitmap& bmp, Color transparent, Color replacement) {
-    for (int row = 0; row < bmp.height(); ++row) {
-        for (int col = 0; col < bmp.width(); ++col) {
-            const Color c = bmp.pixel(col, row);
-            plot(x + col, y + row, c == transparent ? replacement : c);
+    if (bmp.empty()) return;
+    const int left = device(x), top = device(y);
+    const int width = device(x + bmp.width()) - left, height = device(y + bmp.height()) - top;
+    const Bitmap& picture = pictureFor(bmp, scale_);
+    const Bitmap sized = picture.width() == width && picture.height() == height
+                             ? Bitmap()
+                             : resample(picture, width, height, transparent, replacement);
+    const Bitmap& from = sized.empty() ? picture : sized;
+    for (int row = 0; row < height; ++row) {
+        for (int col = 0; col < width; ++col) {
+            const Color c = from.pixel(col, row);
+            fillDevice(left + col, top + row, left + col + 1, top + row + 1, c == transparent ? replacement : c);
+        }
+    }
+}
+
+void RasterCanvas::invert(int x, int y) {
+    for (int v = std::max(device(y), 0); v < std::min(device(y + 1), target_.height()); ++v) {
+        for (int u = std::max(device(x), 0); u < std::min(device(x + 1), target_.width()); ++u) {
+            const Color c = target_.pixel(u, v);
+            target_.setPixel(u, v,
+                             Color{static_cast<std::uint8_t>(255 - c.r), static_cast<std::uint8_t>(255 - c.g),
+                                   static_cast<std::uint8_t>(255 - c.b)});
         }
     }
 }
@@ -193,21 +292,16 @@ void RasterCanvas::drawFocusRect(const Rect& r) {
     if (r.width() <= 0 || r.height() <= 0) return;
     // Inverts every other pixel of the frame, on a checkerboard fixed to the target,
     // so that drawing it twice restores what was there.
-    auto invert = [this](int x, int y) {
-        if (x < 0 || y < 0 || x >= target_.width() || y >= target_.height()) return;
-        if ((x + y) % 2 != 0) return;
-        const Color c = target_.pixel(x, y);
-        target_.setPixel(x, y,
-                         Color{static_cast<std::uint8_t>(255 - c.r), static_cast<std::uint8_t>(255 - c.g),
-                               static_cast<std::uint8_t>(255 - c.b)});
+    auto dot = [this](int x, int y) {
+        if ((x + y) % 2 == 0) invert(x, y);
     };
     for (int x = r.left; x < r.right; ++x) {
-        invert(x, r.top);
-        if (r.bottom - 1 != r.top) invert(x, r.bottom - 1);
+        dot(x, r.top);
+        if (r.bottom - 1 != r.top) dot(x, r.bottom - 1);
     }
     for (int y = r.top + 1; y < r.bottom - 1; ++y) {
-        invert(r.left, y);
-        if (r.right - 1 != r.left) invert(r.right - 1, y);
+        dot(r.left, y);
+        if (r.right - 1 != r.left) dot(r.right - 1, y);
     }
 }
 

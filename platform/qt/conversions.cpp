@@ -23,10 +23,27 @@ QString pickFamily(std::initializer_list<const char*> faces) {
 }
 
 const QString& sansFamily() {
-    // Liberation Sans keeps the widths of the designed captions (a label measured at
-    // 70 pixels comes out at 71); DejaVu Sans is wider but everywhere.
+    // Liberation Sans has the height and the look of the designed captions; DejaVu Sans
+    // is wider but everywhere.
     static const QString family = pickFamily({"Liberation Sans", "DejaVu Sans", "Arimo"});
     return family;
+}
+
+// The stand-in sans face sets about six per cent wider than the designed one, enough
+// to push the last letter of a caption out of a control sized for the design;
+// narrowed by this much, every caption keeps its designed room.
+constexpr int sansStretch = 94;
+
+// The designed sans face is a bitmap face made in these point sizes only (at 96 dpi);
+// any other size is drawn with the largest one below it, so a 9-point caption keeps
+// the 13-pixel line of the 8-point size that its control was sized for.
+int sansPointSize(int pointSize) {
+    constexpr int made[] = {8, 10, 12, 14, 18, 24};
+    int drawn = made[0];
+    for (int size : made) {
+        if (size <= pointSize) drawn = size;
+    }
+    return pointSize < made[0] ? pointSize : drawn;
 }
 
 const QString& serifFamily() {
@@ -42,8 +59,15 @@ QFont toQFont(const ui::Font& f) {
     QFont font;
     const QString& family = f.family == ui::FontFamily::Serif ? serifFamily() : sansFamily();
     if (!family.isEmpty()) font.setFamily(family);
-    font.setStyleHint(f.family == ui::FontFamily::Serif ? QFont::Serif : QFont::SansSerif);
-    font.setPixelSize(f.pixelHeight());
+    if (f.family == ui::FontFamily::Serif) {
+        font.setStyleHint(QFont::Serif);
+        font.setPixelSize(f.pixelHeight());
+        font.setStretch(QFont::Unstretched);  // set, so it is not taken from the window's font
+    } else {
+        font.setStyleHint(QFont::SansSerif);
+        font.setPixelSize(ui::Font{f.family, sansPointSize(f.pointSize)}.pixelHeight());
+        font.setStretch(sansStretch);
+    }
     font.setBold(f.bold);
     return font;
 }
@@ -100,10 +124,18 @@ void setTextColor(QPalette& palette, ui::Color c) {
     }
 }
 
-QIcon resourceIcon(const std::vector<std::string>& names) {
+QIcon resourceIcon(const std::string& name) {
+    // "tolvane-16" stands for every size of "tolvane-<pixels>" there is.
+    auto isSize = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    const std::size_t dash = name.rfind('-');
+    const bool sized = dash != std::string::npos && isSize(std::string_view(name).substr(dash + 1));
+    const std::string family = sized ? name.substr(0, dash + 1) : name;
     QIcon icon;
-    for (const std::string& name : names) {
-        const ui::Bitmap& bmp = ui::resourceBitmap(name);
+    for (const std::string& other : ui::resourceNames(family)) {
+        if (sized ? !isSize(std::string_view(other).substr(family.size())) : other != name) continue;
+        const ui::Bitmap& bmp = ui::resourceBitmap(other);
         if (!bmp.empty()) icon.addPixmap(QPixmap::fromImage(toQImage(bmp)));
     }
     return icon;

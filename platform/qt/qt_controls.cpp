@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -726,8 +728,11 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         if (width() <= 0 || height() <= 0) return;
-        ui::Bitmap surface(width(), height(), colors::btnFace);
-        ui::RasterCanvas canvas(surface);
+        // Drawn at the screen's own density, so that nothing is stretched afterwards.
+        const qreal scale = devicePixelRatioF();
+        ui::Bitmap surface(static_cast<int>(std::ceil(width() * scale)), static_cast<int>(std::ceil(height() * scale)),
+                           colors::btnFace);
+        ui::RasterCanvas canvas(surface, scale);
         try {
             control_.paint(canvas);
             paintFailed_ = false;
@@ -737,8 +742,10 @@ protected:
             // again only after a paint has succeeded in between.
             if (!std::exchange(paintFailed_, true)) ctx_.application().queue().postError(std::current_exception());
         }
+        QImage image = toQImage(surface);
+        image.setDevicePixelRatio(scale);
         QPainter p(this);
-        p.drawImage(0, 0, toQImage(surface));
+        p.drawImage(QPointF(0, 0), image);
     }
 
     void mousePressEvent(QMouseEvent* e) override {

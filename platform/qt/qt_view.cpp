@@ -57,12 +57,6 @@ public:
 
 bool isArmedTitle(const std::string& title) { return title.rfind("Tolvane @", 0) == 0; }
 
-// The 32-pixel partner of a 16-pixel icon resource ("tolvane-16" -> "tolvane-32").
-std::string largeIconName(const std::string& name) {
-    if (name.size() > 3 && name.compare(name.size() - 3, 3, "-16") == 0) return name.substr(0, name.size() - 3) + "-32";
-    return {};
-}
-
 }  // namespace
 
 struct FormEntry;
@@ -292,9 +286,7 @@ void QtView::Impl::attach(ui::Form& form) {
     entry.window->setPalette(classicPalette());
     entry.window->setAutoFillBackground(true);
     entry.window->setAttribute(Qt::WA_QuitOnClose, false);
-    std::vector<std::string> icons{form.icon()};
-    if (const std::string large = largeIconName(form.icon()); !large.empty()) icons.push_back(large);
-    if (!form.icon().empty()) entry.window->setWindowIcon(resourceIcon(icons));
+    if (!form.icon().empty()) entry.window->setWindowIcon(resourceIcon(form.icon()));
     if (form.menu()) {
         entry.menuBar = new QMenuBar(entry.window);
         entry.menuBar->setNativeMenuBar(false);
@@ -432,8 +424,7 @@ void QtView::Impl::updateTray() {
         });
     }
     const bool armed = isArmedTitle(title);
-    tray->setIcon(armed ? resourceIcon({"tray-armed-16", "tray-armed-32"})
-                        : resourceIcon({"tray-off-16", "tray-off-32"}));
+    tray->setIcon(resourceIcon(armed ? "tray-armed-16" : "tray-off-16"));
     tray->setToolTip(toQString(title));
     tray->show();
 }

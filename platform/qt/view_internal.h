@@ -37,8 +37,9 @@ std::string fromQString(const QString& s);
 QImage toQImage(const ui::Bitmap& bmp);
 // The classic three-dimensional colours the design is drawn in.
 QPalette classicPalette();
-// An icon from the program's bitmap resources (missing names are skipped).
-QIcon resourceIcon(const std::vector<std::string>& names);
+// An icon from the program's bitmap resources: for a name ending in "-<pixels>" every
+// size of that icon there is, else the one bitmap; empty when there is none.
+QIcon resourceIcon(const std::string& name);
 // The font colour on the text roles of a palette (active and inactive groups).
 void setTextColor(QPalette& palette, ui::Color c);
 

@@ -59,4 +59,55 @@ TEST(Raster, DrawsClipsAndDots) {
               (std::vector<std::string>{"........", ".#.#.#..", "......#.", ".#......", "..#.#.#.", "........"}));
 }
 
+// On a denser screen every pixel drawn covers its rounded share of device pixels, and a
+// bitmap is drawn from its denser picture: as it is when the density matches, shrunk
+// by whole blocks (3x to 1.5x) otherwise, its transparent colour taking the
+// replacement before the blocks are averaged.
+TEST(Raster, DrawsAtTheScreensDensity) {
+    Bitmap glyph(2, 2, colors::olive);
+    Bitmap twice(4, 4, colors::red);
+    twice.setPixel(0, 0, colors::olive);
+    glyph.addDenser(twice);
+    Bitmap thrice(6, 6, colors::olive);
+    for (int x = 3; x < 6; ++x) thrice.setPixel(x, 2, colors::black), thrice.setPixel(x, 3, colors::black);
+    glyph.addDenser(thrice);
+    auto draw = [&](double scale) {
+        Bitmap image{7, 6, colors::white};
+        ui::RasterCanvas canvas{image, scale};
+        canvas.frameRect({0, 0, 2, 2}, colors::blue);
+        canvas.drawBitmap(2, 2, glyph, colors::olive, colors::white);
+        std::vector<std::string> out;
+        for (int y = 0; y < image.height(); ++y) {
+            out.emplace_back();
+            for (int x = 0; x < image.width(); ++x) {
+                const Color c = image.pixel(x, y);
+                out.back() += c == colors::white          ? '.'
+                              : c == colors::blue         ? 'b'
+                              : c == colors::red          ? 'r'
+                              : c == colors::black        ? 'k'
+                              : c == Color{128, 128, 128} ? 'g'
+                                                          : '?';
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(draw(2), (std::vector<std::string>{"bbbb...", "bbbb...", "bbbb...", "bbbb...", ".....rr", "....rrr"}));
+    EXPECT_EQ(draw(1.5), (std::vector<std::string>{"bbb....", "bbb....", "bbb....", ".......", "....gk.", "......."}));
+    // Without denser pictures the bitmap is blown up, nothing left out.
+    const Bitmap plain(2, 1, colors::red);
+    Bitmap big{4, 2, colors::white};
+    ui::RasterCanvas{big, 2}.drawBitmap(0, 0, plain, colors::olive, colors::white);
+    EXPECT_EQ(big, Bitmap(4, 2, colors::red));
+}
+
+// The denser glyphs are embedded and found under the name of the ordinary one.
+TEST(Resources, GlyphsComeWithTheirDenserPictures) {
+    const Bitmap& play = ui::resourceBitmap("DI_MPPAUSE");
+    ASSERT_EQ(play.width(), 12);
+    for (int scale : {2, 3}) {
+        ASSERT_NE(play.denser(scale), nullptr) << scale;
+        EXPECT_EQ(play.denser(scale)->height(), 16 * scale);
+    }
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/qt/qt_view.h"
+#include "platform/qt/view_internal.h"
 #include "tests/qt/program_on_screen.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
@@ -268,7 +269,7 @@ void expectWidgetsFollow(const qtui::QtView& view, const ui::Control& parent) {
             EXPECT_EQ(w->isHidden(), !c->visible()) << c->name();
         }
         EXPECT_EQ(w->property("text").toString().toStdString(), textOf(*c)) << c->name();
-        EXPECT_EQ(w->font().pixelSize(), c->font().pixelHeight()) << c->name();
+        EXPECT_EQ(w->font(), qtui::toQFont(c->font())) << c->name();
         const ui::Color color = c->font().color;
         EXPECT_EQ(w->palette().color(w->foregroundRole()), QColor(color.r, color.g, color.b)) << c->name();
         expectWidgetsFollow(view, *c);
