@@ -1,5 +1,7 @@
 // The text of one private-profile (INI) file, held line by line so that an edit
-// rewrites only the lines it concerns and every other byte stays as it was.
+// rewrites only the lines it concerns and every other byte stays as it was. Sections and
+// keys are indexed as the text is read: a lookup or an edit goes straight to its lines,
+// so reading a file and making a save's edits take time in proportion to its size.
 //
 // Format, as read:
 //   [Section]        a header; the name runs from '[' to the first ']', blanks trimmed
@@ -16,10 +18,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/profile.h"
@@ -34,6 +39,11 @@ class IniDocument {
 public:
     IniDocument() = default;
     explicit IniDocument(std::string_view text);
+    // The index refers to the lines by position in their list, which a move keeps.
+    IniDocument(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&&) = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
 
     // The value of key in section (trimmed, quotes removed); nothing when the section or
     // the key is missing. The first occurrence of a key wins.
@@ -58,21 +68,43 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { Blank, Comment, Header, Key, Other };
+    enum class Kind : std::uint8_t { Blank, Comment, Header, Key, Other };
+    enum class Ending : std::uint8_t { None, Lf, CrLf };
     struct Line {
         std::string text;  // without its line ending
-        std::string end;   // "\n", "\r\n", or "" for a last line without one
+        Ending end = Ending::None;
         Kind kind = Kind::Other;
-        std::string name;            // header or key name, trimmed
+        std::size_t nameStart = 0;  // Header, Key: the name, trimmed, within text
+        std::size_t nameSize = 0;
         std::size_t valueStart = 0;  // Key: offset of the byte after '='
+        std::string_view name() const { return std::string_view(text).substr(nameStart, nameSize); }
+    };
+    using Lines = std::list<Line>;
+
+    // Names compared and hashed without regard to ASCII case.
+    struct FoldedHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct FoldedEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
     };
 
-    static Line makeLine(std::string text, std::string end);
-    std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
+    // Every block of one section, so that lookups and edits go straight to their lines.
+    struct Section {
+        std::vector<Lines::iterator> headers;  // one per block, in file order
+        Lines::iterator lastContent;           // the last header, key or other line of the last block
+        std::unordered_map<std::string, Lines::iterator, FoldedHash, FoldedEqual> keys;  // first occurrences
+    };
+
+    static Line makeLine(std::string text, Ending end);
+    const Section* findSection(std::string_view section) const;
 
     std::string byteOrderMark_;
-    std::vector<Line> lines_;
-    std::string lineEnding_ = "\n";
+    Lines lines_;
+    Ending lineEnding_ = Ending::Lf;
+    std::unordered_map<std::string, Section, FoldedHash, FoldedEqual> sections_;
 };
 
 // A list of edits applied to a document in order: what one save collects before it is
