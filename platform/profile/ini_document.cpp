@@ -84,22 +84,21 @@ std::string clipToBuffer(std::string text, std::size_t bufferSize) {
     return text;
 }
 
-std::size_t IniDocument::FoldedHash::operator()(std::string_view name) const {
+std::size_t IniDocument::foldedHash(std::string_view name) {
     std::size_t hash = 14695981039346656037ull;
     for (char c : name) hash = (hash ^ static_cast<unsigned char>(lowerAscii(c))) * 1099511628211ull;
     return hash;
 }
 
-bool IniDocument::FoldedEqual::operator()(std::string_view a, std::string_view b) const { return sameName(a, b); }
+bool IniDocument::sameFoldedName(std::string_view a, std::string_view b) { return sameName(a, b); }
 
-IniDocument::Line IniDocument::makeLine(std::string text, Ending end) {
+IniDocument::Line IniDocument::makeLine(std::string_view text, Ending end) {
     Line line;
-    line.text = std::move(text);
+    line.text = text;
     line.end = end;
-    const std::string_view all(line.text);
-    std::string_view body = trimBlanks(all);
+    std::string_view body = trimBlanks(text);
     auto setName = [&](std::string_view name) {
-        line.nameStart = static_cast<std::size_t>(name.data() - all.data());
+        line.nameStart = static_cast<std::size_t>(name.data() - text.data());
         line.nameSize = name.size();
     };
     if (body.empty()) {
@@ -112,8 +111,8 @@ IniDocument::Line IniDocument::makeLine(std::string text, Ending end) {
             line.kind = Kind::Header;
             setName(trimBlanks(body.substr(1, close - 1)));
         }
-    } else if (std::size_t equals = all.find('='); equals != std::string_view::npos) {
-        std::string_view name = trimBlanks(all.substr(0, equals));
+    } else if (std::size_t equals = text.find('='); equals != std::string_view::npos) {
+        std::string_view name = trimBlanks(text.substr(0, equals));
         if (!name.empty()) {
             line.kind = Kind::Key;
             setName(name);
@@ -123,7 +122,10 @@ IniDocument::Line IniDocument::makeLine(std::string text, Ending end) {
     return line;
 }
 
-IniDocument::IniDocument(std::string_view text) {
+std::string_view IniDocument::keep(std::string text) { return made_.emplace_back(std::move(text)); }
+
+IniDocument::IniDocument(std::string_view input) : source_(std::make_unique<const std::string>(input)) {
+    std::string_view text = *source_;
     if (text.starts_with(byteOrderMark)) {
         byteOrderMark_ = std::string(byteOrderMark);
         text.remove_prefix(byteOrderMark.size());
@@ -143,18 +145,17 @@ IniDocument::IniDocument(std::string_view text) {
         } else {
             text = {};
         }
-        const Lines::iterator at = lines_.insert(lines_.end(), makeLine(std::string(body), end));
+        const Lines::iterator at = lines_.insert(lines_.end(), makeLine(body, end));
         switch (at->kind) {
-        case Kind::Header:
-            current = &sections_[std::string(at->name())];
+        case Kind::Header: {
+            current = &sections_.try_emplace(at->name()).first->second;
             current->headers.push_back(at);
             current->lastContent = at;
             break;
+        }
         case Kind::Key:
         case Kind::Other:
-            if (current == nullptr) break;
-            if (at->kind == Kind::Key) current->keys.try_emplace(std::string(at->name()), at);
-            current->lastContent = at;
+            if (current != nullptr) current->lastContent = at;
             break;
         case Kind::Blank:
         case Kind::Comment: break;
@@ -162,21 +163,29 @@ IniDocument::IniDocument(std::string_view text) {
     }
 }
 
-const IniDocument::Section* IniDocument::findSection(std::string_view section) const {
-    auto found = sections_.find(section);
-    return found == sections_.end() ? nullptr : &found->second;
+IniDocument::KeyIndex& IniDocument::keysOf(Section& section) const {
+    if (!section.keys) {
+        section.keys.emplace();
+        for (Lines::iterator line : section.headers) {
+            while (++line != lines_.end() && line->kind != Kind::Header) {
+                if (line->kind == Kind::Key) section.keys->try_emplace(line->name(), line);  // the first one stays
+            }
+        }
+    }
+    return *section.keys;
 }
 
 std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
     section = trimBlanks(section);
     key = trimBlanks(key);
     if (section.empty() || key.empty()) return std::nullopt;
-    const Section* found = findSection(section);
-    if (found == nullptr) return std::nullopt;
-    auto at = found->keys.find(key);
-    if (at == found->keys.end()) return std::nullopt;
+    auto found = sections_.find(section);
+    if (found == sections_.end()) return std::nullopt;
+    KeyIndex& keys = keysOf(found->second);
+    auto at = keys.find(key);
+    if (at == keys.end()) return std::nullopt;
     const Line& line = *at->second;
-    std::string_view value = trimBlanks(std::string_view(line.text).substr(line.valueStart));
+    std::string_view value = trimBlanks(line.text.substr(line.valueStart));
     if (isQuoted(value)) value = value.substr(1, value.size() - 2);
     return std::string(value);
 }
@@ -190,18 +199,19 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
     auto found = sections_.find(*sectionName);
     if (found != sections_.end()) {
         Section& target = found->second;
-        if (auto at = target.keys.find(*keyName); at != target.keys.end()) {
+        KeyIndex& keys = keysOf(target);
+        if (auto at = keys.find(*keyName); at != keys.end()) {
             Line& line = *at->second;
-            line = makeLine(std::string(line.name()) + "=" + stored, line.end);
+            line = makeLine(keep(std::string(line.name()) + "=" + stored), line.end);
             return true;
         }
         // After the last header, key or other content line of the section's last block, so
         // that blank lines and comments leading to the next header stay with that header.
         Line& previous = *target.lastContent;
         if (previous.end == Ending::None) previous.end = lineEnding_;
-        const Lines::iterator added =
-            lines_.insert(std::next(target.lastContent), makeLine(std::string(*keyName) + "=" + stored, lineEnding_));
-        target.keys.try_emplace(std::string(*keyName), added);
+        const Lines::iterator added = lines_.insert(std::next(target.lastContent),
+                                                    makeLine(keep(std::string(*keyName) + "=" + stored), lineEnding_));
+        keys.try_emplace(added->name(), added);
         target.lastContent = added;
         return true;
     }
@@ -211,13 +221,12 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
         if (lines_.back().kind != Kind::Blank) lines_.push_back(makeLine("", lineEnding_));
     }
     const Lines::iterator header =
-        lines_.insert(lines_.end(), makeLine("[" + std::string(*sectionName) + "]", lineEnding_));
+        lines_.insert(lines_.end(), makeLine(keep("[" + std::string(*sectionName) + "]"), lineEnding_));
     const Lines::iterator added =
-        lines_.insert(lines_.end(), makeLine(std::string(*keyName) + "=" + stored, lineEnding_));
-    Section& created = sections_[std::string(*sectionName)];
+        lines_.insert(lines_.end(), makeLine(keep(std::string(*keyName) + "=" + stored), lineEnding_));
+    Section& created = sections_.try_emplace(header->name()).first->second;
     created.headers.push_back(header);
     created.lastContent = added;
-    created.keys.try_emplace(std::string(*keyName), added);
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,41 +71,52 @@ public:
 private:
     enum class Kind : std::uint8_t { Blank, Comment, Header, Key, Other };
     enum class Ending : std::uint8_t { None, Lf, CrLf };
+    // The text of a line is a view of the text the document was read from, or of a text
+    // an edit made; both stay where they are for the life of the document.
     struct Line {
-        std::string text;  // without its line ending
+        std::string_view text;  // without its line ending
         Ending end = Ending::None;
         Kind kind = Kind::Other;
         std::size_t nameStart = 0;  // Header, Key: the name, trimmed, within text
         std::size_t nameSize = 0;
         std::size_t valueStart = 0;  // Key: offset of the byte after '='
-        std::string_view name() const { return std::string_view(text).substr(nameStart, nameSize); }
+        std::string_view name() const { return text.substr(nameStart, nameSize); }
     };
     using Lines = std::list<Line>;
 
-    // Names compared and hashed without regard to ASCII case.
+    static std::size_t foldedHash(std::string_view name);
+    static bool sameFoldedName(std::string_view a, std::string_view b);
+
+    // Names hashed and compared without regard to ASCII case.
     struct FoldedHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const;
+        std::size_t operator()(std::string_view name) const { return foldedHash(name); }
     };
     struct FoldedEqual {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const;
+        bool operator()(std::string_view a, std::string_view b) const { return sameFoldedName(a, b); }
     };
 
-    // Every block of one section, so that lookups and edits go straight to their lines.
+    using KeyIndex = std::unordered_map<std::string_view, Lines::iterator, FoldedHash, FoldedEqual>;
     struct Section {
         std::vector<Lines::iterator> headers;  // one per block, in file order
         Lines::iterator lastContent;           // the last header, key or other line of the last block
-        std::unordered_map<std::string, Lines::iterator, FoldedHash, FoldedEqual> keys;  // first occurrences
+        // The first line of each key, made when the section is first looked into: most
+        // sections of a file are other programs', and never are. A name refers to the
+        // text its line was read with, which stays when an edit rewrites the line.
+        std::optional<KeyIndex> keys;
     };
 
-    static Line makeLine(std::string text, Ending end);
-    const Section* findSection(std::string_view section) const;
+    static Line makeLine(std::string_view text, Ending end);
+    std::string_view keep(std::string text);  // a text made by an edit, for a line
+    KeyIndex& keysOf(Section& section) const;
 
+    std::unique_ptr<const std::string> source_;  // on the heap, so that a move keeps it in place
+    std::list<std::string> made_;
     std::string byteOrderMark_;
     Lines lines_;
     Ending lineEnding_ = Ending::Lf;
-    std::unordered_map<std::string, Section, FoldedHash, FoldedEqual> sections_;
+    // Looking up a value may make the key index of its section, hence mutable: a
+    // document is used by one thread at a time, reads included.
+    mutable std::unordered_map<std::string_view, Section, FoldedHash, FoldedEqual> sections_;
 };
 
 // A list of edits applied to a document in order: what one save collects before it is
