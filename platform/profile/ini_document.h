@@ -1,7 +1,8 @@
 // The text of one private-profile (INI) file, held line by line so that an edit
-// rewrites only the lines it concerns and every other byte stays as it was. Sections and
-// keys are indexed as the text is read: a lookup or an edit goes straight to its lines,
-// so reading a file and making a save's edits take time in proportion to its size.
+// rewrites only the lines it concerns and every other byte stays as it was. Sections are
+// indexed as the text is read, and the keys of a section when it is first looked into:
+// a lookup or an edit goes straight to its lines, so reading a file and making a save's
+// edits take time in proportion to its size, not to its size times the edits.
 //
 // Format, as read:
 //   [Section]        a header; the name runs from '[' to the first ']', blanks trimmed
@@ -40,7 +41,7 @@ class IniDocument {
 public:
     IniDocument() = default;
     explicit IniDocument(std::string_view text);
-    // The index refers to the lines by position in their list, which a move keeps.
+    // The index refers to lines by their place in the list, which a move keeps.
     IniDocument(IniDocument&&) = default;
     IniDocument& operator=(IniDocument&&) = default;
     IniDocument(const IniDocument&) = delete;
