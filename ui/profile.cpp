@@ -17,7 +17,26 @@ int digitValue(char c) {
     return -1;
 }
 
+// Hands each read to the store as it comes.
+class StoreReads final : public ProfileSnapshot {
+public:
+    StoreReads(ProfileStore& store, std::string file) : store_(store), file_(std::move(file)) {}
+    std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                           std::size_t bufferSize) override {
+        return store_.readString(file_, section, key, defaultValue, bufferSize);
+    }
+    std::string readProblem() override { return store_.readProblem(file_); }
+
+private:
+    ProfileStore& store_;
+    std::string file_;
+};
+
 }  // namespace
+
+std::unique_ptr<ProfileSnapshot> ProfileStore::snapshot(const std::string& file) {
+    return std::make_unique<StoreReads>(*this, file);
+}
 
 // Decimal must fit an int. Hexadecimal is a 32-bit pattern, so "0xFFFFFFFF" is -1; a
 // sign in front of it negates the pattern.
@@ -60,7 +79,7 @@ ProfileAccessor::~ProfileAccessor() = default;
 
 std::string ProfileAccessor::readString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue) {
-    return store_.readString(fileName_, section, key, defaultValue);
+    return snapshot().readString(section, key, defaultValue);
 }
 
 int ProfileAccessor::readInteger(const std::string& section, const std::string& key, int defaultValue) {
@@ -87,9 +106,15 @@ void ProfileAccessor::writeBool(const std::string& section, const std::string& k
 void ProfileAccessor::eraseSection(const std::string& section) { batch().eraseSection(section); }
 
 void ProfileAccessor::release() {
+    snapshot_.reset();  // later reads see what this wrote
     if (!batch_) return;
     std::unique_ptr<ProfileBatch> batch = std::move(batch_);
     if (const std::string failure = batch->commit(); !failure.empty()) throw Error("Unable to write to " + failure);
+}
+
+ProfileSnapshot& ProfileAccessor::snapshot() {
+    if (!snapshot_) snapshot_ = store_.snapshot(fileName_);
+    return *snapshot_;
 }
 
 ProfileBatch& ProfileAccessor::batch() {

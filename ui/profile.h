@@ -2,6 +2,7 @@
 // the program reads and writes its settings through.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,17 @@ public:
     // empty text, or, when the file could not be written (the old one is then left
     // exactly as it was), where and why: "<path>: <the system's reason>".
     virtual std::string commit() = 0;
+};
+
+// One file as it was when it was first read: the reads of one accessor go to one of
+// these, so that the file is read and parsed once for all of them.
+class ProfileSnapshot {
+public:
+    virtual ~ProfileSnapshot() = default;
+    // As ProfileStore::readString and readProblem, for the file as it was read.
+    virtual std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                   std::size_t bufferSize = 1024) = 0;
+    virtual std::string readProblem() = 0;
 };
 
 class ProfileStore {
@@ -35,14 +47,17 @@ public:
     // Why the file's values cannot be read ("<path>: <the system's reason>"), so that
     // the reads give their defaults; empty when it reads or simply does not exist yet.
     virtual std::string readProblem(const std::string& file) = 0;
+
+    // The file as it is now, for a run of reads. By default each read asks the store.
+    virtual std::unique_ptr<ProfileSnapshot> snapshot(const std::string& file);
 };
 
 // Reads a profile integer: leading blanks, an optional sign, decimal digits, or a
 // "0x"/"0X"/"x"/"X"/"$" prefix for hexadecimal. Anything else gives the default.
 int parseProfileInteger(const std::string& text, int defaultValue);
 
-// One settings file, opened by name for the span of one handler. Reads go straight to
-// the store; writes are collected and committed by release(), which throws
+// One settings file, opened by name for the span of one handler. Reads see the file as
+// the first of them found it (one snapshot of the store); writes are collected and committed by release(), which throws
 // ui::Error("Unable to write to <path>: <reason>") when the store cannot write the file.
 class ProfileAccessor {
 public:
@@ -52,7 +67,7 @@ public:
     ProfileAccessor& operator=(const ProfileAccessor&) = delete;
 
     // Empty, or why the file cannot be read (see ProfileStore::readProblem).
-    std::string readProblem() { return store_.readProblem(fileName_); }
+    std::string readProblem() { return snapshot().readProblem(); }
     std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue);
     int readInteger(const std::string& section, const std::string& key, int defaultValue);
     bool readBool(const std::string& section, const std::string& key, bool defaultValue);
@@ -66,9 +81,11 @@ public:
 
 private:
     ProfileBatch& batch();
+    ProfileSnapshot& snapshot();
 
     ProfileStore& store_;
     std::string fileName_;
+    std::unique_ptr<ProfileSnapshot> snapshot_;
     std::unique_ptr<ProfileBatch> batch_;
 };
 

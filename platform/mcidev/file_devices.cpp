@@ -93,15 +93,8 @@ public:
 protected:
     AudioSource& source() override { return *midi_; }
     std::uint64_t mediaEnd() const override { return midi_->lengthFrames(); }
-
-    // A seek may set the synthesizer up afresh, which brings its helper threads along
-    // (see openSequencerDevice); do it on a thread that ends right after.
-    bool seekSource(AudioSource& source, std::uint64_t frame) override {
-        bool done = false;
-        std::thread seeker([&] { done = source.seek(frame); });
-        seeker.join();
-        return done;
-    }
+    // The next play's synthesizer is built while nothing plays.
+    void sourceIdle() override { midi_->prepareSeek(); }
 
     // Milliseconds only: song-pointer and SMPTE times are refused.
     bool supportsTimeFormat(DWORD format) const override { return format == MCI_FORMAT_MILLISECONDS; }

@@ -222,22 +222,44 @@ fs::path FileProfileStore::pathOf(const std::string& file) const {
     return configFolder_ / file;
 }
 
-std::string FileProfileStore::readString(const std::string& file, const std::string& section, const std::string& key,
-                                         const std::string& defaultValue, std::size_t bufferSize) {
-    fs::path path = pathOf(file);
-    if (path.empty()) return clipToBuffer(defaultValue, bufferSize);
-    FileContents contents = readRegularFile(files_, AT_FDCWD, path.c_str());
-    IniDocument document(contents.error == 0 ? std::string_view(contents.text) : std::string_view());
-    return readProfileString(document, section, key, defaultValue, bufferSize);
+namespace {
+
+// The file read and parsed once; a file that cannot be read reads as empty.
+class FileSnapshot final : public ui::ProfileSnapshot {
+public:
+    FileSnapshot(FileSystem& files, fs::path path) : path_(std::move(path)) {
+        if (path_.empty()) return;
+        FileContents contents = readRegularFile(files, AT_FDCWD, path_.c_str());
+        error_ = contents.error;
+        if (error_ == 0) document_ = IniDocument(contents.text);
+    }
+    std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                           std::size_t bufferSize) override {
+        return readProfileString(document_, section, key, defaultValue, bufferSize);
+    }
+    std::string readProblem() override {
+        if (error_ == 0 || error_ == ENOENT) return {};
+        return path_.string() + ": " + (error_ == EINVAL ? "Not a regular file" : std::strerror(error_));
+    }
+
+private:
+    fs::path path_;
+    int error_ = 0;
+    IniDocument document_;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::ProfileSnapshot> FileProfileStore::snapshot(const std::string& file) {
+    return std::make_unique<FileSnapshot>(files_, pathOf(file));
 }
 
-std::string FileProfileStore::readProblem(const std::string& file) {
-    const fs::path path = pathOf(file);
-    if (path.empty()) return {};
-    const int error = readRegularFile(files_, AT_FDCWD, path.c_str()).error;
-    if (error == 0 || error == ENOENT) return {};
-    return path.string() + ": " + (error == EINVAL ? "Not a regular file" : std::strerror(error));
+std::string FileProfileStore::readString(const std::string& file, const std::string& section, const std::string& key,
+                                         const std::string& defaultValue, std::size_t bufferSize) {
+    return snapshot(file)->readString(section, key, defaultValue, bufferSize);
 }
+
+std::string FileProfileStore::readProblem(const std::string& file) { return snapshot(file)->readProblem(); }
 
 std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
     return std::make_unique<EditsBatch>(file, [this](const std::string& name, const ProfileEdits& edits) {

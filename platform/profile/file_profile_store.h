@@ -59,6 +59,8 @@ public:
                            const std::string& defaultValue, std::size_t bufferSize = 1024) override;
     std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
     std::string readProblem(const std::string& file) override;
+    // Reads and parses the file once for every read made through it.
+    std::unique_ptr<ui::ProfileSnapshot> snapshot(const std::string& file) override;
 
     // Applies edits to the file and replaces it atomically. Returns 0, or the errno value
     // of the step that failed, with the old file untouched and no temporary file left;

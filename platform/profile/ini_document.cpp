@@ -84,11 +84,23 @@ std::string clipToBuffer(std::string text, std::size_t bufferSize) {
     return text;
 }
 
-IniDocument::Line IniDocument::makeLine(std::string text, std::string end) {
+std::size_t IniDocument::foldedHash(std::string_view name) {
+    std::size_t hash = 14695981039346656037ull;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(lowerAscii(c))) * 1099511628211ull;
+    return hash;
+}
+
+bool IniDocument::sameFoldedName(std::string_view a, std::string_view b) { return sameName(a, b); }
+
+IniDocument::Line IniDocument::makeLine(std::string_view text, Ending end) {
     Line line;
-    line.text = std::move(text);
-    line.end = std::move(end);
-    std::string_view body = trimBlanks(line.text);
+    line.text = text;
+    line.end = end;
+    std::string_view body = trimBlanks(text);
+    auto setName = [&](std::string_view name) {
+        line.nameStart = static_cast<std::size_t>(name.data() - text.data());
+        line.nameSize = name.size();
+    };
     if (body.empty()) {
         line.kind = Kind::Blank;
     } else if (body.front() == ';' || body.front() == '#') {
@@ -97,62 +109,83 @@ IniDocument::Line IniDocument::makeLine(std::string text, std::string end) {
         std::size_t close = body.find(']');
         if (close != std::string_view::npos) {
             line.kind = Kind::Header;
-            line.name = std::string(trimBlanks(body.substr(1, close - 1)));
+            setName(trimBlanks(body.substr(1, close - 1)));
         }
-    } else if (std::size_t equals = line.text.find('='); equals != std::string::npos) {
-        std::string_view name = trimBlanks(std::string_view(line.text).substr(0, equals));
+    } else if (std::size_t equals = text.find('='); equals != std::string_view::npos) {
+        std::string_view name = trimBlanks(text.substr(0, equals));
         if (!name.empty()) {
             line.kind = Kind::Key;
-            line.name = std::string(name);
+            setName(name);
             line.valueStart = equals + 1;
         }
     }
     return line;
 }
 
-IniDocument::IniDocument(std::string_view text) {
+std::string_view IniDocument::keep(std::string text) { return made_.emplace_back(std::move(text)); }
+
+IniDocument::IniDocument(std::string_view input) : source_(std::make_unique<const std::string>(input)) {
+    std::string_view text = *source_;
     if (text.starts_with(byteOrderMark)) {
         byteOrderMark_ = std::string(byteOrderMark);
         text.remove_prefix(byteOrderMark.size());
     }
     if (std::size_t lf = text.find('\n'); lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r') {
-        lineEnding_ = "\r\n";
+        lineEnding_ = Ending::CrLf;
     }
+    Section* current = nullptr;  // the section of the block being read
     while (!text.empty()) {
         std::size_t lf = text.find('\n');
-        if (lf == std::string_view::npos) {
-            lines_.push_back(makeLine(std::string(text), ""));
+        std::string_view body = text.substr(0, lf);
+        Ending end = Ending::None;
+        if (lf != std::string_view::npos) {
+            end = !body.empty() && body.back() == '\r' ? Ending::CrLf : Ending::Lf;
+            if (end == Ending::CrLf) body.remove_suffix(1);
+            text.remove_prefix(lf + 1);
+        } else {
+            text = {};
+        }
+        const Lines::iterator at = lines_.insert(lines_.end(), makeLine(body, end));
+        switch (at->kind) {
+        case Kind::Header: {
+            current = &sections_.try_emplace(at->name()).first->second;
+            current->headers.push_back(at);
+            current->lastContent = at;
             break;
         }
-        std::string_view body = text.substr(0, lf);
-        const bool crlf = !body.empty() && body.back() == '\r';
-        if (crlf) body.remove_suffix(1);
-        lines_.push_back(makeLine(std::string(body), crlf ? "\r\n" : "\n"));
-        text.remove_prefix(lf + 1);
+        case Kind::Key:
+        case Kind::Other:
+            if (current != nullptr) current->lastContent = at;
+            break;
+        case Kind::Blank:
+        case Kind::Comment: break;
+        }
     }
 }
 
-std::optional<std::size_t> IniDocument::findKey(std::string_view section, std::string_view key) const {
-    bool inSection = false;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line& line = lines_[i];
-        if (line.kind == Kind::Header) {
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
-            return i;
+IniDocument::KeyIndex& IniDocument::keysOf(Section& section) const {
+    if (!section.keys) {
+        section.keys.emplace();
+        for (Lines::iterator line : section.headers) {
+            while (++line != lines_.end() && line->kind != Kind::Header) {
+                if (line->kind == Kind::Key) section.keys->try_emplace(line->name(), line);  // the first one stays
+            }
         }
     }
-    return std::nullopt;
+    return *section.keys;
 }
 
 std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
     section = trimBlanks(section);
     key = trimBlanks(key);
     if (section.empty() || key.empty()) return std::nullopt;
-    std::optional<std::size_t> at = findKey(section, key);
-    if (!at) return std::nullopt;
-    const Line& line = lines_[*at];
-    std::string_view value = trimBlanks(std::string_view(line.text).substr(line.valueStart));
+    auto found = sections_.find(section);
+    if (found == sections_.end()) return std::nullopt;
+    KeyIndex& keys = keysOf(found->second);
+    auto at = keys.find(key);
+    if (at == keys.end()) return std::nullopt;
+    const Line& line = *at->second;
+    std::string_view value = trimBlanks(line.text.substr(line.valueStart));
     if (isQuoted(value)) value = value.substr(1, value.size() - 2);
     return std::string(value);
 }
@@ -163,56 +196,64 @@ bool IniDocument::setValue(std::string_view section, std::string_view key, std::
     if (!sectionName || !keyName) return false;
     const std::string stored = storedValue(value);
 
-    if (std::optional<std::size_t> at = findKey(*sectionName, *keyName)) {
-        Line& line = lines_[*at];
-        std::string end = line.end;
-        line = makeLine(line.name + "=" + stored, std::move(end));
-        return true;
-    }
-
-    Line newKey = makeLine(std::string(*keyName) + "=" + stored, lineEnding_);
-
-    // After the last header, key or other content line of the section's last block, so
-    // that blank lines and comments leading to the next header stay with that header.
-    std::optional<std::size_t> insertAfter;
-    bool inSection = false;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line& line = lines_[i];
-        if (line.kind == Kind::Header) inSection = sameName(line.name, *sectionName);
-        if (inSection && line.kind != Kind::Blank && line.kind != Kind::Comment) insertAfter = i;
-    }
-    if (insertAfter) {
-        Line& previous = lines_[*insertAfter];
-        if (previous.end.empty()) previous.end = lineEnding_;
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter + 1), std::move(newKey));
+    auto found = sections_.find(*sectionName);
+    if (found != sections_.end()) {
+        Section& target = found->second;
+        KeyIndex& keys = keysOf(target);
+        if (auto at = keys.find(*keyName); at != keys.end()) {
+            Line& line = *at->second;
+            line = makeLine(keep(std::string(line.name()) + "=" + stored), line.end);
+            return true;
+        }
+        // After the last header, key or other content line of the section's last block, so
+        // that blank lines and comments leading to the next header stay with that header.
+        Line& previous = *target.lastContent;
+        if (previous.end == Ending::None) previous.end = lineEnding_;
+        const Lines::iterator added = lines_.insert(std::next(target.lastContent),
+                                                    makeLine(keep(std::string(*keyName) + "=" + stored), lineEnding_));
+        keys.try_emplace(added->name(), added);
+        target.lastContent = added;
         return true;
     }
 
     if (!lines_.empty()) {
-        if (lines_.back().end.empty()) lines_.back().end = lineEnding_;
+        if (lines_.back().end == Ending::None) lines_.back().end = lineEnding_;
         if (lines_.back().kind != Kind::Blank) lines_.push_back(makeLine("", lineEnding_));
     }
-    lines_.push_back(makeLine("[" + std::string(*sectionName) + "]", lineEnding_));
-    lines_.push_back(std::move(newKey));
+    const Lines::iterator header =
+        lines_.insert(lines_.end(), makeLine(keep("[" + std::string(*sectionName) + "]"), lineEnding_));
+    const Lines::iterator added =
+        lines_.insert(lines_.end(), makeLine(keep(std::string(*keyName) + "=" + stored), lineEnding_));
+    Section& created = sections_.try_emplace(header->name()).first->second;
+    created.headers.push_back(header);
+    created.lastContent = added;
     return true;
 }
 
 bool IniDocument::eraseSection(std::string_view section) {
     std::optional<std::string_view> name = validSection(section);
     if (!name) return false;
-    bool inSection = false;
-    std::erase_if(lines_, [&](const Line& line) {
-        if (line.kind == Kind::Header) inSection = sameName(line.name, *name);
-        return inSection;
-    });
+    auto found = sections_.find(*name);
+    if (found == sections_.end()) return true;
+    for (Lines::iterator header : found->second.headers) {
+        Lines::iterator blockEnd = std::next(header);
+        while (blockEnd != lines_.end() && blockEnd->kind != Kind::Header) ++blockEnd;
+        lines_.erase(header, blockEnd);
+    }
+    sections_.erase(found);
     return true;
 }
 
 std::string IniDocument::text() const {
-    std::string result = byteOrderMark_;
+    std::size_t size = byteOrderMark_.size();
+    for (const Line& line : lines_) size += line.text.size() + 2;
+    std::string result;
+    result.reserve(size);
+    result += byteOrderMark_;
     for (const Line& line : lines_) {
         result += line.text;
-        result += line.end;
+        if (line.end == Ending::CrLf) result += '\r';
+        if (line.end != Ending::None) result += '\n';
     }
     return result;
 }

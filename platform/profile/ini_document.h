@@ -1,5 +1,8 @@
 // The text of one private-profile (INI) file, held line by line so that an edit
-// rewrites only the lines it concerns and every other byte stays as it was.
+// rewrites only the lines it concerns and every other byte stays as it was. Sections are
+// indexed as the text is read, and the keys of a section when it is first looked into:
+// a lookup or an edit goes straight to its lines, so reading a file and making a save's
+// edits take time in proportion to its size, not to its size times the edits.
 //
 // Format, as read:
 //   [Section]        a header; the name runs from '[' to the first ']', blanks trimmed
@@ -16,10 +19,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/profile.h"
@@ -34,6 +41,11 @@ class IniDocument {
 public:
     IniDocument() = default;
     explicit IniDocument(std::string_view text);
+    // The index refers to lines by their place in the list, which a move keeps.
+    IniDocument(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&&) = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
 
     // The value of key in section (trimmed, quotes removed); nothing when the section or
     // the key is missing. The first occurrence of a key wins.
@@ -58,21 +70,54 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { Blank, Comment, Header, Key, Other };
+    enum class Kind : std::uint8_t { Blank, Comment, Header, Key, Other };
+    enum class Ending : std::uint8_t { None, Lf, CrLf };
+    // The text of a line is a view of the text the document was read from, or of a text
+    // an edit made; both stay where they are for the life of the document.
     struct Line {
-        std::string text;  // without its line ending
-        std::string end;   // "\n", "\r\n", or "" for a last line without one
+        std::string_view text;  // without its line ending
+        Ending end = Ending::None;
         Kind kind = Kind::Other;
-        std::string name;            // header or key name, trimmed
+        std::size_t nameStart = 0;  // Header, Key: the name, trimmed, within text
+        std::size_t nameSize = 0;
         std::size_t valueStart = 0;  // Key: offset of the byte after '='
+        std::string_view name() const { return text.substr(nameStart, nameSize); }
+    };
+    using Lines = std::list<Line>;
+
+    static std::size_t foldedHash(std::string_view name);
+    static bool sameFoldedName(std::string_view a, std::string_view b);
+
+    // Names hashed and compared without regard to ASCII case.
+    struct FoldedHash {
+        std::size_t operator()(std::string_view name) const { return foldedHash(name); }
+    };
+    struct FoldedEqual {
+        bool operator()(std::string_view a, std::string_view b) const { return sameFoldedName(a, b); }
     };
 
-    static Line makeLine(std::string text, std::string end);
-    std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
+    using KeyIndex = std::unordered_map<std::string_view, Lines::iterator, FoldedHash, FoldedEqual>;
+    struct Section {
+        std::vector<Lines::iterator> headers;  // one per block, in file order
+        Lines::iterator lastContent;           // the last header, key or other line of the last block
+        // The first line of each key, made when the section is first looked into: most
+        // sections of a file are other programs', and never are. A name refers to the
+        // text its line was read with, which stays when an edit rewrites the line.
+        std::optional<KeyIndex> keys;
+    };
 
+    static Line makeLine(std::string_view text, Ending end);
+    std::string_view keep(std::string text);  // a text made by an edit, for a line
+    KeyIndex& keysOf(Section& section) const;
+
+    std::unique_ptr<const std::string> source_;  // on the heap, so that a move keeps it in place
+    std::list<std::string> made_;
     std::string byteOrderMark_;
-    std::vector<Line> lines_;
-    std::string lineEnding_ = "\n";
+    Lines lines_;
+    Ending lineEnding_ = Ending::Lf;
+    // Looking up a value may make the key index of its section, hence mutable: a
+    // document is used by one thread at a time, reads included.
+    mutable std::unordered_map<std::string_view, Section, FoldedHash, FoldedEqual> sections_;
 };
 
 // A list of edits applied to a document in order: what one save collects before it is

@@ -80,4 +80,30 @@ TEST_F(MidiSourceTest, SeekReplaysChannelStateButNotNotes) {
     EXPECT_GT(rms(tail, 3 * 44100 - at + 1000, 4 * 44100 - at), 300.0);
 }
 
+// A seek starts from a synthesizer that has had nothing sent to it: whatever was heard
+// before (a held note, the sustain pedal, a bend, the effects' tails), the output after
+// it is, to the sample, what a source just made gives from that frame.
+TEST_F(MidiSourceTest, SeekGivesExactlyWhatAFreshSourceGives) {
+    Track t;
+    t.program(0, 0, 19).cc(0, 0, 64, 127).noteOn(0, 0, 60).noteOn(0, 0, 64).raw(480, {0xE0, 0x00, 0x60});
+    t.cc(0, 0, 7, 40).noteOff(480, 0, 60).noteOff(0, 0, 64).program(480, 0, 56).noteOn(0, 0, 67).end(960);
+    const std::uint64_t later = 44100 + 4410;  // after the bend and the volume change
+
+    auto src = make(t);
+    ASSERT_TRUE(src);
+    Samples partly(30000 * 2);
+    ASSERT_EQ(src->read(partly.data(), 30000), 30000u);  // the notes held, the pedal down
+    // With a synthesizer built ahead while idle, and with one built for the seek.
+    for (const auto& [frame, prepared] : {std::pair{std::uint64_t{0}, true}, {later, false}, {later, true}}) {
+        SCOPED_TRACE(testing::Message() << frame << (prepared ? " prepared" : ""));
+        if (prepared) src->prepareSeek();
+        auto fresh = make(t);
+        ASSERT_TRUE(fresh && fresh->seek(frame));
+        ASSERT_TRUE(src->seek(frame));
+        const Samples expected = readToTheEnd(*fresh);
+        EXPECT_GT(peak(expected, 0, expected.size() / 2), 100);
+        EXPECT_TRUE(readToTheEnd(*src) == expected);
+    }
+}
+
 }  // namespace

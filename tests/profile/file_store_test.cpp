@@ -128,6 +128,22 @@ TEST_F(FileStore, SaveFailingAtAnyStepKeepsTheOldFile) {
     EXPECT_EQ(batch->commit(), path().string() + ": No space left on device");
 }
 
+// An accessor reads the file once, however many values it reads, and sees its own
+// writes once it has released them.
+TEST_F(FileStore, AccessorReadsTheFileOnce) {
+    fs::create_directories(folder);
+    writeText(path(), "[Saved Settings]\nAlarmHour=7\n");
+    FileProfileStore store(folder, files);
+    ui::ProfileAccessor ini(store, file);
+    EXPECT_EQ(ini.readProblem(), "");
+    EXPECT_EQ(ini.readInteger(section, "AlarmHour", 12), 7);
+    EXPECT_EQ(ini.readString(section, "LastType", "none"), "none");
+    EXPECT_EQ(files.calls, 1);
+    ini.writeInteger(section, "AlarmHour", 8);
+    ini.release();
+    EXPECT_EQ(ini.readInteger(section, "AlarmHour", 12), 8);
+}
+
 // Under $XDG_CONFIG_HOME when it is an absolute path, else under ~/.config.
 TEST(ConfigFolder, FollowsTheEnvironment) {
     const char* savedXdg = std::getenv("XDG_CONFIG_HOME");

@@ -76,6 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
                              bom + "[S]\r\nA=1\nB=2\r\n",
                              {{"S", "A=9"}, {"S", "C=3"}, {"T", "X=4"}},
                              bom + "[S]\r\nA=9\nB=2\r\nC=3\r\n\r\n[T]\r\nX=4\r\n"},
+                    // The first occurrence is the one replaced; a key just added is found
+                    // again, whatever its case, and is not added twice.
+                    EditCase{"FirstOccurrenceAndAddedKeysAreEdited",
+                             "[s]\nA=1\na=2\n[T]\n[S]\nA=3\nx\n\n",
+                             {{"S", "a=9"}, {"S", "New=1"}, {"s", "NEW=2"}, {"T", "k=1"}},
+                             "[s]\nA=9\na=2\n[T]\nk=1\n[S]\nA=3\nx\nNew=2\n\n"},
                     EditCase{"ValueStaysOnOneLineAndEndsAtNul",
                              "",
                              {{"S", std::string("A=one\r\ntwo\n[x]\0cd", 17)}},

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/mcidev/midi/synth_setup.h"
@@ -33,6 +36,25 @@ bool soundsNote(const RenderEvent& e) {
     return kind == 0x80 || kind == 0x90 || kind == 0xA0;
 }
 
+struct SynthDeleter {
+    void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+};
+using Synth = std::unique_ptr<fluid_synth_t, SynthDeleter>;
+
+// A new synthesizer with the sound font loaded; null, with the reason, when it cannot be
+// made. The font's samples come from the library's cache (see SoundFontCache), so only
+// its preset tables are read.
+Synth buildSynth(fluid_settings_t* settings, const std::string& fontPath, MidiError& error) {
+    Synth synth(new_fluid_synth(settings));
+    if (!synth) {
+        error = MidiError::SynthFailed;
+    } else if (fluid_synth_sfload(synth.get(), fontPath.c_str(), 1) == FLUID_FAILED) {
+        error = MidiError::BadSoundFont;
+        synth.reset();
+    }
+    return synth;
+}
+
 }  // namespace
 
 struct MidiSource::Impl {
@@ -41,9 +63,16 @@ struct MidiSource::Impl {
     int rate = 44100;
     std::uint64_t length = 0;  // frames
     fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
+    Synth synth;
     std::string fontPath;
     bool pristine = false;  // nothing sent to or rendered by `synth` yet
+    // The synthesizer the next seek starts from, built on a thread of its own while the
+    // source is idle, so that a seek finds one ready instead of taking the tens of
+    // milliseconds to build it, and a play does not share the processor with a build.
+    // The thread ends with the build, and the pool of helper threads the library gives
+    // the thread that loads a font goes with it.
+    std::future<Synth> spare;
+    Synth retired;  // the last one used, taken down by the next build
 
     std::uint64_t position = 0;    // next frame read() returns
     std::uint64_t blockFrame = 0;  // frame at which the synthesizer's next block starts
@@ -54,30 +83,34 @@ struct MidiSource::Impl {
     bool failed = false;
 
     ~Impl() {
-        if (synth) {
-            delete_fluid_synth(synth);
+        if (spare.valid()) {
+            spare.get();
         }
+        // Every synthesizer goes before the settings it was made with.
+        retired.reset();
+        synth.reset();
         if (settings) {
             delete_fluid_settings(settings);
         }
     }
 
     void send(const RenderEvent& e) {
+        fluid_synth_t* const target = synth.get();
         const int channel = e.status & 0x0F;
         switch (e.status & 0xF0) {
-        case 0x80: fluid_synth_noteoff(synth, channel, e.data1); break;
+        case 0x80: fluid_synth_noteoff(target, channel, e.data1); break;
         case 0x90:
-            fluid_synth_noteon(synth, channel, e.data1, e.data2);  // velocity 0 is a note off
+            fluid_synth_noteon(target, channel, e.data1, e.data2);  // velocity 0 is a note off
             break;
-        case 0xA0: fluid_synth_key_pressure(synth, channel, e.data1, e.data2); break;
-        case 0xB0: fluid_synth_cc(synth, channel, e.data1, e.data2); break;
-        case 0xC0: fluid_synth_program_change(synth, channel, e.data1); break;
-        case 0xD0: fluid_synth_channel_pressure(synth, channel, e.data1); break;
-        case 0xE0: fluid_synth_pitch_bend(synth, channel, e.data1 | (e.data2 << 7)); break;
+        case 0xA0: fluid_synth_key_pressure(target, channel, e.data1, e.data2); break;
+        case 0xB0: fluid_synth_cc(target, channel, e.data1, e.data2); break;
+        case 0xC0: fluid_synth_program_change(target, channel, e.data1); break;
+        case 0xD0: fluid_synth_channel_pressure(target, channel, e.data1); break;
+        case 0xE0: fluid_synth_pitch_bend(target, channel, e.data1 | (e.data2 << 7)); break;
         case 0xF0:
             if (e.length > 0 && e.length <= static_cast<std::uint32_t>(INT32_MAX)) {
                 const auto* data = reinterpret_cast<const char*>(sequence.payload.data() + e.offset);
-                fluid_synth_sysex(synth, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
+                fluid_synth_sysex(target, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
             }
             break;
         default: break;
@@ -101,7 +134,7 @@ struct MidiSource::Impl {
         pristine = false;
         const int frames = static_cast<int>(blocks * kBlock);
         buffer.resize(static_cast<std::size_t>(frames) * 2);
-        if (fluid_synth_write_float(synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2) != FLUID_OK) {
+        if (fluid_synth_write_float(synth.get(), frames, buffer.data(), 0, 2, buffer.data(), 1, 2) != FLUID_OK) {
             failed = true;
             return false;
         }
@@ -111,23 +144,55 @@ struct MidiSource::Impl {
         return true;
     }
 
-    // A new synthesizer with the sound font loaded. A reset of a used one is not
-    // enough to repeat its output exactly: voice slots keep some signal state, and
-    // the chorus keeps its phase.
-    bool makeSynth() {
-        if (synth) {
-            delete_fluid_synth(synth);
+    // Starts building the spare, after taking down the retired synthesizer on the same
+    // thread: that takes a millisecond or two that a play should not wait for.
+    void buildSpare() {
+        try {
+            spare = std::async(std::launch::async,
+                               [settings = settings, path = fontPath, used = std::move(retired)]() mutable {
+                                   used.reset();
+                                   MidiError ignored = MidiError::None;
+                                   return buildSynth(settings, path, ignored);
+                               });
+        } catch (const std::system_error&) {
+            spare = {};  // no thread to spare: the next seek tries again
         }
-        synth = new_fluid_synth(settings);
+    }
+
+    void prepareSpare() {
+        if (!pristine && !spare.valid()) {
+            buildSpare();
+        }
+    }
+
+    // Puts a synthesizer that has had nothing sent to it in place of the used one. A
+    // reset of a used one is not enough to repeat its output exactly: voice slots keep
+    // some signal state, and the chorus keeps its phase. When no spare is ready or being
+    // built (a seek with no idle time before it, a build that failed) one is built now,
+    // still on a thread of its own, and waited for.
+    bool freshSynth() {
+        Synth fresh;
+        for (int attempt = 0; attempt < 2 && !fresh; ++attempt) {
+            if (!spare.valid()) {
+                buildSpare();
+            }
+            if (spare.valid()) {
+                fresh = spare.get();
+            }
+        }
+        if (!fresh) {
+            return false;
+        }
+        retired = std::exchange(synth, std::move(fresh));
         pristine = true;
-        return synth && fluid_synth_sfload(synth, fontPath.c_str(), 1) != FLUID_FAILED;
+        return true;
     }
 
     bool seek(std::uint64_t frame) {
         if (frame > length || failed) {
             return false;
         }
-        if (!pristine && !makeSynth()) {
+        if (!pristine && !freshSynth()) {
             failed = true;
             return false;
         }
@@ -206,10 +271,11 @@ std::unique_ptr<MidiSource> MidiSource::create(Sequence sequence, SoundFontCache
     // Calls come from one thread at a time: the device serialises them.
     fluid_settings_setint(s, "synth.threadsafe-api", 0);
     impl->fontPath = fonts.path();
-    if (!impl->makeSynth()) {
-        error = impl->synth ? MidiError::BadSoundFont : MidiError::SynthFailed;
+    impl->synth = buildSynth(s, impl->fontPath, error);
+    if (!impl->synth) {
         return nullptr;
     }
+    impl->pristine = true;
 
     impl->events.reserve(sequence.events.size());
     for (const MidiEvent& e : sequence.events) {
@@ -235,6 +301,7 @@ MidiSource::~MidiSource() = default;
 int MidiSource::sampleRate() const { return impl_->rate; }
 std::uint64_t MidiSource::lengthFrames() const { return impl_->length; }
 bool MidiSource::seek(std::uint64_t frame) { return impl_->seek(frame); }
+void MidiSource::prepareSeek() { impl_->prepareSpare(); }
 std::uint64_t MidiSource::positionFrames() const { return impl_->position; }
 std::size_t MidiSource::read(std::int16_t* out, std::size_t frames) { return impl_->read(out, frames); }
 bool MidiSource::failed() const { return impl_->failed; }

@@ -42,8 +42,14 @@ public:
     // Stops every sound, then puts the synthesizer into the state the file has built up
     // by that frame (programs, controllers, pitch bend, system-exclusive settings) without
     // sounding the notes that started before it. Seeking to the same frame always gives
-    // the same samples afterwards.
+    // the same samples afterwards. It starts from a new synthesizer, which prepareSeek()
+    // has built ahead when it was called; either way no synthesizer is built on the
+    // caller's thread.
     bool seek(std::uint64_t frame) override;
+    // Starts building the synthesizer the next seek will take, on a thread of its own,
+    // unless one is ready or the current one is still untouched. Call it while nothing
+    // reads the source: when a play has stopped.
+    void prepareSeek();
     std::uint64_t positionFrames() const override;
     std::size_t read(std::int16_t* out, std::size_t frames) override;
     bool failed() const override;
