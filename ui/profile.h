@@ -57,8 +57,9 @@ public:
 int parseProfileInteger(const std::string& text, int defaultValue);
 
 // One settings file, opened by name for the span of one handler. Reads see the file as
-// the first of them found it (one snapshot of the store); writes are collected and committed by release(), which throws
-// ui::Error("Unable to write to <path>: <reason>") when the store cannot write the file.
+// the first of them found it (one snapshot of the store); writes are collected and
+// committed by release(), which throws ui::Error("Unable to write to <path>: <reason>")
+// when the store cannot write the file.
 class ProfileAccessor {
 public:
     ProfileAccessor(ProfileStore& store, std::string fileName);
