@@ -49,6 +49,14 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "computer from suspending while the alarm is armed, and rings a tone of its\n"
        "own, saying why, when the chosen sound cannot play.")
 set(CPACK_STRIP_FILES ON)
+# A stripped program still carries the compiler's version notes; the package leaves
+# them out, as Debian's own packaging tools do.
+if(CMAKE_OBJCOPY)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolvane\")
+  endif()")
+endif()
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
