@@ -519,7 +519,7 @@ private:
 class SpinWidget : public QWidget, public DrawnWidget {
 public:
     SpinWidget(ui::UpDown& updown, FormContext& ctx, QWidget* parent)
-        : QWidget(parent), DrawnWidget(updown, ctx), updown_(updown), ctx_(ctx) {
+        : QWidget(parent), DrawnWidget(updown, ctx), updown_(updown) {
         repeat_.setSingleShot(false);
         QObject::connect(&repeat_, &QTimer::timeout, this, [this] { repeatStep(); });
         setFocusPolicy(Qt::NoFocus);
@@ -565,7 +565,7 @@ private:
 
     void step() {
         const ui::UpDownButton button = *pressed_;
-        ctx_.dispatch([this, button] { updown_.step(button); });
+        context.dispatch([this, button] { updown_.step(button); });
     }
 
     void repeatStep() {
@@ -610,7 +610,6 @@ private:
     }
 
     ui::UpDown& updown_;
-    FormContext& ctx_;
     QTimer repeat_;
     std::optional<ui::UpDownButton> pressed_;
     bool over_ = false;
@@ -720,7 +719,7 @@ private:
 class CanvasWidget : public QWidget, public DrawnWidget {
 public:
     CanvasWidget(ui::CustomControl& control, FormContext& ctx, QWidget* parent)
-        : QWidget(parent), DrawnWidget(control, ctx), control_(control), ctx_(ctx) {
+        : QWidget(parent), DrawnWidget(control, ctx), control_(control) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
     }
@@ -740,7 +739,7 @@ protected:
             // A failed paint leaves the face colour. The error report cannot open inside a
             // paint, so it goes to the queue; a control that keeps failing is reported
             // again only after a paint has succeeded in between.
-            if (!std::exchange(paintFailed_, true)) ctx_.application().queue().postError(std::current_exception());
+            if (!std::exchange(paintFailed_, true)) context.application().queue().postError(std::current_exception());
         }
         QImage image = toQImage(surface);
         image.setDevicePixelRatio(scale);
@@ -751,17 +750,17 @@ protected:
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton) return;
         const ui::Point at = pointOf(e);
-        ctx_.dispatch([&] { control_.mouseDown(at); });
+        context.dispatch([&] { control_.mouseDown(at); });
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
     void mouseMoveEvent(QMouseEvent* e) override {
         const ui::Point at = pointOf(e);
-        ctx_.dispatch([&] { control_.mouseMove(at); });
+        context.dispatch([&] { control_.mouseMove(at); });
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton) return;
         const ui::Point at = pointOf(e);
-        ctx_.dispatch([&] { control_.mouseUp(at); });
+        context.dispatch([&] { control_.mouseUp(at); });
     }
 
     void keyPressEvent(QKeyEvent* e) override {
@@ -780,7 +779,7 @@ protected:
             QWidget::keyPressEvent(e);
             return;
         }
-        ctx_.dispatch([&] { control_.keyDown(key); });
+        context.dispatch([&] { control_.keyDown(key); });
         e->accept();
     }
 
@@ -791,7 +790,6 @@ private:
     }
 
     ui::CustomControl& control_;
-    FormContext& ctx_;
     bool paintFailed_ = false;
 };
 
