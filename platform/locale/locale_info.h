@@ -1,6 +1,7 @@
 // The regional long time format of the user's locale, as the clock display needs it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,13 @@ public:
 private:
     std::string name_;
     bool fixed_ = false;
+    // The clock asks every second; the analysis is redone only when the locale's texts
+    // change.
+    struct Analysed {
+        std::string format, am, pm;
+        ui::TimeFormatSettings settings;
+    };
+    mutable std::optional<Analysed> last_;
 };
 
 }  // namespace regional

@@ -1,9 +1,11 @@
 // Widgets for the control kinds, and the peers that keep them in step with the model.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBackingStore>
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,11 +18,15 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -151,77 +157,205 @@ void drawBevel(QPainter& p, QRect& r, ui::Bevel bevel) {
         drawEdge(p, r, colors::btnHighlight, colors::btnShadow);
 }
 
+// A panel's caption laid out once as a single line, as QPainter::drawText lays out one
+// line in a rectangle, and kept as its glyphs and their positions. The clock display
+// changes its caption every second: the glyphs say which part of the line changed, and
+// painting them shapes no text.
+class CaptionLine {
+public:
+    CaptionLine(const QString& text, const QFont& font, QPaintDevice* device) {
+        QTextLayout layout(text, font, device);
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(0x01000000);
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        width_ = line.horizontalAdvance();
+        height_ = line.ascent() + line.descent();
+        runs_ = layout.glyphRuns();
+    }
+
+    qreal width() const { return width_; }
+    // The left end of the line, and its top, in the panel's rectangle.
+    QPointF origin(const QRect& r, ui::Alignment alignment) const {
+        const qreal top = r.y() + (r.height() - height_) / 2;
+        switch (alignment) {
+        case ui::Alignment::Left: break;
+        case ui::Alignment::Right: return {r.x() + r.width() - width_, top};
+        case ui::Alignment::Center: return {r.x() + (r.width() - width_) / 2, top};
+        }
+        return {qreal(r.x()), top};
+    }
+    // From the left end of the line: where the glyphs that differ between the two lines
+    // start and end, each line's own positions taken. Empty when none differ; nullopt
+    // when the lines cannot be compared glyph by glyph.
+    static std::optional<std::pair<qreal, qreal>> difference(const CaptionLine& a, const CaptionLine& b) {
+        if (a.width_ != b.width_ || a.runs_.size() != b.runs_.size()) return std::nullopt;
+        qreal left = a.width_;
+        qreal right = 0;
+        for (qsizetype r = 0; r < a.runs_.size(); ++r) {
+            const QList<quint32> ga = a.runs_[r].glyphIndexes();
+            const QList<quint32> gb = b.runs_[r].glyphIndexes();
+            const QList<QPointF> pa = a.runs_[r].positions();
+            const QList<QPointF> pb = b.runs_[r].positions();
+            if (ga.size() != gb.size() || a.runs_[r].rawFont() != b.runs_[r].rawFont()) return std::nullopt;
+            for (qsizetype i = 0; i < ga.size(); ++i) {
+                if (ga[i] == gb[i] && pa[i] == pb[i]) continue;
+                // A glyph spans from its position to the next glyph's, or to the line's end.
+                const qreal endA = i + 1 < pa.size() ? pa[i + 1].x() : a.width_;
+                const qreal endB = i + 1 < pb.size() ? pb[i + 1].x() : b.width_;
+                left = std::min({left, pa[i].x(), pb[i].x()});
+                right = std::max({right, endA, endB});
+            }
+        }
+        return std::pair(left, std::max(left, right));
+    }
+    void draw(QPainter& p, const QPointF& origin) const {
+        for (const QGlyphRun& run : runs_) p.drawGlyphRun(origin, run);
+    }
+
+private:
+    qreal width_ = 0;
+    qreal height_ = 0;
+    QList<QGlyphRun> runs_;
+};
+
+// The panel's face, without its bevels.
+QRect panelFace(const ui::Panel& panel, QRect r) {
+    for (ui::Bevel bevel : {panel.bevelOuter(), panel.bevelInner()})
+        if (bevel != ui::Bevel::None) r.adjust(1, 1, -1, -1);
+    return r;
+}
+
 class PanelWidget : public QWidget, public DrawnWidget {
 public:
     PanelWidget(ui::Panel& panel, FormContext& ctx, QWidget* parent)
-        : QWidget(parent), DrawnWidget(panel, ctx), panel_(panel) {}
+        : QWidget(parent), DrawnWidget(panel, ctx), panel_(panel) {
+        // The face and the bevels cover every pixel: nothing beneath needs painting.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    // The caption changed: repaints what it must. When the new caption is as long as the
+    // old one and takes the same room, only the characters that differ are repainted
+    // (with a margin for glyphs that reach past their advance), so each second of the
+    // clock redraws and sends to the display a digit or two.
+    void captionChanged() {
+        const std::unique_ptr<CaptionLine> old = std::move(line_);
+        const auto changed = old ? CaptionLine::difference(*old, line()) : std::nullopt;
+        if (!changed) {
+            update();
+            return;
+        }
+        if (changed->first >= changed->second) return;
+        const QRect face = panelFace(panel_, rect());
+        const qreal origin = line().origin(face, panel_.alignment()).x();
+        constexpr int overhang = 4;
+        const int left = static_cast<int>(std::floor(origin + changed->first)) - overhang;
+        const int right = static_cast<int>(std::ceil(origin + changed->second)) + overhang;
+        const QRect changedPart = QRect(left, 0, right - left, height()) & face;
+        if (!paintStraightToWindow(changedPart)) update(changedPart);
+    }
+
+    void fontChanged() {
+        font_ = toQFont(panel_.font());
+        line_.reset();
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        paintPanel(p);
+    }
+
+private:
+    // The second's change goes straight into the window's backing store and on to the
+    // screen, drawn by the same code as a paint event: a panel covered by no other
+    // widget needs none of the widget tree's repaint bookkeeping, which costs a ticking
+    // clock more than the drawing itself. Returns false when the window cannot take it
+    // now (hidden, minimised, not yet shown), and the change is left to a paint event.
+    bool paintStraightToWindow(const QRect& part) {
+        QWidget* top = window();
+        QWindow* handle = top->windowHandle();
+        QBackingStore* store = top->backingStore();
+        if (!handle || !store || !handle->isExposed() || !isVisible() || !updatesEnabled() || covered(part))
+            return false;
+        const QPoint offset = mapTo(top, QPoint(0, 0));
+        const QRegion region(part.translated(offset));
+        store->beginPaint(region);
+        {
+            QPainter p(store->paintDevice());
+            p.setClipRegion(region);
+            p.translate(offset);
+            paintPanel(p);
+        }
+        store->endPaint();
+        store->flush(region, handle);
+        return true;
+    }
+
+    // Whether a child, or a widget stacked above this one or above one of its parents,
+    // overlaps `part`: then only the widget tree's own repaint draws it right.
+    bool covered(const QRect& part) const {
+        if (!findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty()) return true;
+        QRect r = part;
+        for (const QWidget* w = this; !w->isWindow(); w = w->parentWidget()) {
+            const QObjectList& siblings = w->parentWidget()->children();
+            for (qsizetype i = siblings.indexOf(w) + 1; i < siblings.size(); ++i) {
+                const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+                if (above && !above->isWindow() && above->isVisible() && above->geometry().intersects(r)) return true;
+            }
+            r.translate(w->pos());
+        }
+        return false;
+    }
+
+    void paintPanel(QPainter& p) {
         QRect r = rect();
         drawBevel(p, r, panel_.bevelOuter());
         drawBevel(p, r, panel_.bevelInner());
         p.fillRect(r, toQColor(panel_.color()));
         if (panel_.caption().empty()) return;
-        p.setFont(toQFont(panel_.font()));
         p.setPen(toQColor(panel_.font().color));
-        int align = Qt::AlignVCenter | Qt::TextSingleLine;
-        switch (panel_.alignment()) {
-        case ui::Alignment::Left: align |= Qt::AlignLeft; break;
-        case ui::Alignment::Right: align |= Qt::AlignRight; break;
-        case ui::Alignment::Center: align |= Qt::AlignHCenter; break;
-        }
-        p.setClipRect(r);
-        p.drawText(r, align, toQString(panel_.caption()));
+        p.setClipRect(r, Qt::IntersectClip);
+        const CaptionLine& text = line();
+        text.draw(p, text.origin(r, panel_.alignment()));
     }
 
-private:
+    const CaptionLine& line() {
+        if (!line_) line_ = std::make_unique<CaptionLine>(toQString(panel_.caption()), font_, this);
+        return *line_;
+    }
+
     ui::Panel& panel_;
+    QFont font_ = toQFont(panel_.font());
+    std::unique_ptr<CaptionLine> line_;
 };
 
 class PanelPeer : public ControlPeer {
 public:
-    PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx)
-        : ControlPeer(panel, ctx), panel_(panel), shown_(toQString(panel.caption())) {
-        setWidget(new PanelWidget(panel, ctx, parent));
+    PanelPeer(ui::Panel& panel, QWidget* parent, FormContext& ctx) : ControlPeer(panel, ctx) {
+        w_ = new PanelWidget(panel, ctx, parent);
+        setWidget(w_);
     }
 
 protected:
     void apply(ui::Change what) override {
         if (what == ui::Change::Text) {
-            repaintChangedText();
+            w_->captionChanged();
+        } else if (what == ui::Change::Font) {
+            w_->fontChanged();
         } else if (what == ui::Change::Color || what == ui::Change::Alignment) {
-            widget()->update();
+            w_->update();
         }
     }
 
 private:
-    // The clock display changes a digit or two a second: when the new caption is as
-    // wide as the old one, only the part from the first changed character on is
-    // repainted, which keeps each second's drawing (and its trip to the display
-    // server) small.
-    void repaintChangedText() {
-        const QString text = toQString(panel_.caption());
-        const QString old = std::exchange(shown_, text);
-        const QFontMetrics metrics(toQFont(panel_.font()));
-        const int width = metrics.horizontalAdvance(text);
-        if (old.isEmpty() || text.size() != old.size() || width != metrics.horizontalAdvance(old) ||
-            panel_.alignment() != ui::Alignment::Center) {
-            widget()->update();
-            return;
-        }
-        qsizetype first = 0;
-        while (first < text.size() && text[first] == old[first]) ++first;
-        if (first == text.size()) return;
-        constexpr int overhang = 4;
-        const int left = (widget()->width() - width) / 2 + metrics.horizontalAdvance(text.left(first)) - overhang;
-        const int right = (widget()->width() + width) / 2 + overhang;
-        widget()->update(QRect(left, 0, right - left, widget()->height()));
-    }
-
-    ui::Panel& panel_;
-    QString shown_;
+    PanelWidget* w_;
 };
 
 // ---- TabbedNotebook -----------------------------------------------------------------

@@ -3,10 +3,12 @@
 // indicator and margins, and owner-drawn controls and icons are as sharp as the
 // screen's density allows. The same tests run again at scales 1.5 and 2.
 #include <QAbstractButton>
+#include <QBackingStore>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -155,6 +157,55 @@ TEST_F(Layout, OwnerDrawnControlsPaintAtTheScreensDensity) {
     bar.paint(canvas);
     EXPECT_EQ(widget->grab().toImage().convertToFormat(QImage::Format_RGB888), qtui::toQImage(drawn))
         << "at scale " << scale;
+}
+
+// The clock's caption, laid out once per change, paints exactly as a plain drawText of
+// the line would, in every alignment; and a second's repaint, which covers only the
+// characters that changed, leaves the panel as a full repaint would.
+TEST_F(Layout, PanelCaptionsPaintAsTextAndRepaintOnlyWhatChanged) {
+    ui::Panel& clock = *form()->TimePanel;
+    QWidget* widget = view.widget(clock);
+    QWidget* window = view.window(*form());
+    // What the window's repaints left in its backing store, where the panel is.
+    const auto onScreen = [&] {
+        QTest::qWait(0);
+        QPaintDevice* device = window->backingStore()->paintDevice();
+        if (device->devType() != QInternal::Image) return QImage();
+        const QImage& store = *static_cast<QImage*>(device);
+        const qreal scale = store.devicePixelRatio();
+        const QRect r(widget->mapTo(window, QPoint(0, 0)) * scale, widget->size() * scale);
+        return store.copy(r).convertToFormat(QImage::Format_RGB32);
+    };
+    const auto asText = [&](const std::string& caption, ui::Alignment alignment) {
+        clock.setCaption("");
+        QImage image = widget->grab().toImage();
+        QPainter p(&image);
+        const QRect face = widget->rect().adjusted(1, 1, -1, -1);  // inside the lowered bevel
+        p.setFont(qtui::toQFont(clock.font()));
+        p.setPen(qtui::toQColor(clock.font().color));
+        p.setClipRect(face);
+        const int align = alignment == ui::Alignment::Left    ? Qt::AlignLeft
+                          : alignment == ui::Alignment::Right ? Qt::AlignRight
+                                                              : Qt::AlignHCenter;
+        p.drawText(face, Qt::AlignVCenter | Qt::TextSingleLine | align, qtui::toQString(caption));
+        p.end();
+        clock.setCaption(caption);
+        return image.convertToFormat(QImage::Format_RGB32);
+    };
+    for (ui::Alignment alignment : {ui::Alignment::Left, ui::Alignment::Center, ui::Alignment::Right}) {
+        clock.setAlignment(alignment);
+        for (const char* caption : {"12:00:00 PM", "9:41:07 AM", "C:\\Music\\Wake Up.wav"})
+            EXPECT_EQ(widget->grab().toImage().convertToFormat(QImage::Format_RGB32), asText(caption, alignment))
+                << caption;
+    }
+    clock.setAlignment(ui::Alignment::Center);
+    for (const char* second : {"11:58:58 AM", "11:58:59 AM", "11:59:00 AM", "11:59:11 AM", "11:59:17 AM", "11:59:17 PM",
+                               "1:00:00 PM", "12:00:00 PM"}) {
+        clock.setCaption(second);
+        const QImage shown = onScreen();
+        widget->repaint();
+        EXPECT_EQ(shown, onScreen()) << second;
+    }
 }
 
 // A window icon offers every size the program has of it, so a dense screen need not
