@@ -82,9 +82,7 @@ public:
           output_(options.output                                   ? options.output
                   : options.audioOutput == AudioOutputChoice::None ? std::shared_ptr<AudioOutput>(makeNoOutput())
                                                                    : std::shared_ptr<AudioOutput>(makeSdlOutput())),
-          fonts_(std::make_unique<midi::SoundFontCache>(options.soundFont)) {
-        fonts_->preload();
-    }
+          fonts_(options.fontCache ? options.fontCache : std::make_shared<midi::SoundFontCache>(options.soundFont)) {}
 
     ~Core() { shutdown(); }
 
@@ -170,8 +168,13 @@ private:
             for (const auto& [otherId, other] : handles_)
                 if (other.device == device) deviceSerial = other.deviceSerial;
         } else {
+            // The sound font loads while the sequencer reads its file.
+            if (kind == Kind::Sequencer) fonts_->preload();
             std::unique_ptr<MediaDevice> made;
-            if (const MCIERROR e = makeDevice(kind, element, serial, made)) return e;
+            if (const MCIERROR e = makeDevice(kind, element, serial, made)) {
+                if (kind == Kind::Sequencer) releaseFontWhenUnused();
+                return e;
+            }
             device = std::move(made);
         }
 
@@ -231,12 +234,28 @@ private:
         entry.device->settle(out);
         entry.device->release(entry.handle, last, out);
         const OpenHandle handle = entry.handle;
+        const bool sequencer = entry.kind == Kind::Sequencer;
         handles_.erase(it);  // the last handle takes the device (and its audio thread) with it
+        if (sequencer) releaseFontWhenUnused();
         const DWORD_PTR callback = callbackOf(params);
         if ((flags & MCI_NOTIFY) != 0 && callback != 0)
             out.push_back(
                 {NoticeTarget{static_cast<HWND>(callback), handle.id, handle.opening}, MCI_NOTIFY_SUCCESSFUL});
         return 0;
+    }
+
+    // The sound font's memory is handed back once no sequencer is open. Not at once: a
+    // new MIDI file is often opened right after the old one is closed, in the same turn
+    // of the user-interface thread, and it keeps the font that is loaded.
+    void releaseFontWhenUnused() {
+        std::weak_ptr<Core> weak = weak_from_this();
+        queue_.post([weak] {
+            const auto core = weak.lock();
+            if (!core) return;
+            const bool inUse = std::any_of(core->handles_.begin(), core->handles_.end(),
+                                           [](const auto& handle) { return handle.second.kind == Kind::Sequencer; });
+            if (!inUse) core->fonts_->release();
+        });
     }
 
     // What a device's audio thread calls when its play has run out: a task that takes
@@ -282,7 +301,7 @@ private:
     ui::MessageQueue& queue_;
     DeviceOptions options_;
     std::shared_ptr<AudioOutput> output_;
-    std::unique_ptr<midi::SoundFontCache> fonts_;
+    std::shared_ptr<midi::SoundFontCache> fonts_;
     std::string imageError_;
     std::map<MCIDEVICEID, Entry> handles_;
     std::uint64_t nextSerial_ = 1;

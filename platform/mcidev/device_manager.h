@@ -40,6 +40,10 @@ class MessageQueue;
 
 namespace mcidev {
 
+namespace midi {
+class SoundFontCache;
+}
+
 enum class AudioOutputChoice {
     System,  // the system's default output device
     None,    // no output: devices open and answer, playing fails with MCIERR_NO_AUDIO_OUTPUT
@@ -54,9 +58,12 @@ struct DeviceOptions {
     std::string cdImage;
     // When set, makes the disc for each first open of the CD device instead (tests).
     std::function<std::shared_ptr<cd::Disc>()> discFactory;
-    // The General MIDI sound font; empty means the system's default one. It starts
-    // loading in the background when the manager is created.
+    // The General MIDI sound font; empty means the system's default one. It is loaded
+    // when a sequencer device opens, and let go once none is open any more.
     std::string soundFont;
+    // When set, the sequencer takes its sound font from here and `soundFont` is not
+    // looked at (tests).
+    std::shared_ptr<midi::SoundFontCache> fontCache;
 };
 
 std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue, const DeviceOptions& options = {});

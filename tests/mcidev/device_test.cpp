@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/mcidev/alarm_tone.h"
+#include "platform/mcidev/midi/sound_font.h"
 #include "tests/mcidev/media_fixture.h"
 #include "tests/midi/smf_writer.h"
 
@@ -326,6 +327,44 @@ TEST_F(DeviceTest, UnusableSoundFontsFailTheSequencerOpenWithTheirOwnCodes) {
         MCIDEVICEID id = 0;
         EXPECT_EQ(cmd->open(nullptr, (folder / "song.mid").string(), id), expected) << font;
     }
+}
+
+// The sound font is loaded by the first sequencer open, not before, and let go once
+// the user-interface thread finds no sequencer open; one closed and another opened in
+// the same turn keep it, and a failed open lets go of the font it waited for.
+TEST_F(DeviceTest, TheSoundFontIsHeldWhileASequencerIsOpen) {
+    if (mcidev::midi::SoundFontCache::findDefault().empty()) GTEST_SKIP() << "no General MIDI sound font installed";
+    const auto fonts = std::make_shared<mcidev::midi::SoundFontCache>();
+    mcidev::DeviceOptions options;
+    options.fontCache = fonts;
+    start(options);
+    midi_test::Track t;
+    t.noteOn(0, 0, 60).noteOff(480, 0, 60).end();
+    writeFile(folder / "song.mid", midi_test::smf(0, 480, {t}));
+    writeFile(folder / "empty.mid", midi_test::smf(0, 480, {midi_test::Track().end()}));
+    const auto settled = [&] {
+        drainFor(queue, 5ms);
+        return fonts->path().empty() ? "released" : "held";
+    };
+
+    openWave({.frames = 100});
+    EXPECT_EQ(fonts->loads(), 0u);
+    const MCIDEVICEID first = openFile(folder / "song.mid");
+    const MCIDEVICEID second = openFile(folder / "song.mid");
+    EXPECT_EQ(fonts->loads(), 1u);
+    ASSERT_EQ(cmd->close(first), 0u);
+    EXPECT_STREQ(settled(), "held");
+    ASSERT_EQ(cmd->close(second), 0u);
+    const MCIDEVICEID next = openFile(folder / "song.mid");
+    EXPECT_STREQ(settled(), "held");
+    EXPECT_EQ(fonts->loads(), 1u);
+    ASSERT_EQ(cmd->close(next), 0u);
+    EXPECT_STREQ(settled(), "released");
+
+    MCIDEVICEID refused = 0;
+    EXPECT_EQ(cmd->open(nullptr, (folder / "empty.mid").string(), refused), MCIERR_INVALID_FILE);
+    EXPECT_EQ(fonts->loads(), 2u);
+    EXPECT_STREQ(settled(), "released");
 }
 
 }  // namespace

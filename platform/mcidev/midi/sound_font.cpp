@@ -2,12 +2,19 @@
 
 #include <fluidsynth.h>
 
+#if defined(__GLIBC__)
+#include <dlfcn.h>
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <system_error>
+#include <utility>
 
 #include "platform/mcidev/midi/synth_setup.h"
 
@@ -30,19 +37,47 @@ void prepareSynthLibrary() {
 
 namespace {
 
+// The synthesizer library reads a font's samples in a parallel loop of the OpenMP
+// runtime it is built with. A General MIDI font loads in a few tens of milliseconds on
+// one core, and the runtime's helper threads would take a second core meanwhile and
+// keep spinning on it for a while after the loop. The team of the calling thread is
+// kept to that thread alone. The runtime, when there is one, came with the library, so
+// it is looked up rather than linked.
+void loadOnThisThreadAlone() {
+#if defined(__GLIBC__)
+    using SetNumThreads = void (*)(int);
+    static const auto setNumThreads = reinterpret_cast<SetNumThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setNumThreads) {
+        setNumThreads(1);  // this thread's setting only
+    }
+#endif
+}
+
 // FluidSynth keeps the sample data of a loaded font in a process-wide cache, keyed by
 // file and modification time, for as long as any synthesizer holds that font. This
 // otherwise silent synthesizer holds it, so every MIDI source that loads the same file
 // afterwards shares the samples and only reads the font's small preset tables.
 class Keeper {
 public:
+    Keeper() = default;
+    Keeper(const Keeper&) = delete;
+    Keeper& operator=(const Keeper&) = delete;
+
     ~Keeper() {
+        const bool held = synth_ != nullptr;
         if (synth_) {
             delete_fluid_synth(synth_);
         }
         if (settings_) {
             delete_fluid_settings(settings_);
         }
+#if defined(__GLIBC__)
+        // The samples were freed into the arena of the thread that loaded them, which
+        // keeps freed memory for reuse; no sound needs it until the next MIDI source.
+        if (held) {
+            malloc_trim(0);
+        }
+#endif
     }
 
     bool load(const std::string& path) {
@@ -57,7 +92,11 @@ public:
         fluid_settings_setint(settings_, "synth.lock-memory", 0);
         fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
         synth_ = new_fluid_synth(settings_);
-        return synth_ && fluid_synth_sfload(synth_, path.c_str(), 0) != FLUID_FAILED;
+        if (!synth_) {
+            return false;
+        }
+        loadOnThisThreadAlone();
+        return fluid_synth_sfload(synth_, path.c_str(), 0) != FLUID_FAILED;
     }
 
 private:
@@ -68,40 +107,58 @@ private:
 struct Outcome {
     MidiError error = MidiError::None;
     std::string path;
+    std::shared_ptr<const Keeper> keeper;  // the last copy of the outcome frees the font
 };
+
+Outcome load(const std::string& requested) {
+    Outcome outcome;
+    outcome.path = requested.empty() ? SoundFontCache::findDefault() : requested;
+    std::error_code ec;
+    if (outcome.path.empty() || !std::filesystem::is_regular_file(outcome.path, ec)) {
+        outcome.error = MidiError::NoSoundFont;
+        outcome.path.clear();
+        return outcome;
+    }
+    auto keeper = std::make_shared<Keeper>();
+    if (!keeper->load(outcome.path)) {
+        outcome.error = MidiError::BadSoundFont;
+        outcome.path.clear();
+        return outcome;
+    }
+    outcome.keeper = std::move(keeper);
+    return outcome;
+}
 
 }  // namespace
 
 struct SoundFontCache::Impl {
     std::string requested;
-    Keeper keeper;  // touched only by the loading task; outlives the future below
     mutable std::mutex mutex;
-    std::shared_future<Outcome> future;
+    std::shared_future<Outcome> future;  // invalid while nothing is loaded or loading
+    unsigned loads = 0;
 
-    Outcome load() {
-        Outcome outcome;
-        outcome.path = requested.empty() ? findDefault() : requested;
-        std::error_code ec;
-        if (outcome.path.empty() || !std::filesystem::is_regular_file(outcome.path, ec)) {
-            outcome.error = MidiError::NoSoundFont;
-            outcome.path.clear();
-        } else if (!keeper.load(outcome.path)) {
-            outcome.error = MidiError::BadSoundFont;
-            outcome.path.clear();
-        }
-        return outcome;
-    }
-
-    void start() {
+    std::shared_future<Outcome> start() {
         std::lock_guard lock(mutex);
         if (!future.valid()) {
-            future = std::async(std::launch::async, [this] { return load(); }).share();
+            auto task = [path = requested] { return load(path); };
+            try {
+                future = std::async(std::launch::async, task).share();
+            } catch (const std::system_error&) {
+                future = std::async(std::launch::deferred, task).share();  // the first waiter loads it
+            }
+            ++loads;
         }
+        return future;
     }
 
     std::shared_future<Outcome> current() const {
         std::lock_guard lock(mutex);
         return future;
+    }
+
+    std::shared_future<Outcome> take() {
+        std::lock_guard lock(mutex);
+        return std::exchange(future, {});
     }
 };
 
@@ -111,19 +168,11 @@ SoundFontCache::SoundFontCache(std::string path) : impl_(std::make_unique<Impl>(
     impl_->requested = std::move(path);
 }
 
-SoundFontCache::~SoundFontCache() {
-    // The keeper must not be destroyed under a running load.
-    if (auto f = impl_->current(); f.valid()) {
-        f.wait();
-    }
-}
+SoundFontCache::~SoundFontCache() { release(); }
 
 void SoundFontCache::preload() { impl_->start(); }
 
-MidiError SoundFontCache::wait() {
-    impl_->start();
-    return impl_->current().get().error;
-}
+MidiError SoundFontCache::wait() { return impl_->start().get().error; }
 
 std::string SoundFontCache::path() const {
     auto f = impl_->current();
@@ -131,6 +180,20 @@ std::string SoundFontCache::path() const {
         return {};
     }
     return f.get().path;
+}
+
+void SoundFontCache::release() {
+    // The keeper goes with the last copy of the outcome: this one, or a waiter's. A load
+    // left to its first waiter, and not waited for yet, is not run at all.
+    const std::shared_future<Outcome> loaded = impl_->take();
+    if (loaded.valid() && loaded.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) {
+        loaded.wait();
+    }
+}
+
+unsigned SoundFontCache::loads() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->loads;
 }
 
 std::string SoundFontCache::findDefault() {
