@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGlyphRun>
+#include <QHash>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRawFont>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
@@ -163,8 +165,19 @@ void drawBevel(QPainter& p, QRect& r, ui::Bevel bevel) {
 // painting them shapes no text.
 class CaptionLine {
 public:
+    // Shapes the text.
     CaptionLine(const QString& text, const QFont& font, QPaintDevice* device) {
         QTextLayout layout(text, font, device);
+        const QTextLine line = layOut(layout);
+        width_ = line.horizontalAdvance();
+        height_ = line.ascent() + line.descent();
+        runs_ = layout.glyphRuns();
+    }
+    // A line already set as one run of glyphs.
+    CaptionLine(QGlyphRun run, qreal width, qreal height) : width_(width), height_(height), runs_{std::move(run)} {}
+
+    // Lays the text out as a single line, as QPainter::drawText does.
+    static QTextLine layOut(QTextLayout& layout) {
         QTextOption option;
         option.setTextDirection(Qt::LeftToRight);
         option.setWrapMode(QTextOption::NoWrap);
@@ -174,9 +187,7 @@ public:
         line.setLineWidth(0x01000000);
         line.setPosition(QPointF(0, 0));
         layout.endLayout();
-        width_ = line.horizontalAdvance();
-        height_ = line.ascent() + line.descent();
-        runs_ = layout.glyphRuns();
+        return line;
     }
 
     qreal width() const { return width_; }
@@ -224,6 +235,100 @@ private:
     QList<QGlyphRun> runs_;
 };
 
+// The glyphs of single characters in one font, and which pairs of them set side by side
+// take exactly their own advances (no kerning, no ligature). A clock's captions are made
+// of a dozen characters: once their pairs have been seen, a caption is set from this
+// table with no text shaping, glyph for glyph and position for position as shaping
+// would set it.
+class GlyphTable {
+public:
+    GlyphTable(const QFont& font, QPaintDevice* device) : font_(font), device_(device) {}
+
+    // The caption set from the table, or null when one of its characters or pairs does
+    // not set plainly (then the caller shapes it).
+    std::unique_ptr<CaptionLine> line(const QString& text) {
+        if (text.isEmpty()) return nullptr;
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        indexes.reserve(text.size());
+        positions.reserve(text.size());
+        qreal x = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const Glyph* g = glyph(text[i]);
+            if (!g || (i > 0 && !plainPair(text[i - 1], text[i]))) return nullptr;
+            indexes.append(g->index);
+            positions.append(QPointF(x, baseline_));
+            x += g->advance;
+        }
+        QGlyphRun run;
+        run.setRawFont(raw_);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        return std::make_unique<CaptionLine>(std::move(run), x, height_);
+    }
+
+private:
+    struct Glyph {
+        quint32 index = 0;
+        qreal advance = 0;
+    };
+
+    // The shaped glyphs of a short text, when it is one run in the table's font.
+    std::optional<QGlyphRun> shaped(const QString& text, qreal* width) {
+        QTextLayout layout(text, font_, device_);
+        const QTextLine line = CaptionLine::layOut(layout);
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (runs.size() != 1 || runs[0].glyphIndexes().size() != text.size()) return std::nullopt;
+        if (!raw_.isValid()) {
+            raw_ = runs[0].rawFont();
+            baseline_ = runs[0].positions()[0].y();
+            height_ = line.ascent() + line.descent();
+        }
+        if (runs[0].rawFont() != raw_ || line.ascent() + line.descent() != height_) return std::nullopt;
+        *width = line.horizontalAdvance();
+        return runs[0];
+    }
+
+    const Glyph* glyph(QChar c) {
+        // Latin letters, digits and punctuation only: marks, other scripts and
+        // surrogates are left to shaping.
+        if (c.unicode() < 0x20 || c.unicode() >= 0x300) return nullptr;
+        auto it = glyphs_.find(c.unicode());
+        if (it == glyphs_.end()) {
+            std::optional<Glyph> g;
+            qreal width = 0;
+            if (const auto run = shaped(QString(c), &width); run && run->positions()[0] == QPointF(0, baseline_))
+                g = Glyph{run->glyphIndexes()[0], width};
+            it = glyphs_.insert(c.unicode(), g);
+        }
+        return it->has_value() ? &**it : nullptr;
+    }
+
+    bool plainPair(QChar a, QChar b) {
+        const quint32 key = (quint32(a.unicode()) << 16) | b.unicode();
+        auto it = pairs_.find(key);
+        if (it == pairs_.end()) {
+            const Glyph* ga = glyph(a);
+            const Glyph* gb = glyph(b);
+            qreal width = 0;
+            const auto run = shaped(QString(a) + b, &width);
+            const bool plain = ga && gb && run && run->glyphIndexes() == QList<quint32>{ga->index, gb->index} &&
+                               run->positions() == QList<QPointF>{{0, baseline_}, {ga->advance, baseline_}} &&
+                               width == ga->advance + gb->advance;
+            it = pairs_.insert(key, plain);
+        }
+        return *it;
+    }
+
+    QFont font_;
+    QPaintDevice* device_;
+    QRawFont raw_;
+    qreal baseline_ = 0;
+    qreal height_ = 0;
+    QHash<char16_t, std::optional<Glyph>> glyphs_;
+    QHash<quint32, bool> pairs_;
+};
+
 // The panel's face, without its bevels.
 QRect panelFace(const ui::Panel& panel, QRect r) {
     for (ui::Bevel bevel : {panel.bevelOuter(), panel.bevelInner()})
@@ -262,6 +367,7 @@ public:
 
     void fontChanged() {
         font_ = toQFont(panel_.font());
+        glyphs_.reset();
         line_.reset();
         update();
     }
@@ -327,12 +433,18 @@ private:
     }
 
     const CaptionLine& line() {
-        if (!line_) line_ = std::make_unique<CaptionLine>(toQString(panel_.caption()), font_, this);
+        if (!line_) {
+            const QString text = toQString(panel_.caption());
+            if (!glyphs_) glyphs_ = std::make_unique<GlyphTable>(font_, this);
+            line_ = glyphs_->line(text);
+            if (!line_) line_ = std::make_unique<CaptionLine>(text, font_, this);
+        }
         return *line_;
     }
 
     ui::Panel& panel_;
     QFont font_ = toQFont(panel_.font());
+    std::unique_ptr<GlyphTable> glyphs_;
     std::unique_ptr<CaptionLine> line_;
 };
 
