@@ -36,6 +36,8 @@ const char* errorText(MCIERROR code) {
     case MCIERR_FILE_READ: return "The media file could not be read";
     case MCIERR_NO_AUDIO_OUTPUT: return "No audio output device is available (no sound card or sound server was found)";
     case MCIERR_SOUND_FONT_UNUSABLE: return "The sound font could not be loaded, so MIDI files cannot be played";
+    case MCIERR_SYNTH_LIBRARY_MISSING:
+        return "The MIDI synthesizer library could not be loaded, so MIDI files cannot be played";
     case MCIERR_DISC_IMAGE_UNUSABLE: return "The disc image cannot be read or is damaged";
     case MCIERR_AUDIO_OUTPUT_LOST:
         return "The audio output stopped taking sound during the play (its device or sound server went away)";

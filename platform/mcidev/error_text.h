@@ -13,6 +13,9 @@ inline constexpr mci::MCIERROR MCIERR_SOUND_FONT_UNUSABLE = mci::MCIERR_CUSTOM_D
 inline constexpr mci::MCIERROR MCIERR_DISC_IMAGE_UNUSABLE = mci::MCIERR_CUSTOM_DRIVER_BASE + 3;
 // The audio output went away or stopped taking sound while a play was waited for.
 inline constexpr mci::MCIERROR MCIERR_AUDIO_OUTPUT_LOST = mci::MCIERR_CUSTOM_DRIVER_BASE + 4;
+// The sequencer cannot open its synthesizer library (not installed, or not the version
+// the program was built for).
+inline constexpr mci::MCIERROR MCIERR_SYNTH_LIBRARY_MISSING = mci::MCIERR_CUSTOM_DRIVER_BASE + 5;
 
 // The text of an error code the devices return; null for a code they never return.
 // The texts end without a full stop: the program's error report adds one. They begin

@@ -135,6 +135,7 @@ MCIERROR midiErrorCode(midi::MidiError error, const std::string& path) {
     case MidiError::NoSoundFont: return MCIERR_SEQ_NOMIDIPRESENT;
     case MidiError::BadSoundFont: return MCIERR_SOUND_FONT_UNUSABLE;
     case MidiError::SynthFailed: return MCIERR_SEQ_PORT_MISCERROR;
+    case MidiError::NoSynthLibrary: return MCIERR_SYNTH_LIBRARY_MISSING;
     }
     return MCIERR_INTERNAL;
 }

@@ -14,9 +14,10 @@ enum class MidiError {
     TooLarge,     // bigger than the size or event limits
     TooLong,      // plays for longer than a 32-bit millisecond count can say
     OutOfMemory,
-    NoSoundFont,   // no General MIDI sound font installed
-    BadSoundFont,  // a sound font was found but could not be loaded
-    SynthFailed,   // the synthesizer could not be created
+    NoSoundFont,     // no General MIDI sound font installed
+    BadSoundFont,    // a sound font was found but could not be loaded
+    SynthFailed,     // the synthesizer could not be created
+    NoSynthLibrary,  // the synthesizer library is not installed, or lacks a function we call
 };
 
 }  // namespace mcidev::midi

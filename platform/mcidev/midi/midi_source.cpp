@@ -1,7 +1,5 @@
 #include "platform/mcidev/midi/midi_source.h"
 
-#include <fluidsynth.h>
-
 #include <algorithm>
 #include <cmath>
 #include <future>
@@ -9,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mcidev/midi/synth_setup.h"
+#include "platform/mcidev/midi/synth_library.h"
 
 namespace mcidev::midi {
 
@@ -37,18 +35,19 @@ bool soundsNote(const RenderEvent& e) {
 }
 
 struct SynthDeleter {
-    void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+    const SynthLibrary* fs = nullptr;
+    void operator()(fluid_synth_t* synth) const { fs->delete_fluid_synth(synth); }
 };
 using Synth = std::unique_ptr<fluid_synth_t, SynthDeleter>;
 
 // A new synthesizer with the sound font loaded; null, with the reason, when it cannot be
 // made. The font's samples come from the library's cache (see SoundFontCache), so only
 // its preset tables are read.
-Synth buildSynth(fluid_settings_t* settings, const std::string& fontPath, MidiError& error) {
-    Synth synth(new_fluid_synth(settings));
+Synth buildSynth(const SynthLibrary& fs, fluid_settings_t* settings, const std::string& fontPath, MidiError& error) {
+    Synth synth(fs.new_fluid_synth(settings), SynthDeleter{&fs});
     if (!synth) {
         error = MidiError::SynthFailed;
-    } else if (fluid_synth_sfload(synth.get(), fontPath.c_str(), 1) == FLUID_FAILED) {
+    } else if (fs.fluid_synth_sfload(synth.get(), fontPath.c_str(), 1) == FLUID_FAILED) {
         error = MidiError::BadSoundFont;
         synth.reset();
     }
@@ -58,6 +57,9 @@ Synth buildSynth(fluid_settings_t* settings, const std::string& fontPath, MidiEr
 }  // namespace
 
 struct MidiSource::Impl {
+    explicit Impl(const SynthLibrary& library) : fs(library) {}
+
+    const SynthLibrary& fs;
     Sequence sequence;
     std::vector<RenderEvent> events;
     int rate = 44100;
@@ -90,7 +92,7 @@ struct MidiSource::Impl {
         retired.reset();
         synth.reset();
         if (settings) {
-            delete_fluid_settings(settings);
+            fs.delete_fluid_settings(settings);
         }
     }
 
@@ -98,19 +100,19 @@ struct MidiSource::Impl {
         fluid_synth_t* const target = synth.get();
         const int channel = e.status & 0x0F;
         switch (e.status & 0xF0) {
-        case 0x80: fluid_synth_noteoff(target, channel, e.data1); break;
+        case 0x80: fs.fluid_synth_noteoff(target, channel, e.data1); break;
         case 0x90:
-            fluid_synth_noteon(target, channel, e.data1, e.data2);  // velocity 0 is a note off
+            fs.fluid_synth_noteon(target, channel, e.data1, e.data2);  // velocity 0 is a note off
             break;
-        case 0xA0: fluid_synth_key_pressure(target, channel, e.data1, e.data2); break;
-        case 0xB0: fluid_synth_cc(target, channel, e.data1, e.data2); break;
-        case 0xC0: fluid_synth_program_change(target, channel, e.data1); break;
-        case 0xD0: fluid_synth_channel_pressure(target, channel, e.data1); break;
-        case 0xE0: fluid_synth_pitch_bend(target, channel, e.data1 | (e.data2 << 7)); break;
+        case 0xA0: fs.fluid_synth_key_pressure(target, channel, e.data1, e.data2); break;
+        case 0xB0: fs.fluid_synth_cc(target, channel, e.data1, e.data2); break;
+        case 0xC0: fs.fluid_synth_program_change(target, channel, e.data1); break;
+        case 0xD0: fs.fluid_synth_channel_pressure(target, channel, e.data1); break;
+        case 0xE0: fs.fluid_synth_pitch_bend(target, channel, e.data1 | (e.data2 << 7)); break;
         case 0xF0:
             if (e.length > 0 && e.length <= static_cast<std::uint32_t>(INT32_MAX)) {
                 const auto* data = reinterpret_cast<const char*>(sequence.payload.data() + e.offset);
-                fluid_synth_sysex(target, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
+                fs.fluid_synth_sysex(target, data, static_cast<int>(e.length), nullptr, nullptr, nullptr, 0);
             }
             break;
         default: break;
@@ -134,7 +136,7 @@ struct MidiSource::Impl {
         pristine = false;
         const int frames = static_cast<int>(blocks * kBlock);
         buffer.resize(static_cast<std::size_t>(frames) * 2);
-        if (fluid_synth_write_float(synth.get(), frames, buffer.data(), 0, 2, buffer.data(), 1, 2) != FLUID_OK) {
+        if (fs.fluid_synth_write_float(synth.get(), frames, buffer.data(), 0, 2, buffer.data(), 1, 2) != FLUID_OK) {
             failed = true;
             return false;
         }
@@ -149,10 +151,10 @@ struct MidiSource::Impl {
     void buildSpare() {
         try {
             spare = std::async(std::launch::async,
-                               [settings = settings, path = fontPath, used = std::move(retired)]() mutable {
+                               [&fs = fs, settings = settings, path = fontPath, used = std::move(retired)]() mutable {
                                    used.reset();
                                    MidiError ignored = MidiError::None;
-                                   return buildSynth(settings, path, ignored);
+                                   return buildSynth(fs, settings, path, ignored);
                                });
         } catch (const std::system_error&) {
             spare = {};  // no thread to spare: the next seek tries again
@@ -252,26 +254,30 @@ std::unique_ptr<MidiSource> MidiSource::create(Sequence sequence, SoundFontCache
     if (error != MidiError::None) {
         return nullptr;
     }
-    detail::prepareSynthLibrary();
+    const SynthLibrary* const fs = synthLibrary();  // loaded with the font
+    if (!fs) {
+        error = MidiError::NoSynthLibrary;
+        return nullptr;
+    }
 
-    auto impl = std::make_unique<Impl>();
+    auto impl = std::make_unique<Impl>(*fs);
     impl->rate = std::clamp(options.sampleRate, 8000, 96000);
-    impl->settings = new_fluid_settings();
+    impl->settings = fs->new_fluid_settings();
     fluid_settings_t* s = impl->settings;
-    if (!s || fluid_settings_setnum(s, "synth.sample-rate", impl->rate) != FLUID_OK) {
+    if (!s || fs->fluid_settings_setnum(s, "synth.sample-rate", impl->rate) != FLUID_OK) {
         error = MidiError::SynthFailed;
         return nullptr;
     }
-    fluid_settings_setnum(s, "synth.gain", std::clamp(options.gain, 0.0f, 10.0f));
-    fluid_settings_setint(s, "synth.reverb.active", options.effects ? 1 : 0);
-    fluid_settings_setint(s, "synth.chorus.active", options.effects ? 1 : 0);
-    fluid_settings_setint(s, "synth.lock-memory", 0);
-    fluid_settings_setint(s, "synth.dynamic-sample-loading", 0);
-    fluid_settings_setint(s, "synth.cpu-cores", 1);
+    fs->fluid_settings_setnum(s, "synth.gain", std::clamp(options.gain, 0.0f, 10.0f));
+    fs->fluid_settings_setint(s, "synth.reverb.active", options.effects ? 1 : 0);
+    fs->fluid_settings_setint(s, "synth.chorus.active", options.effects ? 1 : 0);
+    fs->fluid_settings_setint(s, "synth.lock-memory", 0);
+    fs->fluid_settings_setint(s, "synth.dynamic-sample-loading", 0);
+    fs->fluid_settings_setint(s, "synth.cpu-cores", 1);
     // Calls come from one thread at a time: the device serialises them.
-    fluid_settings_setint(s, "synth.threadsafe-api", 0);
+    fs->fluid_settings_setint(s, "synth.threadsafe-api", 0);
     impl->fontPath = fonts.path();
-    impl->synth = buildSynth(s, impl->fontPath, error);
+    impl->synth = buildSynth(*fs, s, impl->fontPath, error);
     if (!impl->synth) {
         return nullptr;
     }

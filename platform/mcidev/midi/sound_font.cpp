@@ -1,9 +1,6 @@
 #include "platform/mcidev/midi/sound_font.h"
 
-#include <fluidsynth.h>
-
 #if defined(__GLIBC__)
-#include <dlfcn.h>
 #include <malloc.h>
 #endif
 
@@ -16,42 +13,11 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/mcidev/midi/synth_setup.h"
+#include "platform/mcidev/midi/synth_library.h"
 
 namespace mcidev::midi {
 
-namespace detail {
-
-void prepareSynthLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Warnings (a missing drum kit, an odd generator in a font) would only fill the
-        // terminal; errors and panics keep the library's own reporting.
-        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-    });
-}
-
-}  // namespace detail
-
 namespace {
-
-// The synthesizer library reads a font's samples in a parallel loop of the OpenMP
-// runtime it is built with. A General MIDI font loads in a few tens of milliseconds on
-// one core, and the runtime's helper threads would take a second core meanwhile and
-// keep spinning on it for a while after the loop. The team of the calling thread is
-// kept to that thread alone. The runtime, when there is one, came with the library, so
-// it is looked up rather than linked.
-void loadOnThisThreadAlone() {
-#if defined(__GLIBC__)
-    using SetNumThreads = void (*)(int);
-    static const auto setNumThreads = reinterpret_cast<SetNumThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
-    if (setNumThreads) {
-        setNumThreads(1);  // this thread's setting only
-    }
-#endif
-}
 
 // FluidSynth keeps the sample data of a loaded font in a process-wide cache, keyed by
 // file and modification time, for as long as any synthesizer holds that font. This
@@ -59,17 +25,17 @@ void loadOnThisThreadAlone() {
 // afterwards shares the samples and only reads the font's small preset tables.
 class Keeper {
 public:
-    Keeper() = default;
+    explicit Keeper(const SynthLibrary& fs) : fs_(fs) {}
     Keeper(const Keeper&) = delete;
     Keeper& operator=(const Keeper&) = delete;
 
     ~Keeper() {
         const bool held = synth_ != nullptr;
         if (synth_) {
-            delete_fluid_synth(synth_);
+            fs_.delete_fluid_synth(synth_);
         }
         if (settings_) {
-            delete_fluid_settings(settings_);
+            fs_.delete_fluid_settings(settings_);
         }
 #if defined(__GLIBC__)
         // The samples were freed into the arena of the thread that loaded them, which
@@ -81,25 +47,31 @@ public:
     }
 
     bool load(const std::string& path) {
-        detail::prepareSynthLibrary();
-        settings_ = new_fluid_settings();
+        settings_ = fs_.new_fluid_settings();
         if (!settings_) {
             return false;
         }
-        fluid_settings_setint(settings_, "synth.polyphony", 1);
-        fluid_settings_setint(settings_, "synth.reverb.active", 0);
-        fluid_settings_setint(settings_, "synth.chorus.active", 0);
-        fluid_settings_setint(settings_, "synth.lock-memory", 0);
-        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
-        synth_ = new_fluid_synth(settings_);
+        fs_.fluid_settings_setint(settings_, "synth.polyphony", 1);
+        fs_.fluid_settings_setint(settings_, "synth.reverb.active", 0);
+        fs_.fluid_settings_setint(settings_, "synth.chorus.active", 0);
+        fs_.fluid_settings_setint(settings_, "synth.lock-memory", 0);
+        fs_.fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
+        synth_ = fs_.new_fluid_synth(settings_);
         if (!synth_) {
             return false;
         }
-        loadOnThisThreadAlone();
-        return fluid_synth_sfload(synth_, path.c_str(), 0) != FLUID_FAILED;
+        // The library reads a font's samples in a parallel loop of the OpenMP runtime it
+        // is built with, when it has one. A General MIDI font loads in a few tens of
+        // milliseconds on one core, and helper threads would take a second core from the
+        // rest of the desktop meanwhile, so the team of this thread is this thread alone.
+        if (fs_.omp_set_num_threads) {
+            fs_.omp_set_num_threads(1);  // this thread's setting only
+        }
+        return fs_.fluid_synth_sfload(synth_, path.c_str(), 0) != FLUID_FAILED;
     }
 
 private:
+    const SynthLibrary& fs_;
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
 };
@@ -112,6 +84,11 @@ struct Outcome {
 
 Outcome load(const std::string& requested) {
     Outcome outcome;
+    const SynthLibrary* fs = synthLibrary();
+    if (!fs) {
+        outcome.error = MidiError::NoSynthLibrary;
+        return outcome;
+    }
     outcome.path = requested.empty() ? SoundFontCache::findDefault() : requested;
     std::error_code ec;
     if (outcome.path.empty() || !std::filesystem::is_regular_file(outcome.path, ec)) {
@@ -119,7 +96,7 @@ Outcome load(const std::string& requested) {
         outcome.path.clear();
         return outcome;
     }
-    auto keeper = std::make_shared<Keeper>();
+    auto keeper = std::make_shared<Keeper>(*fs);
     if (!keeper->load(outcome.path)) {
         outcome.error = MidiError::BadSoundFont;
         outcome.path.clear();

@@ -28,7 +28,8 @@ public:
     void preload();
 
     // Waits until the load has finished, starting it first when none was started.
-    // Returns None, NoSoundFont (no file found) or BadSoundFont (the file does not load).
+    // Returns None, NoSynthLibrary (the synthesizer library cannot be used), NoSoundFont
+    // (no file found) or BadSoundFont (the file does not load).
     // The outcome is kept until release(): calls before then return it at once.
     MidiError wait();
 
