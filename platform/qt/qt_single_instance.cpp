@@ -1,24 +1,42 @@
 #include "platform/qt/qt_single_instance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 namespace qtui {
 namespace {
 
-constexpr char kShow[] = "show\n";
-constexpr char kShown[] = "shown\n";
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kShow = "show\n";
+constexpr std::string_view kShown = "shown\n";
 // Long enough for a busy machine, short enough that a start never seems to hang.
-constexpr int kConnectMs = 1000;
-constexpr int kAnswerMs = 3000;
+constexpr std::chrono::milliseconds kConnect{1000};
+constexpr std::chrono::milliseconds kAnswer{3000};
 constexpr int kLockMs = 5000;
+// A caller that says nothing in this time is let go.
+constexpr int kPeerMs = 5000;
+// No request is longer than this; a caller that sends more without a line end is let go.
+constexpr std::size_t kMaxRequest = 64;
 // Keeps the socket path well inside the 108 bytes an address may hold.
 constexpr std::size_t kMaxDisplayChars = 40;
 
@@ -30,6 +48,140 @@ std::string normalisedX11(std::string d) {
     if (dot != std::string::npos) d.erase(dot);
     return d;
 }
+
+std::optional<sockaddr_un> addressOf(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof(address.sun_path)) return std::nullopt;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+// A socket descriptor closed when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+Fd streamSocket() { return Fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)); }
+
+// Waits for events on fd until the deadline; false when it passes first or the wait fails.
+bool waitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, events, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready > 0) return true;
+        if (ready < 0 && errno != EINTR) return false;
+    }
+}
+
+// Asks a running instance to show itself; false when none answers the socket.
+bool askRunning(const std::string& path) {
+    const auto address = addressOf(path);
+    if (!address) return false;
+    const Fd fd = streamSocket();
+    if (fd.get() < 0) return false;
+    const auto connectBy = Clock::now() + kConnect;
+    for (;;) {
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) == 0) break;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN) {
+            // Its queue of callers is full: a busy instance, which will get to us.
+            if (Clock::now() >= connectBy) return false;
+            ::poll(nullptr, 0, 10);
+            continue;
+        }
+        if (errno != EINPROGRESS || !waitFor(fd.get(), POLLOUT, connectBy)) return false;
+        int error = 0;
+        socklen_t size = sizeof(error);
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
+        break;
+    }
+    const auto writeBy = Clock::now() + kConnect;
+    std::string_view request = kShow;
+    while (!request.empty()) {
+        const ssize_t sent = ::send(fd.get(), request.data(), request.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            request.remove_prefix(static_cast<std::size_t>(sent));
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else if (sent < 0 && errno == EAGAIN && waitFor(fd.get(), POLLOUT, writeBy)) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    // The answer only says the window was shown; a busy instance still got the request.
+    if (waitFor(fd.get(), POLLIN, Clock::now() + kAnswer)) {
+        char answer[16];
+        [[maybe_unused]] const ssize_t got = ::recv(fd.get(), answer, sizeof(answer), 0);
+    }
+    return true;
+}
+
+// One caller of the running instance: reads its request line, answers it and hangs up.
+class Caller : public QObject {
+public:
+    Caller(int fd, const std::function<void()>& onShow, QObject* parent)
+        : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read), onShow_(onShow) {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, this, [this] { read(); });
+        QTimer::singleShot(kPeerMs, this, [this] { hangUp(); });
+        // The request may have come with the connection itself.
+        read();
+    }
+    ~Caller() override { notifier_.setEnabled(false); }
+
+private:
+    void read() {
+        if (!notifier_.isEnabled()) return;
+        char chunk[kMaxRequest];
+        for (;;) {
+            const ssize_t got = ::recv(fd_.get(), chunk, sizeof(chunk), 0);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+            if (got <= 0) return hangUp();
+            request_.append(chunk, static_cast<std::size_t>(got));
+            const auto end = request_.find('\n');
+            if (end != std::string::npos) return answer(std::string_view(request_).substr(0, end + 1));
+            if (request_.size() > kMaxRequest) return hangUp();
+        }
+    }
+
+    void answer(std::string_view line) {
+        if (line == kShow) {
+            if (onShow_) onShow_();
+            // A few bytes into a fresh connection: they fit, and a caller gone by now is no matter.
+            [[maybe_unused]] const ssize_t sent = ::send(fd_.get(), kShown.data(), kShown.size(), MSG_NOSIGNAL);
+        }
+        hangUp();
+    }
+
+    void hangUp() {
+        notifier_.setEnabled(false);
+        deleteLater();
+    }
+
+    Fd fd_;
+    QSocketNotifier notifier_;
+    const std::function<void()>& onShow_;
+    std::string request_;
+};
 
 }  // namespace
 
@@ -43,40 +195,55 @@ std::string instanceKey(unsigned uid, const std::string& waylandDisplay, const s
 }
 
 struct SingleInstance::Impl {
-    QString socketPath;
+    std::string socketPath;
     QString lockPath;
-    QLocalServer server;
+    // While this instance listens: the socket, its file and the callers being answered.
+    Fd listening;
+    ino_t socketFile = 0;
+    std::unique_ptr<QSocketNotifier> notifier;
+    std::unique_ptr<QObject> callers;
 
-    // Asks a running instance to show itself; false when none answers the socket.
-    bool askRunning() const {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (!socket.waitForConnected(kConnectMs)) return false;
-        socket.write(kShow);
-        socket.waitForBytesWritten(kConnectMs);
-        // The answer only says the window was shown; a busy instance still got the request.
-        socket.waitForReadyRead(kAnswerMs);
-        socket.disconnectFromServer();
+    ~Impl() {
+        callers.reset();
+        notifier.reset();
+        // The file is removed only while it is still ours.
+        struct stat file {};
+        if (listening.get() >= 0 && ::stat(socketPath.c_str(), &file) == 0 && file.st_ino == socketFile)
+            ::unlink(socketPath.c_str());
+    }
+
+    // Listens on the socket path, open to this user only. A socket file left there by
+    // an instance that was killed is replaced.
+    bool listen() {
+        const auto address = addressOf(socketPath);
+        if (!address) return false;
+        Fd fd = streamSocket();
+        if (fd.get() < 0) return false;
+        ::unlink(socketPath.c_str());
+        if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0) return false;
+        // Nobody can connect before listen(), so narrowing the mode first leaves no gap.
+        struct stat file {};
+        if (::chmod(socketPath.c_str(), S_IRUSR | S_IWUSR) != 0 || ::stat(socketPath.c_str(), &file) != 0 ||
+            ::listen(fd.get(), SOMAXCONN) != 0) {
+            ::unlink(socketPath.c_str());
+            return false;
+        }
+        socketFile = file.st_ino;
+        listening.reset(fd.release());
         return true;
     }
 
-    void serve(const std::function<void()>* onShow) {
-        QObject::connect(&server, &QLocalServer::newConnection, &server, [this, onShow] {
-            while (QLocalSocket* peer = server.nextPendingConnection()) {
-                QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-                auto readRequest = [peer, onShow] {
-                    if (!peer->canReadLine()) return;
-                    const QByteArray line = peer->readLine();
-                    if (line == kShow) {
-                        if (*onShow) (*onShow)();
-                        peer->write(kShown);
-                        peer->flush();
-                    }
-                    peer->disconnectFromServer();
-                };
-                QObject::connect(peer, &QLocalSocket::readyRead, peer, readRequest);
-                // The request may have come with the connection itself.
-                readRequest();
+    void serve(const std::function<void()>& onShow) {
+        callers = std::make_unique<QObject>();
+        notifier = std::make_unique<QSocketNotifier>(listening.get(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, callers.get(), [this, &onShow] {
+            for (;;) {
+                const int fd = ::accept4(listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                if (fd >= 0) {
+                    new Caller(fd, onShow, callers.get());
+                } else if (errno != EINTR) {
+                    return;
+                }
             }
         });
     }
@@ -84,9 +251,8 @@ struct SingleInstance::Impl {
 
 SingleInstance::SingleInstance(const std::string& folder, const std::string& key) : impl_(std::make_unique<Impl>()) {
     const QString base = QDir(QString::fromStdString(folder)).filePath(QString::fromStdString(key));
-    impl_->socketPath = base + QStringLiteral(".socket");
+    impl_->socketPath = QFile::encodeName(base + QStringLiteral(".socket")).toStdString();
     impl_->lockPath = base + QStringLiteral(".lock");
-    impl_->server.setSocketOptions(QLocalServer::UserAccessOption);
 }
 
 SingleInstance::~SingleInstance() = default;
@@ -97,11 +263,9 @@ bool SingleInstance::claim() {
     // left by a killed start names a process that no longer runs and is taken over.
     QLockFile lock(impl_->lockPath);
     const bool locked = lock.tryLock(kLockMs);
-    if (impl_->askRunning()) return false;
+    if (askRunning(impl_->socketPath)) return false;
     if (!locked) return true;
-    // Nobody answers: a socket file still there was left by an instance that was killed.
-    QLocalServer::removeServer(impl_->socketPath);
-    if (impl_->server.listen(impl_->socketPath)) impl_->serve(&onShow);
+    if (impl_->listen()) impl_->serve(onShow);
     return true;
 }
 

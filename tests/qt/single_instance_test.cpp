@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -59,6 +60,20 @@ protected:
         return instance;
     }
 
+    std::string socketPath() const {
+        return QDir(dir_.path()).filePath(QStringLiteral("tolvane-test.socket")).toStdString();
+    }
+
+    // A socket of our own at the instance's path: bound there, or connected to it.
+    int rawSocket(int (*attach)(int, const sockaddr*, socklen_t)) const {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath().c_str(), sizeof(address.sun_path) - 1);
+        EXPECT_EQ(attach(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        return fd;
+    }
+
     static constexpr char kKey[] = "tolvane-test";
     QTemporaryDir dir_;
 };
@@ -84,19 +99,37 @@ TEST_F(SingleInstanceTest, LaterStartShowsTheRunningOneAndEndsWithoutWaitingLong
 
 // A killed instance leaves its socket file behind, and nobody listens on it.
 TEST_F(SingleInstanceTest, SocketLeftByAKilledInstanceDoesNotBlockTheNextStart) {
-    const std::string path = QDir(dir_.path()).filePath(QStringLiteral("tolvane-test.socket")).toStdString();
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ::close(fd);
-    ASSERT_EQ(::access(path.c_str(), F_OK), 0);
+    ::close(rawSocket(::bind));
+    ASSERT_EQ(::access(socketPath().c_str(), F_OK), 0);
 
     int shown = 0;
     auto first = running(&shown);
     EXPECT_FALSE(laterStart());
     EXPECT_EQ(shown, 1);
+}
+
+// Only this user may call, and a caller that stalls or says something else neither
+// holds up the running one nor shows its window.
+TEST_F(SingleInstanceTest, StrangeCallersAreIgnoredAndOthersCannotCall) {
+    int shown = 0;
+    auto first = running(&shown);
+    struct stat file {};
+    ASSERT_EQ(::stat(socketPath().c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 077, 0u);
+
+    const int silent = rawSocket(::connect);
+    for (const std::string& request : {std::string("hide\n"), std::string(200, 's')}) {
+        const int other = rawSocket(::connect);
+        ASSERT_EQ(::write(other, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+        ::close(other);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 0);
+    std::chrono::milliseconds took{};
+    EXPECT_FALSE(laterStart(&took));
+    EXPECT_EQ(shown, 1);
+    EXPECT_LT(took.count(), 1000);
+    ::close(silent);
 }
 
 }  // namespace
