@@ -201,29 +201,33 @@ public:
         }
         return {qreal(r.x()), top};
     }
-    // From the left end of the line: where the glyphs that differ between the two lines
-    // start and end, each line's own positions taken. Empty when none differ; nullopt
-    // when the lines cannot be compared glyph by glyph.
-    static std::optional<std::pair<qreal, qreal>> difference(const CaptionLine& a, const CaptionLine& b) {
+    // Where the glyphs that differ between the two lines lie, from the left end and the
+    // top of the line: each glyph's advance and its ink, in either line. An empty
+    // rectangle when none differ; nullopt when the lines cannot be compared glyph by
+    // glyph.
+    static std::optional<QRectF> difference(const CaptionLine& a, const CaptionLine& b) {
         if (a.width_ != b.width_ || a.runs_.size() != b.runs_.size()) return std::nullopt;
-        qreal left = a.width_;
-        qreal right = 0;
+        QRectF changed;
         for (qsizetype r = 0; r < a.runs_.size(); ++r) {
+            const QRawFont font = a.runs_[r].rawFont();
+            if (font != b.runs_[r].rawFont()) return std::nullopt;
             const QList<quint32> ga = a.runs_[r].glyphIndexes();
             const QList<quint32> gb = b.runs_[r].glyphIndexes();
             const QList<QPointF> pa = a.runs_[r].positions();
             const QList<QPointF> pb = b.runs_[r].positions();
-            if (ga.size() != gb.size() || a.runs_[r].rawFont() != b.runs_[r].rawFont()) return std::nullopt;
+            if (ga.size() != gb.size()) return std::nullopt;
+            const auto glyphArea = [&font](quint32 glyph, QPointF at, qreal end) {
+                const QRectF advance(at.x(), at.y(), end - at.x(), 0);
+                return advance | font.boundingRect(glyph).translated(at);
+            };
             for (qsizetype i = 0; i < ga.size(); ++i) {
                 if (ga[i] == gb[i] && pa[i] == pb[i]) continue;
-                // A glyph spans from its position to the next glyph's, or to the line's end.
-                const qreal endA = i + 1 < pa.size() ? pa[i + 1].x() : a.width_;
-                const qreal endB = i + 1 < pb.size() ? pb[i + 1].x() : b.width_;
-                left = std::min({left, pa[i].x(), pb[i].x()});
-                right = std::max({right, endA, endB});
+                // A glyph advances to the next glyph's position, or to the line's end.
+                changed |= glyphArea(ga[i], pa[i], i + 1 < pa.size() ? pa[i + 1].x() : a.width_);
+                changed |= glyphArea(gb[i], pb[i], i + 1 < pb.size() ? pb[i + 1].x() : b.width_);
             }
         }
-        return std::pair(left, std::max(left, right));
+        return changed;
     }
     void draw(QPainter& p, const QPointF& origin) const {
         for (const QGlyphRun& run : runs_) p.drawGlyphRun(origin, run);
@@ -355,13 +359,14 @@ public:
             update();
             return;
         }
-        if (changed->first >= changed->second) return;
+        if (changed->isEmpty()) return;
         const QRect face = panelFace(panel_, rect());
-        const qreal origin = line().origin(face, panel_.alignment()).x();
-        constexpr int overhang = 4;
-        const int left = static_cast<int>(std::floor(origin + changed->first)) - overhang;
-        const int right = static_cast<int>(std::ceil(origin + changed->second)) + overhang;
-        const QRect changedPart = QRect(left, 0, right - left, height()) & face;
+        // A margin for the edge pixels antialiasing adds around a glyph's ink.
+        constexpr int margin = 2;
+        const QRect changedPart =
+            changed->translated(line().origin(face, panel_.alignment())).toAlignedRect().adjusted(-margin, -margin,
+                                                                                               margin, margin) &
+            face;
         if (!paintStraightToWindow(changedPart)) update(changedPart);
     }
 

@@ -11,13 +11,26 @@ namespace mcidev::midi {
 
 // Every function of the library this program calls. The types are taken from the
 // library's own declarations, so a pointer cannot disagree with what it points to.
-#define TOLVANE_SYNTH_FUNCTIONS(X)                                                                             \
-    X(fluid_set_log_function)                                                                                  \
-    X(new_fluid_settings)                                                                                      \
-    X(delete_fluid_settings) X(fluid_settings_setint) X(fluid_settings_setnum) X(new_fluid_synth)              \
-        X(delete_fluid_synth) X(fluid_synth_sfload) X(fluid_synth_write_float) X(fluid_synth_noteon)           \
-            X(fluid_synth_noteoff) X(fluid_synth_key_pressure) X(fluid_synth_cc) X(fluid_synth_program_change) \
-                X(fluid_synth_channel_pressure) X(fluid_synth_pitch_bend) X(fluid_synth_sysex)
+// clang-format off
+#define TOLVANE_SYNTH_FUNCTIONS(X) \
+    X(fluid_set_log_function) \
+    X(new_fluid_settings) \
+    X(delete_fluid_settings) \
+    X(fluid_settings_setint) \
+    X(fluid_settings_setnum) \
+    X(new_fluid_synth) \
+    X(delete_fluid_synth) \
+    X(fluid_synth_sfload) \
+    X(fluid_synth_write_float) \
+    X(fluid_synth_noteon) \
+    X(fluid_synth_noteoff) \
+    X(fluid_synth_key_pressure) \
+    X(fluid_synth_cc) \
+    X(fluid_synth_program_change) \
+    X(fluid_synth_channel_pressure) \
+    X(fluid_synth_pitch_bend) \
+    X(fluid_synth_sysex)
+// clang-format on
 
 struct SynthLibrary {
 #define TOLVANE_SYNTH_POINTER(name) decltype(&::name) name = nullptr;
