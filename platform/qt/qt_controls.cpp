@@ -348,10 +348,10 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    // The caption changed: repaints what it must. When the new caption is as long as the
-    // old one and takes the same room, only the characters that differ are repainted
-    // (with a margin for glyphs that reach past their advance), so each second of the
-    // clock redraws and sends to the display a digit or two.
+    // The caption changed: repaints what it must. When the new caption takes the same
+    // room as the old one, only the glyphs that differ are repainted, their advances and
+    // their ink in both captions, so each second of the clock redraws and sends to the
+    // display a digit or two.
     void captionChanged() {
         const std::unique_ptr<CaptionLine> old = std::move(line_);
         const auto changed = old ? CaptionLine::difference(*old, line()) : std::nullopt;
