@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -232,6 +233,28 @@ public:
     void draw(QPainter& p, const QPointF& origin) const {
         for (const QGlyphRun& run : runs_) p.drawGlyphRun(origin, run);
     }
+    // The glyphs, placed at `origin`, whose advance or ink comes within `margin` of
+    // `area`, each as its index and position: all that decides how `area` looks.
+    QByteArray glyphsNear(const QPointF& origin, const QRectF& area, qreal margin) const {
+        QByteArray found;
+        const QRectF near = area.adjusted(-margin, -margin, margin, margin);
+        for (const QGlyphRun& run : runs_) {
+            const QRawFont font = run.rawFont();
+            const QList<quint32> glyphs = run.glyphIndexes();
+            const QList<QPointF> positions = run.positions();
+            for (qsizetype i = 0; i < glyphs.size(); ++i) {
+                const QPointF at = origin + positions[i];
+                const qreal end = origin.x() + (i + 1 < positions.size() ? positions[i + 1].x() : width_);
+                if (!(QRectF(at.x(), near.top(), end - at.x(), near.height()) |
+                      font.boundingRect(glyphs[i]).translated(at))
+                         .intersects(near))
+                    continue;
+                found.append(reinterpret_cast<const char*>(&glyphs[i]), sizeof(quint32));
+                found.append(reinterpret_cast<const char*>(&at), sizeof(QPointF));
+            }
+        }
+        return found;
+    }
 
 private:
     qreal width_ = 0;
@@ -363,17 +386,23 @@ public:
         const QRect face = panelFace(panel_, rect());
         // A margin for the edge pixels antialiasing adds around a glyph's ink.
         constexpr int margin = 2;
-        const QRect changedPart =
-            changed->translated(line().origin(face, panel_.alignment())).toAlignedRect().adjusted(-margin, -margin,
-                                                                                               margin, margin) &
-            face;
-        if (!paintStraightToWindow(changedPart)) update(changedPart);
+        const QRect changedPart = changed->translated(line().origin(face, panel_.alignment()))
+                                      .toAlignedRect()
+                                      .adjusted(-margin, -margin, margin, margin) &
+                                  face;
+        const QByteArray looks = line().glyphsNear(line().origin(face, panel_.alignment()), changedPart, margin);
+        if (!paintStraightToWindow(changedPart, looks)) update(changedPart);
     }
 
     void fontChanged() {
         font_ = toQFont(panel_.font());
         glyphs_.reset();
         line_.reset();
+        lookChanged();
+    }
+    // Colours or alignment changed: no part painted before looks the same now.
+    void lookChanged() {
+        seenParts_.clear();
         update();
     }
 
@@ -389,7 +418,7 @@ private:
     // widget needs none of the widget tree's repaint bookkeeping, which costs a ticking
     // clock more than the drawing itself. Returns false when the window cannot take it
     // now (hidden, minimised, not yet shown), and the change is left to a paint event.
-    bool paintStraightToWindow(const QRect& part) {
+    bool paintStraightToWindow(const QRect& part, const QByteArray& looks) {
         QWidget* top = window();
         QWindow* handle = top->windowHandle();
         QBackingStore* store = top->backingStore();
@@ -398,11 +427,36 @@ private:
         const QPoint offset = mapTo(top, QPoint(0, 0));
         const QRegion region(part.translated(offset));
         store->beginPaint(region);
-        {
-            QPainter p(store->paintDevice());
-            p.setClipRegion(region);
-            p.translate(offset);
-            paintPanel(p);
+        auto* image =
+            store->paintDevice()->devType() == QInternal::Image ? static_cast<QImage*>(store->paintDevice()) : nullptr;
+        const qreal scale = image ? image->devicePixelRatio() : 1;
+        // Kept only where the part covers whole pixels of the store (any part at a whole
+        // scale): a part cutting pixels would keep some the paint did not make.
+        const QRectF exact(QPointF(part.translated(offset).topLeft()) * scale, QSizeF(part.size()) * scale);
+        const QRect pixels = exact == QRectF(exact.toAlignedRect()) && image && image->rect().contains(exact.toRect())
+                                 ? exact.toRect()
+                                 : QRect();
+        QByteArray key = looks;
+        key.append(reinterpret_cast<const char*>(&pixels), sizeof pixels);
+        const auto seen = seenParts_.constFind(key);
+        if (seen != seenParts_.cend() && !pixels.isEmpty() && seen->size() == pixels.size()) {
+            // The same glyphs in the same place: the pixels of the last time.
+            const qsizetype bytes = pixels.width() * (image->depth() / 8);
+            for (int y = 0; y < pixels.height(); ++y)
+                std::memcpy(image->scanLine(pixels.y() + y) + pixels.x() * (image->depth() / 8), seen->constScanLine(y),
+                            static_cast<size_t>(bytes));
+        } else {
+            {
+                QPainter p(store->paintDevice());
+                p.setClipRegion(region);
+                p.translate(offset);
+                paintPanel(p);
+            }
+            if (image && !pixels.isEmpty()) {
+                // A day's seconds repeat each minute: a minute's worth of parts is kept.
+                if (seenParts_.size() >= 64) seenParts_.clear();
+                seenParts_.insert(key, image->copy(pixels));
+            }
         }
         store->endPaint();
         store->flush(region, handle);
@@ -451,6 +505,8 @@ private:
     QFont font_ = toQFont(panel_.font());
     std::unique_ptr<GlyphTable> glyphs_;
     std::unique_ptr<CaptionLine> line_;
+    // Parts of the window painted for a second's change, by what decides their looks.
+    QHash<QByteArray, QImage> seenParts_;
 };
 
 class PanelPeer : public ControlPeer {
@@ -467,7 +523,7 @@ protected:
         } else if (what == ui::Change::Font) {
             w_->fontChanged();
         } else if (what == ui::Change::Color || what == ui::Change::Alignment) {
-            w_->update();
+            w_->lookChanged();
         }
     }
 
