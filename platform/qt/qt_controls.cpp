@@ -210,22 +210,15 @@ public:
         if (a.width_ != b.width_ || a.runs_.size() != b.runs_.size()) return std::nullopt;
         QRectF changed;
         for (qsizetype r = 0; r < a.runs_.size(); ++r) {
-            const QRawFont font = a.runs_[r].rawFont();
-            if (font != b.runs_[r].rawFont()) return std::nullopt;
+            if (a.runs_[r].rawFont() != b.runs_[r].rawFont()) return std::nullopt;
             const QList<quint32> ga = a.runs_[r].glyphIndexes();
             const QList<quint32> gb = b.runs_[r].glyphIndexes();
             const QList<QPointF> pa = a.runs_[r].positions();
             const QList<QPointF> pb = b.runs_[r].positions();
             if (ga.size() != gb.size()) return std::nullopt;
-            const auto glyphArea = [&font](quint32 glyph, QPointF at, qreal end) {
-                const QRectF advance(at.x(), at.y(), end - at.x(), 0);
-                return advance | font.boundingRect(glyph).translated(at);
-            };
             for (qsizetype i = 0; i < ga.size(); ++i) {
                 if (ga[i] == gb[i] && pa[i] == pb[i]) continue;
-                // A glyph advances to the next glyph's position, or to the line's end.
-                changed |= glyphArea(ga[i], pa[i], i + 1 < pa.size() ? pa[i + 1].x() : a.width_);
-                changed |= glyphArea(gb[i], pb[i], i + 1 < pb.size() ? pb[i + 1].x() : b.width_);
+                changed |= a.glyphArea(a.runs_[r], i) | b.glyphArea(b.runs_[r], i);
             }
         }
         return changed;
@@ -233,22 +226,17 @@ public:
     void draw(QPainter& p, const QPointF& origin) const {
         for (const QGlyphRun& run : runs_) p.drawGlyphRun(origin, run);
     }
-    // The glyphs, placed at `origin`, whose advance or ink comes within `margin` of
-    // `area`, each as its index and position: all that decides how `area` looks.
-    QByteArray glyphsNear(const QPointF& origin, const QRectF& area, qreal margin) const {
+    // The glyphs, placed at `origin`, whose advance or ink reaches across `area` from left
+    // to right, each as its index and position: all that decides how `area` looks.
+    QByteArray glyphsAcross(const QPointF& origin, const QRectF& area) const {
         QByteArray found;
-        const QRectF near = area.adjusted(-margin, -margin, margin, margin);
         for (const QGlyphRun& run : runs_) {
-            const QRawFont font = run.rawFont();
             const QList<quint32> glyphs = run.glyphIndexes();
             const QList<QPointF> positions = run.positions();
             for (qsizetype i = 0; i < glyphs.size(); ++i) {
+                const QRectF reach = glyphArea(run, i).translated(origin);
+                if (reach.right() < area.left() || reach.left() > area.right()) continue;
                 const QPointF at = origin + positions[i];
-                const qreal end = origin.x() + (i + 1 < positions.size() ? positions[i + 1].x() : width_);
-                if (!(QRectF(at.x(), near.top(), end - at.x(), near.height()) |
-                      font.boundingRect(glyphs[i]).translated(at))
-                         .intersects(near))
-                    continue;
                 found.append(reinterpret_cast<const char*>(&glyphs[i]), sizeof(quint32));
                 found.append(reinterpret_cast<const char*>(&at), sizeof(QPointF));
             }
@@ -257,6 +245,16 @@ public:
     }
 
 private:
+    // Glyph i of a run, from the left end and the top of the line: its advance (to the
+    // next glyph, or to the line's end) and its ink.
+    QRectF glyphArea(const QGlyphRun& run, qsizetype i) const {
+        const QList<QPointF> positions = run.positions();
+        const QPointF at = positions[i];
+        const qreal end = i + 1 < positions.size() ? positions[i + 1].x() : width_;
+        return QRectF(at.x(), at.y(), end - at.x(), 0) |
+               run.rawFont().boundingRect(run.glyphIndexes()[i]).translated(at);
+    }
+
     qreal width_ = 0;
     qreal height_ = 0;
     QList<QGlyphRun> runs_;
@@ -386,11 +384,10 @@ public:
         const QRect face = panelFace(panel_, rect());
         // A margin for the edge pixels antialiasing adds around a glyph's ink.
         constexpr int margin = 2;
-        const QRect changedPart = changed->translated(line().origin(face, panel_.alignment()))
-                                      .toAlignedRect()
-                                      .adjusted(-margin, -margin, margin, margin) &
-                                  face;
-        const QByteArray looks = line().glyphsNear(line().origin(face, panel_.alignment()), changedPart, margin);
+        const QPointF origin = line().origin(face, panel_.alignment());
+        const QRect changedPart =
+            changed->translated(origin).toAlignedRect().adjusted(-margin, -margin, margin, margin) & face;
+        const QByteArray looks = line().glyphsAcross(origin, changedPart);
         if (!paintStraightToWindow(changedPart, looks)) update(changedPart);
     }
 
