@@ -4,6 +4,7 @@
 # program runs at that screen scale and the files are named "<picture>@<scale>x.png".
 #   tools/screenshots.sh path/to/tolvane docs
 #   tools/screenshots.sh path/to/tolvane docs/hidpi 1.5
+#   tools/screenshots.sh build-win/app/tolvane.exe docs/windows   (under Wine)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=${1:?usage: screenshots.sh path/to/tolvane out-folder [scale]}
@@ -24,7 +25,14 @@ scratch=$(mktemp -d)
 export XDG_CONFIG_HOME="$scratch"
 # The clock in the pictures reads the way the design shows it ("9:24:19 AM").
 export LANG=en_US.UTF-8
-"$program" &
+command=("$program")
+if [[ "$program" == *.exe ]]; then
+    # A Wine prefix of the run's own, made before the clock starts.
+    export WINEPREFIX="$scratch/wine"
+    "$here/wine_run.sh" cmd /c exit >/dev/null 2>&1 || true
+    command=("$here/wine_run.sh" "$program")
+fi
+"${command[@]}" &
 APP_PID=$!
 main=$(wait_window "Tolvane 1.2")
 [ -n "$main" ] || { echo "The main window did not appear." >&2; exit 1; }
@@ -56,4 +64,9 @@ for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
 kill "$APP_PID" 2>/dev/null || true
 wait "$APP_PID" || true
 APP_PID=""
+if [ -n "${WINEPREFIX:-}" ]; then
+    for server in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver /usr/bin/wineserver; do
+        [ -x "$server" ] && { "$server" -k 2>/dev/null || true; break; }
+    done
+fi
 rm -rf "$scratch"
