@@ -10,8 +10,9 @@
 #include "platform/winmm/winmm_devices.h"
 #include "ui/alarm_tone_wave.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 namespace winmm {
 namespace {

@@ -8,8 +8,9 @@
 // Before the system's headers, which make the command interface's names macros.
 #include "platform/winmm/winmm_devices.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 namespace winmm {
 namespace {

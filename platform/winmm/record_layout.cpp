@@ -168,9 +168,11 @@ constexpr mci::DWORD kMsfParts[] = {mci::MCI_MSF_MINUTE(0x070605), mci::MCI_MSF_
 
 }  // namespace
 
-#include <digitalv.h>
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
+
+#include <digitalv.h>
 
 // Each name now spells the system's value.
 #define TOLVANE_SAME(name) \

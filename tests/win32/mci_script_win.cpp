@@ -6,8 +6,9 @@
 #include "platform/winmm/winmm_devices.h"
 #include "tests/win32/mci_script.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 int main(int argc, char** argv) {
     if (argc != 2) {

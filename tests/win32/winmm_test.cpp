@@ -11,8 +11,9 @@
 #include "platform/winmm/winmm_devices.h"
 #include "tests/win32/mci_script.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 namespace {
 
