@@ -104,7 +104,9 @@ def main():
                 print("parity: no sound server for Wine's wave device; skipped")
                 return 77
             ours = run([args.ours, os.path.join(scratch, "ours.wav")], sink.env)
-            theirs = run([args.wine, args.theirs, "tolvane-parity.wav"], sink.env)
+            # Wine's Z: drive is the root of the host's file system.
+            theirs = run([args.wine, args.theirs, "Z:" + os.path.join(scratch, "theirs.wav").replace("/", "\\")],
+                         sink.env)
         finally:
             sink.close()
     if ours is None or theirs is None:
