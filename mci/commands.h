@@ -186,7 +186,18 @@ inline constexpr MCIERROR MCIERR_SEQ_NOMIDIPRESENT = MCIERR_BASE + 87;
 inline constexpr MCIERROR MCIERR_FILE_READ = MCIERR_BASE + 92;
 inline constexpr MCIERROR MCIERR_CUSTOM_DRIVER_BASE = MCIERR_BASE + 256;
 
-// Parameter records.
+// A rectangle as the system's, which is not packed.
+struct MCI_RECT {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
+};
+
+// Parameter records. The system packs them to the byte: on a 64-bit target a pointer
+// that follows a 32-bit field sits 4 bytes after it, not 8.
+#pragma pack(push, 1)
+
 struct MCI_GENERIC_PARMS {
     DWORD_PTR dwCallback;
 };
@@ -247,16 +258,11 @@ struct MCI_DGV_WINDOW_PARMS {
     LPSTR lpstrText;
 };
 
-struct MCI_RECT {
-    std::int32_t left;
-    std::int32_t top;
-    std::int32_t right;
-    std::int32_t bottom;
-};
-
 struct MCI_DGV_RECT_PARMS {
     DWORD_PTR dwCallback;
     MCI_RECT rc;
 };
+
+#pragma pack(pop)
 
 }  // namespace mci

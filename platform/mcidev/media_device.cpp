@@ -173,6 +173,9 @@ MCIERROR MediaDevice::play(OpenHandle& h, DWORD flags, MCI_PLAY_PARMS* p, Outbox
 
     const DWORD_PTR callback = callbackOf(p);
     const bool wantsNotice = (flags & MCI_NOTIFY) != 0 && callback != 0;
+    // A play that cuts another short aborts that one's notice, even when it asks for a
+    // notice of its own: the other's end can no longer come.
+    if (state_ == State::Playing || state_ == State::Paused) abortPending(out);
     if (state_ == State::Playing) endPlayback();
     state_ = State::Stopped;
 

@@ -129,7 +129,9 @@ MCIERROR ScriptedDevice::handle(UINT message, DWORD flags, void* params) {
         const auto& p = *static_cast<MCI_PLAY_PARMS*>(params);
         const DWORD from = flags & MCI_FROM ? p.dwFrom : state.position;
         const bool nothingToPlay = from == (flags & MCI_TO ? p.dwTo : endPosition());
-        if (!(flags & MCI_NOTIFY) || callback == 0) endPending(MCI_NOTIFY_ABORTED);
+        // A play cut short by this one is aborted, whether or not this one asks for a notice.
+        const bool cutsShort = mode == MCI_MODE_PLAY || mode == MCI_MODE_PAUSE;
+        if (!(flags & MCI_NOTIFY) || callback == 0 || cutsShort) endPending(MCI_NOTIFY_ABORTED);
         takeNotify(flags, callback, nothingToPlay);  // an empty stretch is done at once
         if (simulate) {
             state.position = from;

@@ -233,9 +233,9 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
              EXPECT_LT(cmd->statusOr(id, MCI_STATUS_POSITION), 1000u);
          },
          {MCI_NOTIFY_ABORTED}},
-        {"second play supersedes",
+        {"second play aborts it",
          [&](MCIDEVICEID id) { cmd->play(id, window.handle(), MCI_NOTIFY | MCI_FROM); },
-         {MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}},
+         {MCI_NOTIFY_ABORTED, MCI_NOTIFY_SUCCESSFUL}},
         // The transport control does this every second while a CD plays.
         {"notice request naming no window keeps it",
          [&](MCIDEVICEID id) { cmd->setTimeFormat(id, MCI_FORMAT_MILLISECONDS, MCI_NOTIFY, 0); },

@@ -1,0 +1,20 @@
+# The media devices on the system's own MCI: run against Wine's wave device, skipped
+# where Wine has no wave output.
+add_library(tolvane_mci_script STATIC ${CMAKE_CURRENT_SOURCE_DIR}/mci_script.cpp)
+target_link_libraries(tolvane_mci_script PUBLIC tolvane_ui tolvane_mci_interface tolvane_test_headers)
+
+tolvane_add_test(win32_media_tests SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/winmm_test.cpp
+  LIBS tolvane_winmm tolvane_mci_script winmm)
+
+# The wave script for the parity check, which the Linux build runs under wine64.
+add_executable(mci_script_win ${CMAKE_CURRENT_SOURCE_DIR}/mci_script_win.cpp)
+target_link_libraries(mci_script_win PRIVATE tolvane_winmm tolvane_mci_script winmm)
+
+# The same tests with Wine's wave device playing into a private sound server's null
+# sink, so that nothing is skipped for want of an output.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME win32_media_sound COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/mci_parity.py
+    --run-with-sink ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:win32_media_tests>)
+  set_tests_properties(win32_media_sound PROPERTIES LABELS integration RUN_SERIAL TRUE TIMEOUT 180)
+endif()
