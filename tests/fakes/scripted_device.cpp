@@ -61,8 +61,9 @@ MCIERROR ScriptedDevice::sendCommand(MCIDEVICEID device, UINT message, DWORD fla
     r.callback = static_cast<MCI_GENERIC_PARMS*>(params)->dwCallback;  // every record starts with it
     if (message == MCI_OPEN) {
         const auto& p = *static_cast<MCI_OPEN_PARMS*>(params);
-        if (p.lpstrDeviceType) r.deviceType = p.lpstrDeviceType;
-        if (p.lpstrElementName) r.elementName = p.lpstrElementName;
+        // The records are byte-packed: their pointers are read by value, never bound.
+        if (const char* type = p.lpstrDeviceType) r.deviceType = type;
+        if (const char* element = p.lpstrElementName) r.elementName = element;
     } else if (message == MCI_PLAY) {
         // A record's fields are read only where its flags name them: callers may pass a
         // shorter record otherwise.
