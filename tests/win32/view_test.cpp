@@ -27,10 +27,22 @@ RECT rectIn(HWND hwnd, HWND ancestor) {
     return r;
 }
 
-class View : public ::testing::Test, protected win32test::ProgramInWindows {
+// One program for all the tests of a suite: under Wine without a window manager every
+// window taken off the screen waits a second or two for one to answer.
+class View : public ::testing::Test {
 protected:
-    TMainForm& main() { return *program.mainForm(); }
+    static void SetUpTestSuite() { shown = new win32test::ProgramInWindows; }
+    static void TearDownTestSuite() {
+        delete shown;
+        shown = nullptr;
+    }
+    static TMainForm& main() { return *shown->program.mainForm(); }
+    static HWND hwnd(const ui::Component& c) { return shown->hwnd(c); }
+
+    static win32test::ProgramInWindows* shown;
 };
+
+win32test::ProgramInWindows* View::shown = nullptr;
 
 struct Placement {
     const char* name;
@@ -46,8 +58,8 @@ class Layout : public View, public ::testing::WithParamInterface<Placement> {};
 
 TEST_P(Layout, ControlLiesWhereDesigned) {
     const Placement& p = GetParam();
-    const ui::Form& form = p.about ? static_cast<ui::Form&>(*program.aboutForm()) : main();
-    const RECT r = rectIn(hwnd(p.control(program)), static_cast<HWND>(view.window(form)));
+    const ui::Form& form = p.about ? static_cast<ui::Form&>(*shown->program.aboutForm()) : main();
+    const RECT r = rectIn(hwnd(p.control(shown->program)), static_cast<HWND>(shown->view.window(form)));
     EXPECT_EQ(r.left, p.expected.left);
     EXPECT_EQ(r.top, p.expected.top);
     EXPECT_EQ(r.right - r.left, p.expected.right);
@@ -90,10 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(View, WindowsHaveTheDesignedClientSizes) {
     RECT r;
-    GetClientRect(static_cast<HWND>(view.window(main())), &r);
+    GetClientRect(static_cast<HWND>(shown->view.window(main())), &r);
     EXPECT_EQ(r.right, 417);
     EXPECT_EQ(r.bottom, 270);
-    GetClientRect(static_cast<HWND>(view.window(*program.aboutForm())), &r);
+    GetClientRect(static_cast<HWND>(shown->view.window(*shown->program.aboutForm())), &r);
     EXPECT_EQ(r.right, 293);
     EXPECT_EQ(r.bottom, 167);
 }
@@ -129,18 +141,18 @@ TEST_F(View, TabFollowsTheModelsTabOrder) {
     win32test::pumpMessages();
     SetFocus(hwnd(*main().AlarmHourEdit));
     MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
-    EXPECT_TRUE(view.preTranslate(&tab));
+    EXPECT_TRUE(shown->view.preTranslate(&tab));
     EXPECT_EQ(GetFocus(), hwnd(*main().AlarmMinuteEdit));
 }
 
 // The task-bar button's window shows the application title; the main window keeps its
 // caption.
 TEST_F(View, TaskBarShowsTheApplicationTitle) {
-    HWND mainWindow = static_cast<HWND>(view.window(main()));
+    HWND mainWindow = static_cast<HWND>(shown->view.window(main()));
     HWND taskBar = GetWindow(mainWindow, GW_OWNER);
     ASSERT_NE(taskBar, nullptr);
-    EXPECT_EQ(textOf(taskBar), app.title());
-    app.setTitle("Tolvane @7:05AM");
+    EXPECT_EQ(textOf(taskBar), shown->app.title());
+    shown->app.setTitle("Tolvane @7:05AM");
     EXPECT_EQ(textOf(taskBar), "Tolvane @7:05AM");
     EXPECT_EQ(textOf(mainWindow), "Tolvane 1.2");
 }
