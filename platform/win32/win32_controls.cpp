@@ -151,7 +151,27 @@ public:
 class LabelPeer : public ControlPeer {
 public:
     LabelPeer(ui::Label& label, void* parent, FormContext& ctx) : ControlPeer(label, ctx), label_(label) {
-        setWindow(makeChild(L"STATIC", label.wordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP, 0, parent));
+        setWindow(makeChild(L"STATIC", label.wordWrap() ? SS_OWNERDRAW : SS_LEFTNOWORDWRAP, 0, parent));
+    }
+
+    // A wrapped caption is laid out here: a line breaks at a run of blanks, the run
+    // vanishes at the break and is kept within a line, whatever the system's text
+    // layout does with long runs.
+    void drawItem(void* item) override {
+        const auto* di = static_cast<DRAWITEMSTRUCT*>(item);
+        HDC dc = di->hDC;
+        ControlPeer::controlColor(dc);
+        FillRect(dc, &di->rcItem, B(parentBrush()));
+        const HGDIOBJ old = SelectObject(dc, font());
+        SetBkMode(dc, TRANSPARENT);
+        TEXTMETRICW tm;
+        GetTextMetricsW(dc, &tm);
+        int y = di->rcItem.top;
+        for (const std::wstring& line : wrapped(dc, widen(label_.caption()), di->rcItem.right - di->rcItem.left)) {
+            TextOutW(dc, di->rcItem.left, y, line.c_str(), static_cast<int>(line.size()));
+            y += tm.tmHeight;
+        }
+        SelectObject(dc, old);
     }
 
     // A label has no background of its own: its parent shows through.
@@ -165,6 +185,7 @@ protected:
     void apply(ui::Change what) override {
         if (what == ui::Change::Text) {
             setText(H(hwnd()), label_.caption());
+            InvalidateRect(H(hwnd()), nullptr, TRUE);
             measure();
         } else if (what == ui::Change::Font) {
             measure();
@@ -172,6 +193,35 @@ protected:
     }
 
 private:
+    static std::vector<std::wstring> wrapped(HDC dc, const std::wstring& text, int width) {
+        const auto fits = [&](const std::wstring& s) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &size);
+            return size.cx <= width;
+        };
+        std::vector<std::wstring> lines;
+        std::wstring line;
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t wordStart = text.find_first_not_of(L' ', at);
+            if (wordStart == std::wstring::npos) break;
+            const std::size_t wordEnd = std::min(text.find(L' ', wordStart), text.size());
+            const std::wstring blanks = text.substr(at, wordStart - at);
+            const std::wstring word = text.substr(wordStart, wordEnd - wordStart);
+            if (line.empty() && lines.empty()) {
+                line = blanks + word;
+            } else if (!line.empty() && fits(line + blanks + word)) {
+                line += blanks + word;
+            } else {
+                if (!line.empty()) lines.push_back(line);
+                line = word;
+            }
+            at = wordEnd;
+        }
+        if (!line.empty()) lines.push_back(line);
+        return lines;
+    }
+
     void* parentBrush() const {
         const ControlPeer* parent = label_.parent() ? ctx().peerOf(*label_.parent()) : nullptr;
         return ctx().gdi().brush(parent ? parent->background() : colors::btnFace);
@@ -528,6 +578,12 @@ public:
     }
 
 protected:
+    // Narrow margins (a new font resets them), so that the designed narrow boxes show
+    // their two characters.
+    void applyFont() override {
+        ControlPeer::applyFont();
+        SendMessageW(H(hwnd()), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+    }
     void apply(ui::Change what) override {
         if (what == ui::Change::Text) {
             const std::wstring text = widen(edit_.text());

@@ -11,7 +11,7 @@ endif()
 
 # Shows both windows for a look or a screenshot: show_forms.exe [seconds].
 add_executable(win32_show_forms ${CMAKE_CURRENT_LIST_DIR}/show_forms.cpp)
-target_link_libraries(win32_show_forms PRIVATE tolvane_win32 tolvane_forms tolvane_fakes tolvane_test_headers)
+target_link_libraries(win32_show_forms PRIVATE tolvane_winres tolvane_win32 tolvane_forms tolvane_fakes tolvane_test_headers)
 foreach(target win32_view_tests win32_show_forms)
   target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 endforeach()
