@@ -893,6 +893,7 @@ void ControlPeer::syncAll() {
     applyGeometry();
     applyFont();
     applyEnabled();
+    if (control_.showHint() && !control_.hint().empty()) ctx_.setHint(hwnd_, control_.hint());
     for (ui::Change c : {ui::Change::Text, ui::Change::Checked, ui::Change::Alignment, ui::Change::ReadOnly,
                          ui::Change::Color, ui::Change::Position, ui::Change::PageIndex})
         apply(c);

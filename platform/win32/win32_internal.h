@@ -60,6 +60,8 @@ public:
     // The window's dots per inch (96 is the designed density).
     virtual int dpi() const = 0;
     virtual GdiCache& gdi() = 0;
+    // Shows `text` as the tip of a control's window while the mouse rests on it.
+    virtual void setHint(void* hwnd, const std::string& text) = 0;
     // Designed pixels to device pixels, and back.
     int scaled(int v) const;
     int unscaled(int v) const;

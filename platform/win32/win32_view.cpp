@@ -228,11 +228,27 @@ struct FormEntry : public FormContext {
     }
     int dpi() const override { return dpiValue; }
     GdiCache& gdi() override { return view.gdi; }
+    void setHint(void* control, const std::string& text) override {
+        if (!tips) {
+            tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+        }
+        std::wstring tip = widen(text);
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = hwnd;
+        info.uId = reinterpret_cast<UINT_PTR>(control);
+        info.lpszText = tip.data();
+        SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
     bool isMain() const { return form.application().mainForm() == &form; }
 
     Win32View::Impl& view;
     ui::Form& form;
     HWND hwnd = nullptr;
+    HWND tips = nullptr;  // owned by the form's window
     DWORD style = 0;
     DWORD exStyle = 0;
     int dpiValue = 96;

@@ -135,6 +135,28 @@ TEST_F(View, UpperArrowStepsTheModelUp) {
     EXPECT_EQ(textOf(hwnd(*main().AlarmMinuteEdit)), main().AlarmMinuteEdit->text());
 }
 
+// A click asks the model, and the check mark shows what the model then holds.
+TEST_F(View, CheckBoxShowsWhatTheModelDecides) {
+    main().TabbedNotebook->setPageIndex(1);
+    win32test::pumpMessages();
+    HWND audio = hwnd(*main().AudioCheckBox);
+    const bool before = main().AudioCheckBox->checked();
+    SendMessageW(audio, BM_CLICK, 0, 0);
+    EXPECT_NE(main().AudioCheckBox->checked(), before);
+    EXPECT_EQ(SendMessageW(audio, BM_GETCHECK, 0, 0) == BST_CHECKED, main().AudioCheckBox->checked());
+}
+
+// A menu command reaches its item, and the item's check mark follows the model.
+TEST_F(View, MenuCommandReachesItsItem) {
+    HWND mainWindow = static_cast<HWND>(shown->view.window(main()));
+    HMENU file = GetSubMenu(GetMenu(mainWindow), 0);
+    const UINT save = GetMenuItemID(file, 0);
+    const bool before = main().SaveSettingsMnu->checked();
+    SendMessageW(mainWindow, WM_COMMAND, save, 0);
+    EXPECT_NE(main().SaveSettingsMnu->checked(), before);
+    EXPECT_EQ((GetMenuState(file, save, MF_BYCOMMAND) & MF_CHECKED) != 0, main().SaveSettingsMnu->checked());
+}
+
 // Tab moves in the model's tab order, which differs from the order of creation.
 TEST_F(View, TabFollowsTheModelsTabOrder) {
     main().TabbedNotebook->setPageIndex(1);
