@@ -533,9 +533,20 @@ std::optional<char> typedCharacter(WPARAM wp) {
     return static_cast<char>(static_cast<unsigned char>(wp));
 }
 
-class EditPeer : public ControlPeer {
+// Edit boxes and memos: the model's font colour on the window colour.
+class TextBoxPeer : public ControlPeer {
 public:
-    EditPeer(ui::Edit& edit, void* parent, FormContext& ctx) : ControlPeer(edit, ctx), edit_(edit) {
+    using ControlPeer::ControlPeer;
+    void* controlColor(void* dc) override {
+        ControlPeer::controlColor(dc);
+        SetBkColor(D(dc), colorRef(colors::window));
+        return ctx().gdi().brush(colors::window);
+    }
+};
+
+class EditPeer : public TextBoxPeer {
+public:
+    EditPeer(ui::Edit& edit, void* parent, FormContext& ctx) : TextBoxPeer(edit, ctx), edit_(edit) {
         setWindow(makeChild(L"EDIT", ES_AUTOHSCROLL | ES_LEFT | tabStopStyle(edit), WS_EX_CLIENTEDGE, parent));
     }
 
@@ -569,12 +580,6 @@ public:
     void command(int code) override {
         if (code != EN_CHANGE || updating()) return;
         ctx().dispatch([this, text = narrow(textOf(H(hwnd())))] { edit_.setText(text); });
-    }
-
-    void* controlColor(void* dc) override {
-        ControlPeer::controlColor(dc);
-        SetBkColor(D(dc), colorRef(colors::window));
-        return ctx().gdi().brush(colors::window);
     }
 
 protected:
@@ -704,9 +709,9 @@ private:
     int position_ = 0;
 };
 
-class MemoPeer : public ControlPeer {
+class MemoPeer : public TextBoxPeer {
 public:
-    MemoPeer(ui::Memo& memo, void* parent, FormContext& ctx) : ControlPeer(memo, ctx), memo_(memo) {
+    MemoPeer(ui::Memo& memo, void* parent, FormContext& ctx) : TextBoxPeer(memo, ctx), memo_(memo) {
         setWindow(makeChild(
             L"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | (memo.wordWrap() ? 0 : ES_AUTOHSCROLL) | WS_TABSTOP, 0, parent));
     }
@@ -721,12 +726,6 @@ public:
             }
         }
         return false;
-    }
-
-    void* controlColor(void* dc) override {
-        ControlPeer::controlColor(dc);
-        SetBkColor(D(dc), colorRef(colors::window));
-        return ctx().gdi().brush(colors::window);
     }
 
 protected:
