@@ -111,7 +111,7 @@ bool hookMessage(ControlPeer* peer, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, L
         return false;
     }
     std::intptr_t answer = 0;
-    if (!peer->message(msg, wp, lp, &answer)) return false;
+    if (!peer->message(hwnd, msg, wp, lp, &answer)) return false;
     *result = answer;
     return true;
 }
@@ -136,10 +136,10 @@ class ContainerPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
-        if (msg != WM_ERASEBKGND) return ControlPeer::message(msg, wp, lp, result);
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+        if (msg != WM_ERASEBKGND) return ControlPeer::message(window, msg, wp, lp, result);
         RECT r;
-        GetClientRect(H(hwnd()), &r);
+        GetClientRect(H(window), &r);
         FillRect(D(reinterpret_cast<void*>(wp)), &r, B(ctx().gdi().brush(background())));
         *result = 1;
         return true;
@@ -254,9 +254,9 @@ public:
         setWindow(makeChild(controlWindowClass, 0, 0, parent));
     }
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
         if (msg == WM_ERASEBKGND) return *result = 1, true;
-        if (msg != WM_PAINT) return ControlPeer::message(msg, wp, lp, result);
+        if (msg != WM_PAINT) return ControlPeer::message(window, msg, wp, lp, result);
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(H(hwnd()), &ps);
         RECT r;
@@ -290,9 +290,9 @@ public:
 
     ui::Color background() const override { return panel_.color(); }
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
         if (msg == WM_ERASEBKGND) return *result = 1, true;
-        if (msg != WM_PAINT) return ControlPeer::message(msg, wp, lp, result);
+        if (msg != WM_PAINT) return ControlPeer::message(window, msg, wp, lp, result);
         BufferedPaint paint(H(hwnd()));
         HDC dc = paint.dc();
         RECT r = paint.client();
@@ -351,6 +351,21 @@ public:
 
     void* focusTarget() const override { return tabs_; }
 
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+        if (msg != WM_PAINT || window != hwnd()) return ContainerPeer::message(window, msg, wp, lp, result);
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(H(hwnd()), &ps);
+        RECT r;
+        GetClientRect(H(hwnd()), &r);
+        r.top = ctx().scaled(ui::TabbedNotebook::tabHeight);
+        GdiCache& gdi = ctx().gdi();
+        FillRect(dc, &r, B(gdi.brush(colors::btnFace)));
+        drawEdge(dc, r, gdi, colors::btnHighlight, colors::windowFrame);
+        drawEdge(dc, r, gdi, colors::btnFace, colors::btnShadow);
+        EndPaint(H(hwnd()), &ps);
+        return true;
+    }
+
     bool notify(void* header, std::intptr_t* result) override {
         const auto* nm = static_cast<NMHDR*>(header);
         if (nm->hwndFrom != tabs_ || nm->code != static_cast<UINT>(TCN_SELCHANGE)) return false;
@@ -382,7 +397,10 @@ protected:
     void applyGeometry() override {
         ContainerPeer::applyGeometry();
         const ui::Rect b = deviceBounds();
-        SetWindowPos(tabs_, nullptr, 0, 0, b.width(), b.height(), SWP_NOZORDER | SWP_NOACTIVATE);
+        // The tab control shows the row of tabs and the top edge below them; the border
+        // around the pages is drawn here, in the classic colours.
+        SetWindowPos(tabs_, nullptr, 0, 0, b.width(), ctx().scaled(ui::TabbedNotebook::tabHeight) + 2,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         // The row of tabs takes the designed height; the tab control adds its border.
         const int row = ctx().scaled(ui::TabbedNotebook::tabHeight) - 4;
         SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(0, std::max(row, 1)));
@@ -550,7 +568,7 @@ public:
         setWindow(makeChild(L"EDIT", ES_AUTOHSCROLL | ES_LEFT | tabStopStyle(edit), WS_EX_CLIENTEDGE, parent));
     }
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
         HWND w = H(hwnd());
         if (msg == WM_CHAR) {
             const std::optional<char> typed = typedCharacter(wp);
@@ -574,7 +592,7 @@ public:
             const POINT p = pointOf(lp);
             ctx().dispatch([&] { edit_.mouseMove({ctx().unscaled(p.x), ctx().unscaled(p.y)}); });
         }
-        return ControlPeer::message(msg, wp, lp, result);
+        return ControlPeer::message(window, msg, wp, lp, result);
     }
 
     void command(int code) override {
@@ -658,7 +676,7 @@ public:
         scrollTo(position_);
     }
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
         const int line = ctx().scaled(16);
         if (msg == WM_VSCROLL) {
             SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
@@ -684,7 +702,7 @@ public:
             *result = 0;
             return true;
         }
-        return ContainerPeer::message(msg, wp, lp, result);
+        return ContainerPeer::message(window, msg, wp, lp, result);
     }
 
 private:
@@ -717,8 +735,8 @@ public:
     }
 
     // A memo without scroll bars of its own hands the wheel to the box around it.
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
-        if (msg != WM_MOUSEWHEEL) return ControlPeer::message(msg, wp, lp, result);
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+        if (msg != WM_MOUSEWHEEL) return ControlPeer::message(window, msg, wp, lp, result);
         for (HWND w = GetParent(H(hwnd())); w; w = GetParent(w)) {
             if (GetWindowLongW(w, GWL_STYLE) & WS_VSCROLL) {
                 *result = SendMessageW(w, msg, wp, lp);
@@ -757,7 +775,7 @@ public:
         setWindow(makeChild(controlWindowClass, tabStopStyle(control), 0, parent));
     }
 
-    bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
+    bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result) override {
         *result = 0;
         switch (msg) {
         case WM_ERASEBKGND: *result = 1; return true;
@@ -773,7 +791,7 @@ public:
             mouse(lp, [this](ui::Point at) { control_.mouseUp(at); });
             return true;
         case WM_KEYDOWN: return key(wp);
-        default: return ControlPeer::message(msg, wp, lp, result);
+        default: return ControlPeer::message(window, msg, wp, lp, result);
         }
     }
 
@@ -921,7 +939,7 @@ void* ControlPeer::controlColor(void* dc) {
     return ctx_.gdi().brush(background());
 }
 
-bool ControlPeer::message(unsigned, std::uintptr_t, std::intptr_t, std::intptr_t*) { return false; }
+bool ControlPeer::message(void*, unsigned, std::uintptr_t, std::intptr_t, std::intptr_t*) { return false; }
 
 void ControlPeer::apply(ui::Change) {}
 

@@ -105,9 +105,10 @@ public:
     virtual void drawItem(void*) {}
     // WM_CTLCOLOR*: the brush for the control's background, having set up the DC.
     virtual void* controlColor(void* dc);
-    // Any message to the control's own window, before its class handles it; true when
-    // handled, with the answer in *result.
-    virtual bool message(unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result);
+    // Any message to one of the control's windows (`window`: its own or a part hooked
+    // to it), before the window's class handles it; true when handled, with the answer
+    // in *result.
+    virtual bool message(void* window, unsigned msg, std::uintptr_t wp, std::intptr_t lp, std::intptr_t* result);
 
     // The peer a window belongs to, or null.
     static ControlPeer* of(void* hwnd);
