@@ -110,7 +110,7 @@ void TMainForm::keepAwakeWhileArmed() {
     if (reason.empty()) {
         services_.sleep.release();
     } else {
-        services_.sleep.inhibit(reason);
+        services_.sleep.inhibit(reason, alarmWakeTime());
     }
 }
 
@@ -124,6 +124,21 @@ std::string TMainForm::lowerFirst(std::string text) {
 
 std::string TMainForm::alarmTimeText() const {
     return AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() + AlarmAMPMEdit->text();
+}
+
+// The alarm's hour and minute on the 24-hour clock; an hour or minute the texts do
+// not hold reads as 0.
+ui::WakeTime TMainForm::alarmWakeTime() const {
+    auto number = [](const std::string& text) {
+        int value = 0;
+        for (const char c : text) {
+            if (c < '0' || c > '9' || value > 99) return 0;
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    };
+    const int hour = number(AlarmHourEdit->text()) % 12 + (AlarmAMPMEdit->text() == "PM" ? 12 : 0);
+    return {hour, number(AlarmMinuteEdit->text()) % 60};
 }
 
 // The alarm is due while the hour and minute before the seconds, and the last two

@@ -134,6 +134,7 @@ private:
     void refreshTitle();
     bool alarmDue(const std::string& timeText) const;
     std::string alarmTimeText() const;
+    ui::WakeTime alarmWakeTime() const;
     void soundAlarm();
     void alarmSoundFailed(const std::string& reason);
     std::string soundProblem(const std::string& lead, const std::string& reason) const;

@@ -20,14 +20,22 @@ public:
     virtual bool sounding() const = 0;
 };
 
+// A time of day on the local clock: hour 0-23, minute 0-59.
+struct WakeTime {
+    int hour = 0;
+    int minute = 0;
+    friend bool operator==(const WakeTime&, const WakeTime&) = default;
+};
+
 // Asks the desktop not to suspend the computer on idle. Calls never block and never
 // fail loudly: a desktop that cannot be asked simply is not.
 class SleepInhibitor {
 public:
     virtual ~SleepInhibitor() = default;
     // Keeps the computer awake, giving the user-visible reason; a new reason replaces
-    // the old one.
-    virtual void inhibit(const std::string& reason) = 0;
+    // the old one. Where the desktop can, a computer that sleeps all the same is woken
+    // at the next `wakeAt` (the alarm's minute).
+    virtual void inhibit(const std::string& reason, WakeTime wakeAt) = 0;
     // Lets the computer sleep again; nothing happens when nothing is inhibited.
     virtual void release() = 0;
 };

@@ -59,7 +59,7 @@ private:
 
 class NoSleepInhibitor final : public ui::SleepInhibitor {
 public:
-    void inhibit(const std::string&) override {}
+    void inhibit(const std::string&, ui::WakeTime) override {}
     void release() override {}
 };
 

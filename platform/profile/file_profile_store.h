@@ -1,44 +1,51 @@
 // Private-profile files on disk.
 //
-// A bare file name ("tolvan.ini") lives in the per-user configuration folder:
-// $XDG_CONFIG_HOME/tolvane when that variable holds an absolute path, else
-// ~/.config/tolvane. The folder is made (mode 0700) by the first save. A name with a
-// directory in it is used as it is.
+// A bare file name ("tolvan.ini") lives in the per-user configuration folder: on
+// Windows %APPDATA%\Tolvane; elsewhere $XDG_CONFIG_HOME/tolvane when that variable
+// holds an absolute path, else ~/.config/tolvane. The folder is made (private) by the
+// first save. A name with a folder in it is used as it is.
 //
 // A save replaces the file in one step: the new text goes to a temporary file in the
 // same folder (".<name>.tmp.XXXXXX"), which is flushed to disk, given the old file's
-// owner and permissions, and renamed over the old file; then the folder is flushed.
-// Saves to one folder take turns through a lock on the folder. A writer that dies
-// half-way leaves at most its temporary file, and the next save to that file removes
-// every temporary file of this pattern for it, since no other writer can be working
-// while it holds the lock. A symbolic link is followed: its target is replaced, and the
-// link stays.
+// owner and permissions where the system has them, and moved over the old file; then
+// the move itself is made durable (the folder flushed, or the move written through).
+// Saves to one folder take turns through a lock on the folder where the system offers
+// one. A writer that dies half-way leaves at most its temporary file, and the next
+// locked save to that file removes every temporary file of this pattern for it, since
+// no other writer can be working while it holds the lock. A symbolic link is followed:
+// its target is replaced, and the link stays.
 #pragma once
 
 #include "platform/profile/ini_document.h"
 #include "ui/profile.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 namespace profile {
 
-// The calls of a save that can fail, in the system's manner: -1 with errno set on
-// failure, and a write may write less than asked. The store makes them through this
-// seam so that tests can fail any of them; the program uses the system's own.
+// The calls of a save that can fail: -1 with errno set on failure, and a write may
+// write less than asked. The store makes them through this seam so that tests can fail
+// any of them; the program uses the system's own. A handle is a descriptor, or on
+// Windows a system handle; names are relative to a folder's handle.
 class FileSystem {
 public:
+    using Handle = std::intptr_t;
+    static constexpr Handle none = -1;
+
     virtual ~FileSystem() = default;
-    virtual int makeFolder(const char* path);              // mode 0700
-    virtual int openFile(int folder, const char* name);    // for reading
-    virtual int createFile(int folder, const char* name);  // new, exclusive
-    virtual int setMode(int fd, unsigned mode);
-    virtual long write(int fd, const char* data, std::size_t size);
-    virtual int sync(int fd);  // a file or a folder
-    virtual int close(int fd);
-    virtual int rename(int folder, const char* from, const char* to);
+    virtual int makeFolder(const std::filesystem::path& path);                    // private to the user
+    virtual Handle openFile(Handle folder, const std::filesystem::path& name);    // for reading
+    virtual Handle createFile(Handle folder, const std::filesystem::path& name);  // new, exclusive
+    virtual int setMode(Handle file, unsigned mode);                              // nothing to do on Windows
+    virtual long write(Handle file, const char* data, std::size_t size);
+    virtual int sync(Handle fileOrFolder);
+    virtual int close(Handle file);
+    // Replaces `to` with `from`, written through to disk where the system can.
+    virtual int rename(Handle folder, const std::filesystem::path& from, const std::filesystem::path& to);
 
     static FileSystem& system();
 };

@@ -52,7 +52,8 @@ public:
     // so at once.
     ~BusSleepInhibitor() override { release(); }
 
-    void inhibit(const std::string& reason) override {
+    // The desktop is only asked to stay awake; waking from sleep is not offered here.
+    void inhibit(const std::string& reason, ui::WakeTime) override {
         if (wanted_ == reason) return;
         wanted_ = reason;
         askPortal(++generation_, QString::fromStdString(reason));

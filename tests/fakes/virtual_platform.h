@@ -114,10 +114,13 @@ private:
     bool sounding_ = false;
 };
 
-// The sleep inhibitor, logging "inhibit: <reason>" and "release" as they are asked.
+// The sleep inhibitor, logging "inhibit: <reason> @<hour>:<minute>" (the time to wake
+// at) and "release" as they are asked.
 class RecordingInhibitor : public ui::SleepInhibitor {
 public:
-    void inhibit(const std::string& reason) override { log.push_back("inhibit: " + reason); }
+    void inhibit(const std::string& reason, ui::WakeTime at) override {
+        log.push_back("inhibit: " + reason + " @" + std::to_string(at.hour) + ":" + std::to_string(at.minute));
+    }
     void release() override { log.push_back("release"); }
     std::vector<std::string> log;
 };

@@ -267,15 +267,17 @@ TEST_F(SoundFallbackTest, AlarmButtonSilencesTheToneAndAFailedPlayByHandIsReport
 }
 
 // The desktop is asked to stay awake while the alarm is armed, with the alarm time as
-// the reason, told of a new time, and let go on disarm and at exit.
+// the reason and, on the 24-hour clock, as the time to wake at; told of a new time, and
+// let go on disarm and at exit.
 TEST_F(ClockAlarmTest, ComputerIsKeptAwakeOnlyWhileArmed) {
     startArmed();
-    user([this] { form().AlarmHourEdit->setText("8"); });
+    user([this] { form().AlarmHourEdit->setText("12"); });
     click(form().OnOffBtn);
+    user([this] { form().AlarmAMPMEdit->setText("PM"); });
     click(form().OnOffBtn);
     shutdown();
-    EXPECT_EQ(sleep.log, (Texts{"inhibit: Alarm set for 7:05AM", "inhibit: Alarm set for 8:05AM", "release",
-                                "inhibit: Alarm set for 8:05AM", "release"}));
+    EXPECT_EQ(sleep.log, (Texts{"inhibit: Alarm set for 7:05AM @7:5", "inhibit: Alarm set for 12:05AM @0:5", "release",
+                                "inhibit: Alarm set for 12:05PM @12:5", "release"}));
 }
 
 }  // namespace

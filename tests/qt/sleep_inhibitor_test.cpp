@@ -134,11 +134,11 @@ protected:
 
 TEST_F(SleepInhibitorTest, PortalInhibitsSuspendWithTheReasonAndANewReasonReplacesTheOld) {
     desktop.runPortal();
-    inhibitor->inhibit("Alarm set for 7:05AM");
-    inhibitor->inhibit("Alarm set for 7:05AM");
+    inhibitor->inhibit("Alarm set for 7:05AM", {});
+    inhibitor->inhibit("Alarm set for 7:05AM", {});
     EXPECT_EQ(desktop.next(1), Calls{"inhibit 4 Alarm set for 7:05AM"});
     // The old request closes only once the new one holds.
-    inhibitor->inhibit("Alarm set for 7:10AM");
+    inhibitor->inhibit("Alarm set for 7:10AM", {});
     EXPECT_EQ(desktop.next(2), (Calls{"inhibit 4 Alarm set for 7:10AM", "close 1"}));
     inhibitor->release();
     inhibitor->release();
@@ -151,15 +151,15 @@ TEST_F(SleepInhibitorTest, PortalInhibitsSuspendWithTheReasonAndANewReasonReplac
 TEST_F(SleepInhibitorTest, AnswersOvertakenWhileInFlightAreLetGo) {
     desktop.runPortal();
     desktop.holdAnswers = true;
-    inhibitor->inhibit("Alarm set for 7:05AM");
+    inhibitor->inhibit("Alarm set for 7:05AM", {});
     EXPECT_EQ(desktop.next(1), Calls{"inhibit 4 Alarm set for 7:05AM"});
     inhibitor->release();
     desktop.answerHeld();
     EXPECT_EQ(desktop.next(1), Calls{"close 1"});
 
     // The bus may answer a later request first: the earlier answer must not win.
-    inhibitor->inhibit("Alarm set for 6:00AM");
-    inhibitor->inhibit("Alarm set for 6:30AM");
+    inhibitor->inhibit("Alarm set for 6:00AM", {});
+    inhibitor->inhibit("Alarm set for 6:30AM", {});
     EXPECT_EQ(desktop.next(2), (Calls{"inhibit 4 Alarm set for 6:00AM", "inhibit 4 Alarm set for 6:30AM"}));
     desktop.answerHeld(/*newestFirst=*/true);
     EXPECT_EQ(desktop.next(2, 300), Calls{"close 3"});
@@ -169,10 +169,10 @@ TEST_F(SleepInhibitorTest, AnswersOvertakenWhileInFlightAreLetGo) {
 }
 
 TEST_F(SleepInhibitorTest, WithoutAPortalTheLoginManagerHoldsSleepUntilReleased) {
-    inhibitor->inhibit("Alarm set for 7:05AM");
+    inhibitor->inhibit("Alarm set for 7:05AM", {});
     EXPECT_EQ(desktop.next(1), Calls{"login sleep Tolvane Alarm set for 7:05AM block"});
     ASSERT_TRUE(waitFor([&] { return desktop.loginHeld(0); }));
-    inhibitor->inhibit("Alarm set for 8:00AM");
+    inhibitor->inhibit("Alarm set for 8:00AM", {});
     EXPECT_EQ(desktop.next(1), Calls{"login sleep Tolvane Alarm set for 8:00AM block"});
     EXPECT_TRUE(waitFor([&] { return !desktop.loginHeld(0); }));
     EXPECT_TRUE(desktop.loginHeld(1));
@@ -190,8 +190,8 @@ TEST(NoBus, CallsReturnAtOnceAndSayNothing) {
     timer.start();
     {
         auto inhibitor = qtui::createSleepInhibitor();
-        inhibitor->inhibit("Alarm set for 7:05AM");
-        inhibitor->inhibit("Alarm set for 7:10AM");
+        inhibitor->inhibit("Alarm set for 7:05AM", {});
+        inhibitor->inhibit("Alarm set for 7:10AM", {});
         waitFor([] { return false; }, 100);
         inhibitor->release();
     }

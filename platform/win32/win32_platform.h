@@ -1,0 +1,39 @@
+// The Windows platform the program runs on: the message loop, the view, the desktop
+// services and the instance guard, made in the order they need each other.
+#pragma once
+
+#include <memory>
+
+namespace ui {
+class EventLoop;
+class Form;
+class WindowServices;
+}  // namespace ui
+
+namespace win32ui {
+
+class Win32Platform {
+public:
+    Win32Platform();
+    ~Win32Platform();
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // False when this user already runs the program in this session: that one has been
+    // asked to show its main window, and this one should end. Otherwise later starts
+    // show this one's main window from now on.
+    bool claimInstance();
+
+    ui::EventLoop& loop();
+    ui::WindowServices& services();
+
+    // Shows a constructed form as a window from now on, until it goes or is detached.
+    void attach(ui::Form& form);
+    void detach(ui::Form& form);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace win32ui

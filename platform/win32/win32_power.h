@@ -1,0 +1,40 @@
+// Keeping the computer awake while the alarm is armed, and waking it from sleep for
+// the alarm's minute when it sleeps all the same (a resumable waitable timer, which
+// needs no privilege).
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "ui/alarm_services.h"
+#include "ui/clock.h"
+
+namespace win32ui {
+
+// The system calls the inhibitor makes, so that tests can record them instead of
+// changing the power state of the machine they run on.
+class PowerControl {
+public:
+    PowerControl() = default;
+    virtual ~PowerControl();
+    PowerControl(const PowerControl&) = delete;
+    PowerControl& operator=(const PowerControl&) = delete;
+
+    // Holds off idle sleep for this thread (true) or lets it happen again (false).
+    virtual void keepAwake(bool on);
+    // Sets the resumable timer for a local date and time, repeating daily, or cancels it.
+    virtual void wakeAt(const std::optional<ui::LocalTime>& when);
+    virtual ui::LocalTime now();
+
+private:
+    void* timer_ = nullptr;
+};
+
+// The first time at `at` (to the minute) after `now`, on the local calendar.
+ui::LocalTime nextOccurrence(const ui::LocalTime& now, ui::WakeTime at);
+
+// Both holds end on release() and when the inhibitor goes.
+std::unique_ptr<ui::SleepInhibitor> createSleepInhibitor(
+    std::unique_ptr<PowerControl> control = std::make_unique<PowerControl>());
+
+}  // namespace win32ui
