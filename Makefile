@@ -2,13 +2,15 @@
 #   make run      install what the program needs, build it alone, start the alarm clock
 #   make test     install everything the tests need, build everything, run every test
 #   make package  build tolvane_<version>_amd64.deb from a Release build
+#   make windows  cross-build tolvane.exe for 64-bit Windows, its zip and its installer
 # Everything is built out of tree under build/ (build-asan/ for the sanitizer run,
-# build-release/ for the package).
+# build-release/ for the package, build-win/ for Windows).
 
 SHELL := /bin/bash
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 RELEASE_BUILD ?= build-release
+WIN_BUILD ?= build-win
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -27,15 +29,27 @@ PACKAGES := $(RUN_PACKAGES) git dbus-daemon \
   dpkg-dev file lintian appstream desktop-file-utils \
   libxcb-damage0-dev dclock
 
+# The Windows cross build: the compilers, GoogleTest's sources, Wine to run the tests
+# and the program, and NSIS for the installer.
+WIN_PACKAGES := build-essential cmake ninja-build python3 \
+  g++-mingw-w64-x86-64-posix googletest wine64 nsis
+# True when the cross build can be made and its tests run here.
+HAVE_WIN_TOOLS = command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
+  { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; } && [ -d /usr/src/googletest ]
+
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_WERROR=ON
 
-.PHONY: deps deps-run build program run test test-asan package screenshots bench clean
+.PHONY: deps deps-run deps-windows build program run test test-asan test-windows windows package \
+  screenshots bench clean
 
 deps:
 	@tools/install_packages.sh $(PACKAGES)
 
 deps-run:
 	@tools/install_packages.sh $(RUN_PACKAGES)
+
+deps-windows:
+	@tools/install_packages.sh $(WIN_PACKAGES)
 
 build: deps
 	$(CONFIGURE)
@@ -57,8 +71,14 @@ run: program
 	fi; \
 	if [ -t 0 ]; then set -m; "$$@" & fg %% >/dev/null; else exec "$$@"; fi
 
+# The Windows tests run too when the cross tools are installed (make deps-windows).
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@if $(HAVE_WIN_TOOLS); then \
+	  $(MAKE) --no-print-directory test-windows; \
+	else \
+	  echo "SKIPPED: the Windows tests (mingw-w64, wine64 or GoogleTest's sources are not installed; 'make deps-windows' installs them)."; \
+	fi
 
 # The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
@@ -84,5 +104,22 @@ screenshots: build
 bench: build
 	bench/run.sh $(BUILD) $(BENCH_ARGS)
 
+# tolvane.exe (static: no DLL beside it) in $(WIN_BUILD)/app/, and beside it in
+# $(WIN_BUILD)/ the zip and, when NSIS is installed, the installer.
+windows: deps-windows
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DTOLVANE_WERROR=ON \
+	  -DTOLVANE_LINUX_BUILD=$(abspath $(BUILD)) \
+	  $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+	cd $(WIN_BUILD) && cpack
+
+# The cross-built unit tests, the Windows view and media checks, the alarm end to end,
+# all under wine64; then the installer installs and uninstalls.
+test-windows: windows
+	cd $(WIN_BUILD) && ctest --output-on-failure -j$(JOBS)
+	@for installer in $(WIN_BUILD)/tolvane-*-win64.exe; do \
+	  [ ! -f "$$installer" ] || tools/windows_installer_check.sh "$$installer" || exit 1; done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD) $(WIN_BUILD)

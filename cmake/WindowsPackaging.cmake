@@ -27,6 +27,10 @@ if(TOLVANE_MAKENSIS)
   set(CPACK_NSIS_MUI_FINISHPAGE_RUN tolvane.exe)
   set(CPACK_NSIS_MODIFY_PATH OFF)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  # A 64-bit installer for a 64-bit program: it runs where only 64-bit Windows programs
+  # can, and puts Tolvane in the 64-bit Program Files.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   set(TOLVANE_WINDOWS_ICON ${CMAKE_BINARY_DIR}/resources/windows/tolvane.ico)
   if(EXISTS ${TOLVANE_WINDOWS_ICON} OR TARGET tolvane_windows_icon)
     set(CPACK_NSIS_MUI_ICON ${TOLVANE_WINDOWS_ICON})
