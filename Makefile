@@ -30,9 +30,11 @@ PACKAGES := $(RUN_PACKAGES) git dbus-daemon \
   libxcb-damage0-dev dclock
 
 # The Windows cross build: the compilers, GoogleTest's sources, Wine to run the tests
-# and the program, and NSIS for the installer.
+# and the program, and NSIS for the installer. `make test` installs them too and runs the
+# Windows tests, unless WINDOWS=no is given.
 WIN_PACKAGES := build-essential cmake ninja-build python3 \
   g++-mingw-w64-x86-64-posix googletest wine64 nsis
+WINDOWS ?= yes
 # True when the cross build can be made and its tests run here.
 HAVE_WIN_TOOLS = command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
   { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; } && [ -d /usr/src/googletest ]
@@ -43,7 +45,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
   screenshots bench clean
 
 deps:
-	@tools/install_packages.sh $(PACKAGES)
+	@tools/install_packages.sh $(PACKAGES) $(if $(filter yes,$(WINDOWS)),$(WIN_PACKAGES))
 
 deps-run:
 	@tools/install_packages.sh $(RUN_PACKAGES)
@@ -71,10 +73,12 @@ run: program
 	fi; \
 	if [ -t 0 ]; then set -m; "$$@" & fg %% >/dev/null; else exec "$$@"; fi
 
-# The Windows tests run too when the cross tools are installed (make deps-windows).
+# Then the Windows tests, when the cross tools are there and WINDOWS=no was not given.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
-	@if $(HAVE_WIN_TOOLS); then \
+	@if [ "$(WINDOWS)" != yes ]; then \
+	  echo "SKIPPED: the Windows tests (WINDOWS=$(WINDOWS))."; \
+	elif $(HAVE_WIN_TOOLS); then \
 	  $(MAKE) --no-print-directory test-windows; \
 	else \
 	  echo "SKIPPED: the Windows tests (mingw-w64, wine64 or GoogleTest's sources are not installed; 'make deps-windows' installs them)."; \

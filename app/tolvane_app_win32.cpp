@@ -24,6 +24,15 @@ int runTolvane(int& /*argc*/, char** /*argv*/, const StartupHooks& hooks) {
     Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
+    // A log-off or shut-down closes the main window as the user would, and the program
+    // shuts down before Windows may end the process: the sound stops and the settings
+    // are saved.
+    platform.onSessionEnd([&application, &program] {
+        application.dispatch([&application] {
+            if (ui::Form* main = application.mainForm()) main->close();
+        });
+        program.shutdown();
+    });
     program.start();
     if (hooks.windowsCreated) hooks.windowsCreated();
     program.run();

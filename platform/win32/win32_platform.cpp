@@ -1,5 +1,7 @@
 #include "platform/win32/win32_platform.h"
 
+#include <utility>
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -52,5 +54,7 @@ ui::WindowServices& Win32Platform::services() { return impl_->services; }
 void Win32Platform::attach(ui::Form& form) { impl_->view.attach(form); }
 
 void Win32Platform::detach(ui::Form& form) { impl_->view.detach(form); }
+
+void Win32Platform::onSessionEnd(std::function<void()> save) { impl_->view.onSessionEnd = std::move(save); }
 
 }  // namespace win32ui

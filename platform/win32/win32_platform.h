@@ -2,6 +2,7 @@
 // services and the instance guard, made in the order they need each other.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 namespace ui {
@@ -30,6 +31,10 @@ public:
     // Shows a constructed form as a window from now on, until it goes or is detached.
     void attach(ui::Form& form);
     void detach(ui::Form& form);
+
+    // Called when Windows ends the session (log-off, shut-down): the program saves what
+    // it keeps before it returns, as a close by the user would.
+    void onSessionEnd(std::function<void()> save);
 
 private:
     struct Impl;

@@ -409,6 +409,10 @@ LRESULT CALLBACK ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         if (FormEntry* main = impl->mainEntry()) PostMessageW(main->hwnd, WM_CLOSE, 0, 0);
         return 0;
+    case WM_ENDSESSION:
+        // Sent to every top-level window: this one speaks for the program.
+        if (wp && impl->view.onSessionEnd) impl->view.onSessionEnd();
+        return 0;
     default: break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);

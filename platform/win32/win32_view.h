@@ -48,6 +48,11 @@ public:
     // (true) or ends (false); the loop keeps its timers going meanwhile.
     std::function<void(bool)> onModalLoop;
 
+    // Windows is ending the session (the user logs off or shuts down): whatever the
+    // program keeps must be saved before this returns, since the process may be ended
+    // at any moment afterwards.
+    std::function<void()> onSessionEnd;
+
     // The windows made for the model (null when there is none), for tests and tools.
     void* window(const ui::Form& form) const;
     void* widget(const ui::Component& control) const;

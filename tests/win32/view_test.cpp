@@ -179,4 +179,17 @@ TEST_F(View, TaskBarShowsTheApplicationTitle) {
     EXPECT_EQ(textOf(mainWindow), "Tolvane 1.2");
 }
 
+// A log-off must give the program its chance to save before the process may be ended;
+// a log-off that was called off must not.
+TEST_F(View, EndOfTheSessionLetsTheProgramSave) {
+    HWND taskBar = GetWindow(static_cast<HWND>(shown->view.window(main())), GW_OWNER);
+    int saves = 0;
+    shown->view.onSessionEnd = [&saves] { ++saves; };
+    SendMessageW(taskBar, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(saves, 0);
+    SendMessageW(taskBar, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(saves, 1);
+    shown->view.onSessionEnd = nullptr;
+}
+
 }  // namespace
