@@ -43,8 +43,9 @@ shoot() {  # window id, picture name
     import -window "$1" -frame "$file"
     echo "$file"
 }
-# Under Wine the window manager may not give the new window the focus by itself.
-xdotool windowactivate --sync "$main" >/dev/null 2>&1 || xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+# The window manager does not give a Wine window the keyboard by itself.
+[ -z "${WINEPREFIX:-}" ] || xdotool windowfocus --sync "$main" >/dev/null 2>&1 || true
 shoot "$main" main-window
 xdotool key --window "$main" alt+s; sleep 0.4
 shoot "$main" main-window-set-alarm
