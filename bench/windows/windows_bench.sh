@@ -50,7 +50,7 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 # The prefix is made once, and its server stays up between the runs.
 "$here/tools/wine_run.sh" cmd /c exit >/dev/null 2>&1 || true
-"$wineserver" -p
+"$wineserver" -p 2>/dev/null || true
 appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming 2>/dev/null | grep -v /Public/ | head -1)
 wav=$scratch/alarm.wav
 sox -n -r 22050 -c 1 -b 16 "$wav" synth 2 sine 440
