@@ -270,8 +270,9 @@ int Win32EventLoop::run() {
         ids = impl_->wallClockTimers();
         handles.clear();
         for (const ui::TimerId id : ids) handles.push_back(impl_->timers.at(id)->waitable);
+        // Alertable, so that the wake-up timer's due routine runs here as well.
         const DWORD woke = MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), INFINITE,
-                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE | MWMO_ALERTABLE);
         ++impl_->wakeUps;
         if (woke >= WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + handles.size()) {
             impl_->fireWallClock(ids[woke - WAIT_OBJECT_0]);

@@ -8,6 +8,11 @@
 #include "platform/win32/win32_locale.h"
 
 namespace win32ui {
+namespace {
+
+void CALLBACK timerCameDue(LPVOID control, DWORD, DWORD) { static_cast<PowerControl*>(control)->dueAgain(); }
+
+}  // namespace
 
 PowerControl::~PowerControl() {
     if (timer_ != nullptr) CloseHandle(timer_);
@@ -36,12 +41,16 @@ void PowerControl::wakeAt(const std::optional<ui::LocalTime>& when) {
     LARGE_INTEGER dueTime{};
     dueTime.LowPart = due.dwLowDateTime;
     dueTime.HighPart = static_cast<LONG>(due.dwHighDateTime);
+    daily_ = {when->hour, when->minute};
+    // The daily period stands in until the timer is set again at its due time.
     constexpr LONG day = 24 * 60 * 60 * 1000;
     // fResume: the machine wakes from sleep for it. Where that is refused (no wake
     // support), the timer still runs, and the idle hold does the rest.
-    if (!SetWaitableTimer(timer_, &dueTime, day, nullptr, nullptr, TRUE))
-        SetWaitableTimer(timer_, &dueTime, day, nullptr, nullptr, FALSE);
+    if (!SetWaitableTimer(timer_, &dueTime, day, timerCameDue, this, TRUE))
+        SetWaitableTimer(timer_, &dueTime, day, timerCameDue, this, FALSE);
 }
+
+void PowerControl::dueAgain() { wakeAt(nextOccurrence(now(), daily_)); }
 
 ui::LocalTime PowerControl::now() { return Win32Clock().now(); }
 

@@ -26,8 +26,15 @@ public:
     virtual void wakeAt(const std::optional<ui::LocalTime>& when);
     virtual ui::LocalTime now();
 
+    // The timer came due: it is set again for the same minute's next occurrence on the
+    // local clock as it reads then, so that a change to or from daylight-saving time in
+    // between does not move the wake-up by an hour. Runs on the thread that set the
+    // timer, in its next alertable wait.
+    void dueAgain();
+
 private:
     void* timer_ = nullptr;
+    ui::WakeTime daily_{};
 };
 
 // The first time at `at` (to the minute) after `now`, on the local calendar.
