@@ -58,6 +58,14 @@ section "the alarm minute to the built-in tone at the sink (bench/alarm)"
 "$build/bench/alarm/alarm_bench" 10
 section "idle program: CPU and wake-ups (bench/idle)"
 "$here/bench/idle/idle_bench.sh" "${idle_args[@]}" "$build/app/tolvane" 30 | tee -a "$lines"
+# The Windows build under Wine, where `make windows` has made one.
+win_build=${WIN_BUILD:-$here/build-win}
+if [ -x "$win_build/app/tolvane.exe" ] && [ -e "$win_build/bench/windows/tick_bench_win32.exe" ]; then
+    section "tolvane.exe under Wine beside this build (bench/windows)"
+    "$here/bench/windows/windows_bench.sh" "$build" "$win_build" 8 "$([ -n "$long" ] && echo 600 || echo 60)"
+else
+    section "tolvane.exe under Wine: skipped, no Windows build in $win_build ('make windows' makes one)"
+fi
 
 section "goals"
 awk -v shown="$([ -n "$long" ] && echo 300 || echo 30)" '
