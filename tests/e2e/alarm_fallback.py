@@ -24,7 +24,7 @@ import time
 import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from round_trip import SINK, Session, need  # noqa: E402
+from round_trip import SINK, Session, alarm_keys, armed_title, coming_minute, need  # noqa: E402
 
 # A short MIDI file: one note.
 MIDI = (b"MThd" + (6).to_bytes(4, "big") + (0).to_bytes(2, "big") + (1).to_bytes(2, "big") + (96).to_bytes(2, "big") +
@@ -79,33 +79,29 @@ def main():
         # No sound server: the program's output must fail to open.
         mute.env["PULSE_SERVER"] = "unix:" + os.path.join(mute.scratch, "no-such-server")
 
-        now = datetime.datetime.now()
-        if now.second > 35:
-            time.sleep(61 - now.second)
-        alarm = (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
-        hour12 = alarm.hour % 12 or 12
-        armed_title = f"Tolvane @{hour12}:{alarm.minute:02d}{'AM' if alarm.hour < 12 else 'PM'}"
-        alarm_keys = {"AlarmHour": hour12, "AlarmMin": alarm.minute, "AlarmAMPM": 0 if alarm.hour < 12 else 1}
+        alarm = coming_minute(35)
+        title = armed_title(alarm)
+        keys = alarm_keys(alarm)
 
         wav = os.path.join(loud.scratch, "wake.wav")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "20", "sine", "440",
                         "vol", "0.5"], check=True)
         write_settings(loud, {"LastType": "Wave", "LastWave": wav, "LastFileName": wav, "AudioChecked": 1,
-                              "MsgChecked": 0, "AlarmOn": 1, **alarm_keys})
+                              "MsgChecked": 0, "AlarmOn": 1, **keys})
         mute_wav = os.path.join(mute.scratch, "wake.wav")
         subprocess.run(["cp", wav, mute_wav], check=True)
         mid = os.path.join(mute.scratch, "tune.mid")
         with open(mid, "wb") as f:
             f.write(MIDI)
         write_settings(mute, {"LastType": "Wave", "LastWave": mute_wav, "LastFileName": mute_wav, "LastMidi": mid,
-                              "AudioChecked": 1, "MsgChecked": 1, "AlarmOn": 0, **alarm_keys})
+                              "AudioChecked": 1, "MsgChecked": 1, "AlarmOn": 0, **keys})
 
         loud_log = os.path.join(loud.scratch, "stderr.txt")
         mute_log = os.path.join(mute.scratch, "stderr.txt")
         with open(loud_log, "w") as lf, open(mute_log, "w") as mf:
             loud_window = loud.start_program(stderr=lf)
             mute_window = mute.start_program(stderr=mf)
-        expect(loud.icon_name(loud_window) == armed_title, f"armed at start: '{loud.icon_name(loud_window)}'")
+        expect(loud.icon_name(loud_window) == title, f"armed at start: '{loud.icon_name(loud_window)}'")
 
         # The source changes while the alarm is off: the title must not claim an alarm.
         expect(mute.icon_name(mute_window) == "Tolvane Off", "disarmed at start")
@@ -116,7 +112,7 @@ def main():
                f"a source change while off shows '{mute.icon_name(mute_window)}'")
         mute.key("alt+w")
         mute.key("alt+a")
-        expect(mute.icon_name(mute_window) == armed_title, f"armed by hand: '{mute.icon_name(mute_window)}'")
+        expect(mute.icon_name(mute_window) == title, f"armed by hand: '{mute.icon_name(mute_window)}'")
 
         # The armed wave file loses its sound after start-up.
         os.truncate(wav, 44)

@@ -33,6 +33,24 @@ def need(*tools):
         sys.exit(SKIP)
 
 
+def coming_minute(latest_second=30):
+    """The next whole minute, waiting for the one after it when this minute is already
+    past `latest_second`, so that the program has time to start before the alarm."""
+    now = datetime.datetime.now()
+    if now.second > latest_second:
+        time.sleep(61 - now.second)
+    return (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
+
+
+def alarm_keys(alarm):
+    """The settings file's keys for an alarm at that time."""
+    return {"AlarmHour": alarm.hour % 12 or 12, "AlarmMin": alarm.minute, "AlarmAMPM": 0 if alarm.hour < 12 else 1}
+
+
+def armed_title(alarm):
+    return f"Tolvane @{alarm.hour % 12 or 12}:{alarm.minute:02d}{'AM' if alarm.hour < 12 else 'PM'}"
+
+
 def run(args, env=None, check=True):
     return subprocess.run(args, env=env, check=check, capture_output=True, text=True).stdout.strip()
 
@@ -199,13 +217,10 @@ def round_trip(s):
                     "vol", "0.5"], check=True)
 
     # Leave at least 25 s before the alarm minute begins.
-    now = datetime.datetime.now()
-    if now.second > 30:
-        time.sleep(61 - now.second)
-    alarm = (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
+    alarm = coming_minute(30)
     hour12 = alarm.hour % 12 or 12
     ampm = "a" if alarm.hour < 12 else "p"
-    expected_title = f"Tolvane @{hour12}:{alarm.minute:02d}{ampm.upper()}M"
+    expected_title = armed_title(alarm)
 
     main_window = s.start_program()
     s.shot("started")
@@ -256,8 +271,8 @@ def round_trip(s):
     with open(ini, encoding="utf-8") as f:
         saved = f.read()
     print(saved)
-    for line in ("LastType=Wave", f"LastWave={wav}", f"AlarmHour={hour12}", f"AlarmMin={alarm.minute}",
-                 f"AlarmAMPM={0 if ampm == 'a' else 1}", "AlarmOn=1"):
+    for line in ("LastType=Wave", f"LastWave={wav}", *(f"{k}={v}" for k, v in alarm_keys(alarm).items()),
+                 "AlarmOn=1"):
         if line not in saved.splitlines():
             raise RuntimeError(f"the settings file lacks '{line}'")
 

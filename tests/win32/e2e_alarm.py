@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from round_trip import SINK, Session, need, sound_seconds  # noqa: E402
+from round_trip import Session, alarm_keys, coming_minute, need, sound_seconds  # noqa: E402
 
 
 def windows_path(path):
@@ -51,14 +51,9 @@ def main():
         wav = os.path.join(s.scratch, "wake.wav")
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "20", "sine", "660",
                         "vol", "0.5"], check=True)
-        now = datetime.datetime.now()
-        if now.second > 30:
-            time.sleep(61 - now.second)
-        alarm = (datetime.datetime.now() + datetime.timedelta(minutes=1)).replace(second=0, microsecond=0)
-        hour12 = alarm.hour % 12 or 12
+        alarm = coming_minute(30)
         keys = {"LastType": "Wave", "LastWave": windows_path(wav), "LastFileName": windows_path(wav),
-                "AudioChecked": 1, "MsgChecked": 1, "AutoOff": 1, "AlarmOn": 1, "AlarmHour": hour12,
-                "AlarmMin": alarm.minute, "AlarmAMPM": 0 if alarm.hour < 12 else 1}
+                "AudioChecked": 1, "MsgChecked": 1, "AutoOff": 1, "AlarmOn": 1, **alarm_keys(alarm)}
         with open(os.path.join(settings, "tolvan.ini"), "w", encoding="utf-8", newline="\r\n") as f:
             f.write("[Saved Settings]\n" + "".join(f"{k}={v}\n" for k, v in keys.items()))
 
