@@ -122,8 +122,9 @@ windows: deps-windows
 # all under wine64; then the installer installs and uninstalls.
 test-windows: windows
 	cd $(WIN_BUILD) && ctest --output-on-failure -j$(JOBS)
-	@for installer in $(WIN_BUILD)/tolvane-*-win64.exe; do \
-	  [ ! -f "$$installer" ] || tools/windows_installer_check.sh "$$installer" || exit 1; done
+	@installer=$$(ls $(WIN_BUILD)/tolvane-*-win64.exe 2>/dev/null | head -1 || true); \
+	  [ -n "$$installer" ] || { echo "FAILED: no Windows installer was built (is NSIS installed?)"; exit 1; }; \
+	  tools/windows_installer_check.sh "$$installer"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD) $(WIN_BUILD)

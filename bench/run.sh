@@ -6,7 +6,7 @@
 # By default the tick benchmark runs 15 s and the idle one 30 s a state; --long gives
 # the tick benchmark its full 600 s and measures the idle shown window for 300 s, the
 # duration the tick's CPU goal is set on.
-set -euo pipefail
+source "$(dirname "$0")/../tools/strict.sh"
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 long=""

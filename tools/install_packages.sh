@@ -3,7 +3,7 @@
 # install holds apt's or dpkg's lock, says so and waits for it (up to five minutes)
 # instead of failing.
 #   tools/install_packages.sh package...
-set -euo pipefail
+source "$(dirname "$0")/strict.sh"
 
 missing=()
 for p in "$@"; do

@@ -2,7 +2,7 @@
 # Starts the program under Xvfb (for a machine without a display), saves a
 # screenshot of the screen and keeps the program running until Ctrl+C, which closes it
 # as its close box would; then stops Xvfb and ends with the program's exit code.
-set -euo pipefail
+source "$(dirname "$0")/strict.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 program=${1:?usage: run_headless.sh path/to/tolvane}
 source "$here/xvfb_session.sh"

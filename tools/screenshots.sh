@@ -5,7 +5,7 @@
 #   tools/screenshots.sh path/to/tolvane docs
 #   tools/screenshots.sh path/to/tolvane docs/hidpi 1.5
 #   tools/screenshots.sh build-win/app/tolvane.exe docs/windows   (under Wine)
-set -euo pipefail
+source "$(dirname "$0")/strict.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 program=${1:?usage: screenshots.sh path/to/tolvane out-folder [scale]}
 out=${2:-docs}
@@ -55,10 +55,12 @@ xdotool key --window "$main" alt+e; sleep 0.2
 xdotool key --window "$main" alt+h; sleep 0.3
 xdotool key a; sleep 0.5
 about=$(wait_window "Quennet 1.2")
-[ -n "$about" ] && shoot "$about" about-window
+[ -n "$about" ] || { echo "The About window did not appear." >&2; exit 1; }
+shoot "$about" about-window
 import -window root "$out/screen$suffix.png" && echo "$out/screen$suffix.png"
 # Close the About window with its OK button, then leave through File, Exit.
-[ -n "$about" ] && { xdotool windowactivate --sync "$about" key Return >/dev/null 2>&1 || true; sleep 0.3; }
+xdotool windowactivate --sync "$about" key Return >/dev/null 2>&1 || true
+sleep 0.3
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 xdotool key alt+f; sleep 0.3
 xdotool key x
@@ -66,9 +68,5 @@ for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
 kill "$APP_PID" 2>/dev/null || true
 wait "$APP_PID" || true
 APP_PID=""
-if [ -n "${WINEPREFIX:-}" ]; then
-    for server in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver /usr/bin/wineserver; do
-        [ -x "$server" ] && { "$server" -k 2>/dev/null || true; break; }
-    done
-fi
+[ -z "${WINEPREFIX:-}" ] || "$here/wine_run.sh" --server -k 2>/dev/null || true
 rm -rf "$scratch"

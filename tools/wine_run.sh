@@ -2,15 +2,30 @@
 # Runs a Windows program built here under wine64, in a private Wine prefix that is made
 # on first use (no dialogs, no downloads), so tests never touch ~/.wine.
 #   tools/wine_run.sh program.exe [args...]
+#   tools/wine_run.sh --server [-k | -w | -p]   the prefix's Wine server (kill, wait, persist)
 # WINEPREFIX may name the prefix; the default is one per user under /tmp.
-set -euo pipefail
+source "$(dirname "$0")/strict.sh"
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/tolvane-wine-$(id -u)}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: nothing here needs .NET or HTML.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-WINE="$(command -v wine64 || true)"
-[ -n "$WINE" ] || WINE=/usr/lib/wine/wine64
-[ -x "$WINE" ] || WINE="$(command -v wine)"
+
+# The loader and its server. Debian's wine64 package puts both in /usr/lib/wine, and
+# only the wine package adds the commands on the PATH.
+wine=""
+for candidate in /usr/lib/wine/wine64 "$(command -v wine64 || true)" "$(command -v wine || true)"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { wine=$candidate; break; }
+done
+[ -n "$wine" ] || { echo "wine_run.sh: Wine is not installed (the wine64 package provides it)" >&2; exit 1; }
+server=""
+for candidate in "${wine%/*}/wineserver64" "${wine%/*}/wineserver" "$(command -v wineserver || true)"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { server=$candidate; break; }
+done
+[ -n "$server" ] || { echo "wine_run.sh: no Wine server beside $wine" >&2; exit 1; }
+if [ "${1:-}" = --server ]; then
+    shift
+    exec "$server" "$@"
+fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -18,9 +33,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    DISPLAY= "$WINE" wineboot --init >/dev/null 2>&1 || true
-    "${WINE%64}server" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+    DISPLAY= "$wine" wineboot --init >/dev/null 2>&1 || true
+    "$server" -w || true
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wine_run.sh: wineboot could not make the Wine prefix $WINEPREFIX" >&2; exit 1; }
   fi
   flock -u 9
 fi
-exec "$WINE" "$@"
+exec "$wine" "$@"

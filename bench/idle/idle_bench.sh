@@ -16,7 +16,7 @@
 # A wake-up is a thread going back to work after it slept: a voluntary context switch.
 # Switches forced by other busy programs on the machine are counted apart as
 # preemptions; they say how loaded the machine was, not what woke the program.
-set -euo pipefail
+source "$(dirname "$0")/../../tools/strict.sh"
 here=$(cd "$(dirname "$0")/../.." && pwd)
 shown_seconds=""
 [ "${1:-}" = "--long" ] && shown_seconds=300 && shift
@@ -59,7 +59,8 @@ snapshot() {
             END {if (v != "") printf "%s %d %d %s\n", tid, v, n, comm}' "$t/status" 2>/dev/null || true
     done
 }
-cpu_ns() { cat /proc/"$APP_PID"/task/*/schedstat 2>/dev/null | awk '{ns += $1} END {printf "%d\n", ns}'; }
+# (A thread may end between the listing and the reading: what is left is summed.)
+cpu_ns() { { cat /proc/"$APP_PID"/task/*/schedstat 2>/dev/null || true; } | awk '{ns += $1} END {printf "%d\n", ns}'; }
 
 # The program's main window: found by its process, or by its class where the program
 # does not name its process on its windows.

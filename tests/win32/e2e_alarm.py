@@ -40,7 +40,9 @@ def main():
         s.start_desktop()
         s.start_sound()
         # Make the prefix (with the display, so that Wine's own windows work later).
-        subprocess.run([wine_run, "cmd", "/c", "exit"], env=s.env, check=True, capture_output=True, timeout=180)
+        made = subprocess.run([wine_run, "cmd", "/c", "exit"], env=s.env, capture_output=True, text=True, timeout=180)
+        if made.returncode != 0:
+            raise RuntimeError(f"the Wine prefix could not be made ({made.returncode}): {made.stderr[-2000:]}")
         roaming = [p for p in glob.glob(os.path.join(s.env["WINEPREFIX"], "drive_c", "users", "*", "AppData",
                                                      "Roaming")) if "/Public/" not in p]
         if not roaming:
@@ -90,10 +92,7 @@ def main():
         return 1
     finally:
         # The prefix's server goes with the run, and every program it started.
-        for wineserver in ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", "/usr/bin/wineserver"):
-            if os.path.exists(wineserver):
-                subprocess.run([wineserver, "-k"], env=s.env, capture_output=True, timeout=30, check=False)
-                break
+        subprocess.run([wine_run, "--server", "-k"], env=s.env, capture_output=True, timeout=30, check=False)
         s.close()
 
 
