@@ -8,7 +8,7 @@
 #   bench/startup/startup_bench.sh path/to/startup_probe path/to/tolvane [runs]
 # Tolvane starts with a WAV file as its alarm source, each run from fresh settings and
 # runtime folders.
-set -euo pipefail
+source "$(dirname "$0")/../../tools/strict.sh"
 probe=${1:?usage: startup_bench.sh path/to/startup_probe path/to/tolvane [runs]}
 program=${2:?usage: startup_bench.sh path/to/startup_probe path/to/tolvane [runs]}
 runs=${3:-8}
@@ -23,12 +23,9 @@ cleanup() {
 trap cleanup EXIT
 
 # A bare server, so a top-level window maps on the root where the probe sees it.
-n=${XVFB_DISPLAY_NUMBER:-90}
-while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/../../tools/xvfb_session.sh"
+XVFB_WM=no xvfb_start
+trap cleanup EXIT  # xvfb_start sets its own
 # A desktop session has a message bus, and the toolkit talks to it at start-up.
 if command -v dbus-daemon >/dev/null 2>&1; then
     bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile)

@@ -9,7 +9,7 @@
 #   - idle wake-ups a second of the whole program with its window shown: the context
 #     switches of all its threads over 20 s (and of Wine's server, for the Windows build).
 #   bench/windows/windows_bench.sh [linux-build] [windows-build] [runs] [tick-seconds]
-set -euo pipefail
+source "$(dirname "$0")/../../tools/strict.sh"
 here=$(cd "$(dirname "$0")/../.." && pwd)
 linux=$(cd "${1:-build}" && pwd)
 windows=$(cd "${2:-build-win}" && pwd)
@@ -26,14 +26,14 @@ export WINEPREFIX=$scratch/wine
 export XDG_RUNTIME_DIR=$scratch/runtime
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 pids=()
-wineserver=$(ls /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver /usr/bin/wineserver 2>/dev/null | head -1)
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    [ -n "$wineserver" ] && "$wineserver" -k 2>/dev/null || true
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+    "$here/tools/wine_run.sh" --server -k 2>/dev/null || true
+    xvfb_stop
     rm -rf "$scratch"
 }
+source "$here/tools/xvfb_session.sh"
 trap cleanup EXIT
 
 echo "windows_exe_bytes: $(stat -c %s "$exe") bytes"
@@ -41,17 +41,17 @@ x86_64-w64-mingw32-strip -o "$scratch/stripped.exe" "$exe"
 echo "windows_exe_stripped_bytes: $(stat -c %s "$scratch/stripped.exe") bytes"
 echo "linux_program_bytes: $(stat -c %s "$linux/app/tolvane") bytes (not stripped)"
 
-n=${XVFB_DISPLAY_NUMBER:-95}
-while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+XVFB_WM=no xvfb_start
+trap cleanup EXIT  # xvfb_start sets its own
 
 # The prefix is made once, and its server stays up between the runs.
 "$here/tools/wine_run.sh" cmd /c exit >/dev/null 2>&1 || true
-"$wineserver" -p 2>/dev/null || true
-appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming 2>/dev/null | grep -v /Public/ | head -1)
+"$here/tools/wine_run.sh" --server -p 2>/dev/null || true
+appdata=""
+for folder in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming; do
+    [ ! -d "$folder" ] || [[ "$folder" == */Public/* ]] || { appdata=$folder; break; }
+done
+[ -d "$appdata" ] || { echo "windows_bench: the Wine prefix $WINEPREFIX has no user profile" >&2; exit 1; }
 wav=$scratch/alarm.wav
 sox -n -r 22050 -c 1 -b 16 "$wav" synth 2 sine 440
 
@@ -118,7 +118,7 @@ linux_pid=$!
 pids+=($!)
 windows_pid=$!
 sleep 8
-server_pids=$(pgrep -f "$(basename "$wineserver")" | while read -r p; do
+server_pids=$(pgrep -f wineserver | while read -r p; do
     grep -qz "WINEPREFIX=$WINEPREFIX" /proc/"$p"/environ 2>/dev/null && echo "$p"; done || true)
 wakeups linux_idle_wakeups_per_s 20 "$linux_pid"
 wakeups windows_idle_wakeups_per_s 20 "$windows_pid"

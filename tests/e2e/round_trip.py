@@ -15,6 +15,7 @@ Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), el
 
 import datetime
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -83,15 +84,19 @@ class Session:
         return p
 
     def start_desktop(self):
-        n = 70
-        while os.path.exists(f"/tmp/.X{n}-lock"):
-            n += 1
-        self.env["DISPLAY"] = f":{n}"
-        self.spawn(["Xvfb", self.env["DISPLAY"], "-screen", "0", "1024x768x24", "-nolisten", "tcp"])
-        for _ in range(100):
-            if subprocess.run(["xdpyinfo"], env=self.env, capture_output=True).returncode == 0:
-                break
-            time.sleep(0.1)
+        # Xvfb takes a free display number itself and writes it once it accepts clients,
+        # so tests started side by side never share a display.
+        ready, write_end = os.pipe()
+        server = self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write_end,))
+        os.close(write_end)
+        number = b""
+        with os.fdopen(ready, "rb") as f:
+            if select.select([f], [], [], 10)[0]:
+                number = f.readline().strip()
+        if not number:
+            raise RuntimeError(f"Xvfb did not start (exit code {server.poll()})")
+        self.env["DISPLAY"] = ":" + number.decode()
         if shutil.which("icewm"):
             self.spawn(["icewm"])
             time.sleep(0.8)
