@@ -10,7 +10,8 @@ device plays into a private PulseAudio server with a null sink. Prints a table a
 exits 1 when a line differs in a way not listed below, 77 when either side cannot run.
 
   --run-with-sink command...      only runs the command with the null sink up (for the
-                                  Windows media tests).
+                                  Windows media tests); 77 when the sound server is not
+                                  installed, 1 when it does not start.
 """
 import argparse
 import os
@@ -44,19 +45,25 @@ class NullSink:
         self.env = dict(os.environ, PULSE_RUNTIME_PATH=runtime, PULSE_SERVER="unix:" + os.path.join(runtime, "native"),
                         PULSE_SINK=SINK)
         self.server = None
-        if not shutil.which("pulseaudio") or not shutil.which("pactl"):
+        self.missing = [tool for tool in ("pulseaudio", "pactl") if not shutil.which(tool)]
+        self.failure = ""  # why the server did not come up, where it is installed
+        if self.missing:
             return
-        self.server = subprocess.Popen(
-            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=false", "--disallow-exit=true",
-             "--load=module-native-protocol-unix auth-anonymous=1",
-             f"--load=module-null-sink sink_name={SINK} rate=44100 channels=2"],
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = os.path.join(scratch, "pulseaudio.log")
+        with open(log, "w") as errors:
+            self.server = subprocess.Popen(
+                ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=false",
+                 "--disallow-exit=true", "--load=module-native-protocol-unix auth-anonymous=1",
+                 f"--load=module-null-sink sink_name={SINK} rate=44100 channels=2"],
+                env=self.env, stdout=subprocess.DEVNULL, stderr=errors)
         for _ in range(100):
             r = subprocess.run(["pactl", "list", "short", "sinks"], env=self.env, capture_output=True, text=True)
             if SINK in r.stdout:
                 return
             time.sleep(0.1)
         self.close()
+        with open(log) as errors:
+            self.failure = "the sound server did not start: " + errors.read()[-2000:]
 
     def close(self):
         if self.server is not None:
@@ -95,13 +102,16 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tolvane-parity-") as scratch:
         sink = NullSink(scratch)
         try:
+            if sink.failure:
+                print("parity:", sink.failure)
+                return 1
+            if sink.missing:
+                print("parity: skipped: not installed: " + ", ".join(sink.missing))
+                return 77
             if args.run_with_sink is not None:
                 return subprocess.run(args.run_with_sink, env=sink.env).returncode
             if not (args.ours and os.path.exists(args.ours) and args.theirs and os.path.exists(args.theirs)):
                 print("parity: one of the two programs is not built; skipped")
-                return 77
-            if sink.server is None:
-                print("parity: no sound server for Wine's wave device; skipped")
                 return 77
             ours = run([args.ours, os.path.join(scratch, "ours.wav")], sink.env)
             # Wine's Z: drive is the root of the host's file system.
