@@ -65,10 +65,11 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TOLVANE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The MIDI synthesizer library is opened only when a MIDI file plays, so the program is
-# not linked with it and the shared-library scan cannot see it: it is named here, from
-# the version whose functions the program calls. The scan's findings are added to it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfluidsynth3 (>= 2.0.5)")
+# The MIDI synthesizer library is opened only when a MIDI file plays, and the toolkit's
+# X11 platform plugin when the program starts, so the program is not linked with them
+# and the shared-library scan cannot see them: they are named here (the library from the
+# version whose functions the program calls). The scan's findings are added to them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfluidsynth3 (>= 2.0.5), qt6-qpa-plugins")
 # A MIDI alarm needs a General MIDI sound font; the captions are laid out for these faces.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "timgm6mb-soundfont | sf2-soundfont-gm, fonts-liberation")
 
