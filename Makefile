@@ -3,6 +3,7 @@
 #   make test     install everything the tests need, build everything, run every test
 #   make package  build tolvane_<version>_amd64.deb from a Release build
 #   make windows  cross-build tolvane.exe for 64-bit Windows, its zip and its installer
+#   make test-fresh  make run and make test once more in a bare Debian 12 root
 # Everything is built out of tree under build/ (build-asan/ for the sanitizer run,
 # build-release/ for the package, build-win/ for Windows).
 
@@ -35,14 +36,16 @@ PACKAGES := $(RUN_PACKAGES) git dbus-daemon \
 WIN_PACKAGES := build-essential cmake ninja-build python3 \
   g++-mingw-w64-x86-64-posix googletest wine64 nsis
 WINDOWS ?= yes
+# What the fresh-root check needs on this machine (it runs as root: mounts, namespaces).
+FRESH_PACKAGES := debootstrap git python3
 # True when the cross build can be made and its tests run here.
 HAVE_WIN_TOOLS = command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
   { command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ]; } && [ -d /usr/src/googletest ]
 
 CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_WERROR=ON
 
-.PHONY: deps deps-run deps-windows build program run test test-asan test-windows windows package \
-  screenshots bench clean
+.PHONY: deps deps-run deps-windows build program run test test-asan test-windows test-fresh windows \
+  package screenshots bench clean
 
 deps:
 	@tools/install_packages.sh $(PACKAGES) $(if $(filter yes,$(WINDOWS)),$(WIN_PACKAGES))
@@ -89,6 +92,13 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_WERROR=ON -DTOLVANE_SANITIZE=ON -DTOLVANE_GUI=OFF -DTOLVANE_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE integration
+
+# The README's two commands on a machine with nothing but what this Makefile installs:
+# `make run` (until the window is up, then Ctrl+C) and `make test`, in a fresh clone of
+# the checked-out commit inside a bare Debian 12 root (tools/fresh_check.sh).
+test-fresh:
+	@tools/install_packages.sh $(FRESH_PACKAGES)
+	tools/fresh_check.sh
 
 # A stripped, hardened Release build of its own, packaged by CPack (ccache is used when
 # present).
