@@ -151,7 +151,7 @@ http://deb.debian.org/debian-security/ $SUITE-security main"
     # steps to enter the root with even if the working tree changes meanwhile.
     work=$(mktemp -d "${TOLVANE_FRESH_WORK:-/var/tmp}/tolvane-fresh.XXXXXX")
     if [ -n "$keep" ]; then
-        trap 'echo "fresh check: the run'"'"'s folder is kept: $work"' EXIT
+        trap 'say "kept for a look: $work"' EXIT
     else
         trap 'remove_tree "$work"' EXIT
     fi

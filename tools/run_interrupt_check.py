@@ -45,13 +45,16 @@ def main():
     argv = sys.argv[1:]
     split = argv.index("--") if "--" in argv else len(argv)
     args, command = parser.parse_args(argv[:split]), argv[split + 1:]
-    scratch = tempfile.mkdtemp(prefix="tolvane-run-")
+    if command and not args.settings:
+        parser.error("a command needs --settings")
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "MAKEFLAGS", "MFLAGS")}
     env.update(TERM="dumb")
+    scratch = None
     if command:
         settings = args.settings
     else:
         command = ["make", "--no-print-directory", "run"]
+        scratch = tempfile.mkdtemp(prefix="tolvane-run-")
         env.update(XDG_CONFIG_HOME=scratch, XDG_RUNTIME_DIR=scratch)
         settings = os.path.join(scratch, "tolvane", "tolvan.ini")
     pid, fd = pty.fork()
@@ -76,8 +79,9 @@ def main():
         sys.exit("\nCtrl+C on make run: make run did not end within 30 s of Ctrl+C")
     code = os.waitstatus_to_exitcode(status)
     after = output[output.index(b"Press Ctrl+C"):]
-    saved = bool(settings) and os.path.exists(settings)
-    shutil.rmtree(scratch, ignore_errors=True)
+    saved = os.path.exists(settings)
+    if scratch:
+        shutil.rmtree(scratch, ignore_errors=True)
     problems = [word.decode() for word in ALARMING if word in after]
     if code != 0 or problems or not saved:
         sys.exit(f"\nCtrl+C on make run: exit code {code}, printed {problems}, settings saved: {saved}")

@@ -10,18 +10,17 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: nothing here needs .NET or HTML.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+first_executable() {  # prints the first of its arguments that can be run
+    local candidate
+    for candidate; do [ -x "$candidate" ] && { echo "$candidate"; return; }; done
+    return 1
+}
 # The loader and its server. Debian's wine64 package puts both in /usr/lib/wine, and
 # only the wine package adds the commands on the PATH.
-wine=""
-for candidate in /usr/lib/wine/wine64 "$(command -v wine64 || true)" "$(command -v wine || true)"; do
-    [ -n "$candidate" ] && [ -x "$candidate" ] && { wine=$candidate; break; }
-done
-[ -n "$wine" ] || { echo "wine_run.sh: Wine is not installed (the wine64 package provides it)" >&2; exit 1; }
-server=""
-for candidate in "${wine%/*}/wineserver64" "${wine%/*}/wineserver" "$(command -v wineserver || true)"; do
-    [ -n "$candidate" ] && [ -x "$candidate" ] && { server=$candidate; break; }
-done
-[ -n "$server" ] || { echo "wine_run.sh: no Wine server beside $wine" >&2; exit 1; }
+wine=$(first_executable /usr/lib/wine/wine64 "$(command -v wine64)" "$(command -v wine)") ||
+    { echo "wine_run.sh: Wine is not installed (the wine64 package provides it)" >&2; exit 1; }
+server=$(first_executable "${wine%/*}/wineserver64" "${wine%/*}/wineserver" "$(command -v wineserver)") ||
+    { echo "wine_run.sh: no Wine server beside $wine" >&2; exit 1; }
 if [ "${1:-}" = --server ]; then
     shift
     exec "$server" "$@"
