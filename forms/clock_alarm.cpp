@@ -63,6 +63,7 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
 void TMainForm::soundAlarm() {
     if (services_.tone.sounding() || MediaPlayer->mode() == mci::mdPlaying) return;
     std::string reason;
+    if (!MediaPlayer->isOpen() && !reopenSource(reason)) return alarmSoundFailed(reason);
     try {
         MediaPlayer->play();
         if (MediaPlayer->error() == 0) return;
@@ -71,6 +72,24 @@ void TMainForm::soundAlarm() {
         reason = e.what();
     }
     alarmSoundFailed(reason);
+}
+
+// The chosen source's device, when it could not be opened before (a file on a drive
+// that was not mounted yet at start-up): opened now and shown, or why not.
+bool TMainForm::reopenSource(std::string& failure) {
+    if (!CDRadioButton->checked() && !WavRadioButton->checked() && !MidiRadioButton->checked()) return true;
+    try {
+        MediaPlayer->open();
+    } catch (const mci::EMCIDeviceError& e) {
+        failure = e.what();
+        return false;
+    }
+    MediaPlayer->invalidate();
+    if (!CDRadioButton->checked()) {
+        MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
+        showLength();
+    }
+    return true;
 }
 
 void TMainForm::alarmSoundFailed(const std::string& reason) {
@@ -83,7 +102,7 @@ void TMainForm::alarmSoundFailed(const std::string& reason) {
     } else if (toneProblem == reason) {
         text += "The built-in alarm tone cannot sound either";
     } else {
-        text += "The built-in alarm tone cannot sound either: " + lowerFirst(toneProblem);
+        text += "The built-in alarm tone cannot sound either: " + asClause(toneProblem);
     }
     // Reported after this tick, so the reminder and Auto Off still happen now.
     app_.queue().postError(std::make_exception_ptr(ui::Error(text)));
@@ -91,8 +110,13 @@ void TMainForm::alarmSoundFailed(const std::string& reason) {
 
 // "<lead> (<source>): <reason>", the reason's first letter lowered to run on.
 std::string TMainForm::soundProblem(const std::string& lead, const std::string& reason) const {
-    const std::string source = CDRadioButton->checked() ? std::string("the music CD") : MediaPlayer->fileName();
-    return lead + (source.empty() ? "" : " (" + source + ")") + ": " + lowerFirst(reason);
+    const std::string source = soundSource();
+    return lead + (source.empty() ? "" : " (" + source + ")") + ": " + asClause(reason);
+}
+
+// The chosen sound as the user knows it: the music CD or the file's path.
+std::string TMainForm::soundSource() const {
+    return CDRadioButton->checked() ? std::string("the music CD") : MediaPlayer->fileName();
 }
 
 void TMainForm::endFiring() {
@@ -114,11 +138,14 @@ void TMainForm::keepAwakeWhileArmed() {
     }
 }
 
-// "The file ..." runs on as "...: the file ..."; "MIDI files ..." keeps its capitals.
-std::string TMainForm::lowerFirst(std::string text) {
+// A message made to run on after a colon: "The file ...." becomes "...: the file ...",
+// "MIDI files ..." keeps its capitals, and a full stop of its own at the end is dropped,
+// since the sentence it joins ends on its own.
+std::string TMainForm::asClause(std::string text) {
     if (text.size() > 1 && std::isupper(static_cast<unsigned char>(text[0])) &&
         std::islower(static_cast<unsigned char>(text[1])))
         text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
 }
 

@@ -138,10 +138,13 @@ private:
     void soundAlarm();
     void alarmSoundFailed(const std::string& reason);
     std::string soundProblem(const std::string& lead, const std::string& reason) const;
+    std::string soundSource() const;
     void endFiring();
     void keepAwakeWhileArmed();
     void openDevice();
-    static std::string lowerFirst(std::string text);
+    std::string openSavedSource();
+    bool reopenSource(std::string& failure);
+    static std::string asClause(std::string text);
 
     ui::Application& app_;
     MainFormServices services_;

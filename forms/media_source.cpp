@@ -40,13 +40,14 @@ void TMainForm::restoreAlarm(bool alarmWasOn) {
     SetTitleOn(this);
 }
 
-// Opens the player's device; a failure names the file it was for.
+// Opens the player's device; a failure names the source it was for.
 void TMainForm::openDevice() {
     try {
         MediaPlayer->open();
     } catch (const mci::EMCIDeviceError& e) {
-        if (MediaPlayer->fileName().empty()) throw;
-        throw mci::EMCIDeviceError("Could not open " + MediaPlayer->fileName() + ": " + lowerFirst(e.what()));
+        const std::string source = soundSource();
+        if (source.empty()) throw;
+        throw mci::EMCIDeviceError("Could not open " + source + ": " + asClause(e.what()));
     }
 }
 

@@ -46,13 +46,14 @@ void TMainForm::FormCreate(ui::Component* sender) {
     writeAmPmText();
 
     const std::string lastType = ini.readString(section, "LastType", "");
+    std::string openFailure;
     if (lastType == "CD") {
         FilePanel->setAlignment(ui::Alignment::Left);
         CDRadioButton->setChecked(true);
         FilePanel->setCaption("Music CD");
         MediaPlayer->setDeviceType(mci::dtCDAudio);
         MediaPlayer->setShareable(true);
-        openDevice();
+        openFailure = openSavedSource();
         MediaPlayer->invalidate();
         TimeLabel->setCaption("Track:");
         showTrack();
@@ -61,15 +62,34 @@ void TMainForm::FormCreate(ui::Component* sender) {
         FilePanel->setAlignment(ui::Alignment::Right);
         (wave ? WavRadioButton : MidiRadioButton)->setChecked(true);
         MediaPlayer->setDeviceType(wave ? mci::dtWaveAudio : mci::dtSequencer);
-        openDevice();
+        openFailure = openSavedSource();
         MediaPlayer->invalidate();
         MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
-        showLength();
+        if (openFailure.empty()) showLength();
     }
 
-    // The saved armed state is taken up through the ALARM button's own code.
+    // The saved armed state is taken up through the ALARM button's own code, whether or
+    // not the sound opened: a file on a drive or share that is not there yet must not
+    // cost the user their alarm. It is tried again when the alarm is due.
     AlarmOn = !ini.readBool(section, "AlarmOn", false);
     OnOffBtnClick(sender);
+    if (!openFailure.empty()) {
+        if (AlarmOn && AudioCheckBox->checked())
+            openFailure += ". The alarm stays set for " + alarmTimeText() +
+                           "; if the sound still cannot be played then, the built-in alarm tone sounds instead";
+        app_.queue().postError(std::make_exception_ptr(mci::EMCIDeviceError(openFailure)));
+    }
+}
+
+// The saved source's device, opened at start-up. A failure is told once the window is
+// up, and does not end the restore; returns its text, or nothing.
+std::string TMainForm::openSavedSource() {
+    try {
+        openDevice();
+    } catch (const mci::EMCIDeviceError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 void TMainForm::FormDestroy(ui::Component*) {

@@ -79,7 +79,7 @@ ProfileAccessor::~ProfileAccessor() = default;
 
 std::string ProfileAccessor::readString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue) {
-    return snapshot().readString(section, key, defaultValue);
+    return snapshot().readString(section, key, defaultValue, wholeValue);
 }
 
 int ProfileAccessor::readInteger(const std::string& section, const std::string& key, int defaultValue) {

@@ -52,6 +52,9 @@ public:
     virtual std::unique_ptr<ProfileSnapshot> snapshot(const std::string& file);
 };
 
+// A buffer size that takes any value whole.
+inline constexpr std::size_t wholeValue = static_cast<std::size_t>(-1);
+
 // Reads a profile integer: leading blanks, an optional sign, decimal digits, or a
 // "0x"/"0X"/"x"/"X"/"$" prefix for hexadecimal. Anything else gives the default.
 int parseProfileInteger(const std::string& text, int defaultValue);
@@ -69,6 +72,7 @@ public:
 
     // Empty, or why the file cannot be read (see ProfileStore::readProblem).
     std::string readProblem() { return snapshot().readProblem(); }
+    // Values come back whole, however long: a value cut here would be saved cut.
     std::string readString(const std::string& section, const std::string& key, const std::string& defaultValue);
     int readInteger(const std::string& section, const std::string& key, int defaultValue);
     bool readBool(const std::string& section, const std::string& key, bool defaultValue);

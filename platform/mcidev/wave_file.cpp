@@ -170,6 +170,9 @@ mci::MCIERROR WaveFile::openInput(std::unique_ptr<Input> input, std::unique_ptr<
     std::unique_ptr<WaveFile> wave(new WaveFile());
     wave->input_ = std::move(input);
     wave->sndfile_ = sf;
+    // Floating-point samples run from -1 to 1; read as integers unscaled, they would
+    // all round to the least bit: silence that passes for playing.
+    sf_command(sf, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     if (!isWaveContainer(info.format) || info.channels < 1 || info.channels > limits.maxChannels ||
         info.samplerate < limits.minSampleRate || info.samplerate > limits.maxSampleRate || info.frames <= 0)
         return mci::MCIERR_INVALID_FILE;

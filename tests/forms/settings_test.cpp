@@ -63,17 +63,70 @@ TEST_F(SettingsTest, ArmedStateThatCannotBeTakenUpWarnsAndStaysDisarmed) {
     EXPECT_EQ(iniText().find("LastType"), std::string::npos);
 }
 
-// The restore ends at a failed open, skipping the re-arming, but leaves the media
-// buttons answering.
-TEST_F(SettingsTest, FailedOpenIsReportedAndTheMediaButtonsStillWork) {
-    device.failNext(mci::MCI_OPEN, mci::MCIERR_FILE_NOT_FOUND);
-    startArmed();
-    EXPECT_EQ(services.boxes,
-              (Boxes{{"Could not open " + kWave + ": the file cannot be found.", "Tolvane Off", 0x10}}));
-    expectAlarm(false, "Tolvane Off");
-    click(form().CDRadioButton);
-    EXPECT_EQ(device.typeName(), "CDAudio");
+// A saved source that cannot be opened at start-up (a file on a drive or share that is
+// not there yet) is reported once the window is up, and the armed alarm is kept: at its
+// minute the open is tried again; a sound that still cannot play gives way to the
+// built-in tone, told once. The armed state is saved at exit.
+struct StartupOpenCase {
+    const char* name;
+    IniLines settings;  // armed for 7:05 AM, over a wave file
+    std::string source;
+    bool backByThen;  // the open works at the alarm minute
+    Boxes atMinute;
+    std::size_t toneStarts;
+};
+std::ostream& operator<<(std::ostream& out, const StartupOpenCase& c) { return out << c.name; }
+
+class StartupOpenTest : public SettingsTest, public ::testing::WithParamInterface<StartupOpenCase> {};
+
+constexpr mci::MCIERROR kNotThere = mci::MCIERR_CUSTOM_DRIVER_BASE + 3;
+const std::string kStaysSet =
+    ". The alarm stays set for 7:05AM; if the sound still cannot be played then, the built-in alarm tone sounds "
+    "instead.";
+const std::string kToneInstead = ": not there. The built-in alarm tone is sounding instead.";
+
+TEST_P(StartupOpenTest, ArmedAlarmIsKeptAndRingsOrSaysWhy) {
+    const StartupOpenCase& c = GetParam();
+    bool missing = true;
+    device.errorTexts[kNotThere] = "Not there.";
+    device.beforeRequest = [&](mci::UINT message) {
+        if (message == mci::MCI_OPEN && missing) device.failNext(mci::MCI_OPEN, kNotThere);
+    };
+    startArmed(c.settings);
+    loop.advance(1ms);
+    expectAlarm(true, "Tolvane @7:05AM");
+    const bool audio = form().AudioCheckBox->checked();
+    const std::string opening = "Could not open " + (c.source.empty() ? "the music CD" : c.source) + ": not there";
+    EXPECT_EQ(services.boxes, (Boxes{{opening + (audio ? kStaysSet : "."), "Tolvane @7:05AM", 0x10}}));
+    services.boxes.clear();
+    missing = !c.backByThen;
+    runTo(7, 5, 59);
+    EXPECT_EQ(services.boxes, c.atMinute);
+    EXPECT_EQ(tone.log, Texts(c.toneStarts, "start"));
+    EXPECT_EQ(device.plays.size(), c.backByThen ? 1u : 0u);
+    EXPECT_EQ(mediaShows(), c.source.empty()      ? "No CD in Drive [left] Track: 0"
+                            : c.backByThen ? c.source + " [right] Length: 2 sec"
+                                           : c.source + " [right]  ");
+    shutdown();
+    EXPECT_NE(iniText().find("\nAlarmOn=1\n"), std::string::npos) << iniText();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, StartupOpenTest,
+    ::testing::Values(
+        StartupOpenCase{"Wave", {}, kWave, false,
+                        {{"The alarm sound could not be played (" + kWave + ")" + kToneInstead, "Tolvane @7:05AM", 0x10}},
+                        1},
+        StartupOpenCase{"Midi", {{"LastType", "Midi"}, {"LastFileName", kMidi}}, kMidi, false,
+                        {{"The alarm sound could not be played (" + kMidi + ")" + kToneInstead, "Tolvane @7:05AM", 0x10}},
+                        1},
+        StartupOpenCase{"Cd", {{"LastType", "CD"}}, "", false,
+                        {{"The alarm sound could not be played (the music CD)" + kToneInstead, "Tolvane @7:05AM", 0x10}},
+                        1},
+        StartupOpenCase{"MessageOnly", {{"AudioChecked", "0"}, {"MsgChecked", "1"}}, kWave, false,
+                        {{"Tolvane set for 7:05AM. ", "REMINDER!", 0x1030}}, 0},
+        StartupOpenCase{"FileBackByThen", {}, kWave, true, {}, 0}),
+    ::testing::PrintToStringParamName());
 
 // Save Settings unchecked: only that key is written, and the next start shows it so
 // with the rest of the last full save. A save that fails is reported; the file itself

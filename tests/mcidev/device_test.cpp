@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <thread>
 
 #include "platform/mcidev/alarm_tone.h"
+#include "platform/mcidev/wave_file.h"
 #include "platform/mcidev/midi/sound_font.h"
 #include "tests/mcidev/media_fixture.h"
 #include "tests/midi/smf_writer.h"
@@ -113,15 +115,24 @@ TEST_F(DeviceTest, WavePositionsInMillisecondsAndRangesOutsideTheFile) {
     EXPECT_EQ(window.outcomes(), Outcomes{MCI_NOTIFY_SUCCESSFUL});
 }
 
-// Every encoding the decoder reads opens with a length (the files are the fuzz seeds).
-TEST_F(DeviceTest, WaveFilesOfEveryEncodingOpen) {
-    for (const char* name :
-         {"pcm_u8_mono.wav", "pcm24_stereo.wav", "pcm32_mono.wav", "float32.wav", "float64.wav", "ulaw.wav", "alaw.wav",
-          "ima_adpcm.wav", "ms_adpcm.wav", "gsm.wav", "extensible_float.wav", "surround51.wav"}) {
+// Every encoding the decoder reads opens with a length and decodes to sound, not to
+// the silence of samples read unscaled (the files are the fuzz seeds, each a loud tone).
+TEST_F(DeviceTest, WaveFilesOfEveryEncodingOpenAndAreHeard) {
+    for (const char* name : {"pcm_u8_mono.wav", "pcm16_stereo.wav", "pcm24_stereo.wav", "pcm32_mono.wav",
+                             "float32.wav", "float64.wav", "extensible_float.wav", "ulaw.wav", "alaw.wav",
+                             "ima_adpcm.wav", "ms_adpcm.wav", "gsm.wav", "surround51.wav"}) {
         const MCIDEVICEID id = openFile(corpus / name);
         ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_SAMPLES), 0u);
         EXPECT_GT(cmd->statusOr(id, MCI_STATUS_LENGTH), 0u) << name;
         EXPECT_EQ(cmd->close(id), 0u);
+
+        std::unique_ptr<mcidev::WaveFile> file;
+        ASSERT_EQ(mcidev::WaveFile::open((corpus / name).string(), file), 0u) << name;
+        std::vector<std::int16_t> samples(file->lengthFrames() * static_cast<std::size_t>(file->channels()));
+        ASSERT_EQ(file->read(samples.data(), file->lengthFrames()), file->lengthFrames()) << name;
+        double sum = 0;
+        for (const std::int16_t v : samples) sum += double(v) * v;
+        EXPECT_GT(std::sqrt(sum / double(samples.size())) / 32768, 0.1) << name << " decodes to near silence";
     }
 }
 

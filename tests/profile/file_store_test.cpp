@@ -140,16 +140,20 @@ TEST_F(FileStore, SaveFailingAtAnyStepKeepsTheOldFile) {
     EXPECT_EQ(batch->commit(), path().string() + ": No space left on device");
 }
 
-// An accessor reads the file once, however many values it reads, and sees its own
-// writes once it has released them.
-TEST_F(FileStore, AccessorReadsTheFileOnce) {
+// An accessor reads the file once, however many values it reads, reads each value
+// whole (a message or a path cut here would be saved cut), and sees its own writes once
+// it has released them.
+TEST_F(FileStore, AccessorReadsTheFileOnceAndEachValueWhole) {
     fs::create_directories(folder);
-    writeText(path(), "[Saved Settings]\nAlarmHour=7\n");
+    std::string message;
+    while (message.size() < 5000) message += "Take the \xc3\xa9" "clairs out. ";
+    writeText(path(), "[Saved Settings]\nAlarmHour=7\nMessageText=" + message + "\n");
     FileProfileStore store(folder, files);
     ui::ProfileAccessor ini(store, file);
     EXPECT_EQ(ini.readProblem(), "");
     EXPECT_EQ(ini.readInteger(section, "AlarmHour", 12), 7);
     EXPECT_EQ(ini.readString(section, "LastType", "none"), "none");
+    EXPECT_EQ(ini.readString(section, "MessageText", ""), message.substr(0, message.size() - 1));
     EXPECT_EQ(files.calls, 1);
     ini.writeInteger(section, "AlarmHour", 8);
     ini.release();
