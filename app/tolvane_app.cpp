@@ -1,5 +1,8 @@
 #include "app/tolvane_app.h"
 
+#include <cstdio>
+#include <string>
+
 #include "forms/program.h"
 #include "platform/locale/locale_info.h"
 #include "platform/locale/system_clock.h"
@@ -11,10 +14,22 @@
 #include "ui/application.h"
 #include "ui/event_loop.h"
 #include "ui/form.h"
+#include "ui/services.h"
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     qtui::QtPlatform platform(argc, argv);
-    if (!platform.claimInstance()) return 0;
+    profile::FileProfileStore profiles;
+    // One clock per settings file: a second one would save over the first's changes.
+    if (!platform.claimInstance(profiles.pathOf(TMainForm::settingsFile).string())) {
+        if (const std::string where = platform.instanceElsewhere(); !where.empty()) {
+            const std::string text = "Tolvane is already running on display " + where +
+                                     ", with the same settings. Use it there, or end it before starting "
+                                     "Tolvane here.";
+            std::fprintf(stderr, "tolvane: %s\n", text.c_str());
+            platform.services().messageBox(text, "Tolvane", ui::mb::ok | ui::mb::iconExclamation);
+        }
+        return 0;
+    }
     ui::Application application(platform.loop(), platform.services());
     // Ctrl+C, a logout or `kill` close the main window as the user would: the sound
     // stops and the settings are saved.
@@ -26,7 +41,6 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
 
     regional::SystemClock clock;
     regional::QtLocaleInfo locale;
-    profile::FileProfileStore profiles;
     // The devices and the alarm tone share one output, so the tone mixes with a sound.
     mcidev::DeviceOptions mediaOptions;
     mediaOptions.output = mcidev::makeSdlOutput();

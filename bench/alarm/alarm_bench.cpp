@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     qtui::QtPlatform platform(argc, argv);
-    if (!platform.claimInstance()) {
+    if (!platform.claimInstance((folder / "tolvan.ini").string())) {
         std::fprintf(stderr, "alarm_bench: another instance answered in the private runtime folder\n");
         return 1;
     }

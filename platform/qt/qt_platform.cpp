@@ -32,10 +32,14 @@ QtPlatform::QtPlatform(int& argc, char** argv) {
 
 QtPlatform::~QtPlatform() = default;
 
-bool QtPlatform::claimInstance() {
-    impl_->instance = SingleInstance::forThisSession();
+bool QtPlatform::claimInstance(const std::string& settingsFile) {
+    impl_->instance = SingleInstance::forThisSession(settingsFile);
     impl_->instance->onShow = [this] { impl_->view.showMainWindow(); };
     return impl_->instance->claim();
+}
+
+std::string QtPlatform::instanceElsewhere() const {
+    return impl_->instance ? impl_->instance->runningElsewhere() : std::string();
 }
 
 ui::EventLoop& QtPlatform::loop() { return impl_->loop; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace ui {
 class EventLoop;
@@ -20,10 +21,13 @@ public:
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;
 
-    // False when this user already runs the program on this display: that one has
-    // been asked to show its main window, and this one should end. Otherwise later
+    // False when this user already runs the program on the settings file: on this
+    // display that one has been asked to show its main window; on another display,
+    // instanceElsewhere() names it. Either way this one should end. Otherwise later
     // starts show this one's main window from now on.
-    bool claimInstance();
+    bool claimInstance(const std::string& settingsFile);
+    // After a false claimInstance(): the other display the program runs on, or "".
+    std::string instanceElsewhere() const;
 
     ui::EventLoop& loop();
     ui::WindowServices& services();

@@ -17,6 +17,8 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -27,8 +29,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::string_view kShow = "show\n";
+// A later start asks "show <its display>"; the running one answers "shown" when that
+// is its own display (and shows its window), else "elsewhere <its display>".
+constexpr std::string_view kShow = "show ";
 constexpr std::string_view kShown = "shown\n";
+constexpr std::string_view kElsewhere = "elsewhere ";
 // Long enough for a busy machine, short enough that a start never seems to hang.
 constexpr std::chrono::milliseconds kConnect{1000};
 constexpr std::chrono::milliseconds kAnswer{3000};
@@ -37,7 +42,7 @@ constexpr int kLockMs = 5000;
 constexpr int kPeerMs = 5000;
 // No request is longer than this; a caller that sends more without a line end is let go.
 constexpr std::size_t kMaxRequest = 64;
-// Keeps the socket path well inside the 108 bytes an address may hold.
+// Keeps a request well inside kMaxRequest.
 constexpr std::size_t kMaxDisplayChars = 40;
 
 std::string normalisedX11(std::string d) {
@@ -91,8 +96,9 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-// Asks a running instance to show itself; false when none answers the socket.
-bool askRunning(const std::string& path) {
+// Asks a running instance to show itself; false when none answers the socket. When it
+// runs on another display, `elsewhere` is set to that display.
+bool askRunning(const std::string& path, const std::string& display, std::string& elsewhere) {
     const auto address = addressOf(path);
     if (!address) return false;
     const Fd fd = streamSocket();
@@ -114,7 +120,8 @@ bool askRunning(const std::string& path) {
         break;
     }
     const auto writeBy = Clock::now() + kConnect;
-    std::string_view request = kShow;
+    const std::string line = std::string(kShow) + display + "\n";
+    std::string_view request = line;
     while (!request.empty()) {
         const ssize_t sent = ::send(fd.get(), request.data(), request.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -127,19 +134,28 @@ bool askRunning(const std::string& path) {
             break;
         }
     }
-    // The answer only says the window was shown; a busy instance still got the request.
-    if (waitFor(fd.get(), POLLIN, Clock::now() + kAnswer)) {
-        char answer[16];
-        [[maybe_unused]] const ssize_t got = ::recv(fd.get(), answer, sizeof(answer), 0);
+    // The answer is one short line, sent at once in one piece. No answer in time still
+    // means a running instance: a busy one got the request.
+    std::string answer;
+    const auto answerBy = Clock::now() + kAnswer;
+    while (answer.find('\n') == std::string::npos && answer.size() < kMaxRequest &&
+           waitFor(fd.get(), POLLIN, answerBy)) {
+        char chunk[kMaxRequest];
+        const ssize_t got = ::recv(fd.get(), chunk, sizeof(chunk), 0);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) break;
+        answer.append(chunk, static_cast<std::size_t>(got));
     }
+    if (answer.rfind(kElsewhere, 0) == 0 && answer.back() == '\n')
+        elsewhere = answer.substr(kElsewhere.size(), answer.size() - kElsewhere.size() - 1);
     return true;
 }
 
 // One caller of the running instance: reads its request line, answers it and hangs up.
 class Caller : public QObject {
 public:
-    Caller(int fd, const std::function<void()>& onShow, QObject* parent)
-        : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read), onShow_(onShow) {
+    Caller(int fd, const std::string& display, const std::function<void()>& onShow, QObject* parent)
+        : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read), display_(display), onShow_(onShow) {
         QObject::connect(&notifier_, &QSocketNotifier::activated, this, [this] { read(); });
         QTimer::singleShot(kPeerMs, this, [this] { hangUp(); });
         // The request may have come with the connection itself.
@@ -164,10 +180,16 @@ private:
     }
 
     void answer(std::string_view line) {
-        if (line == kShow) {
-            if (onShow_) onShow_();
+        if (line.substr(0, kShow.size()) == kShow) {
+            const std::string_view theirs = line.substr(kShow.size(), line.size() - kShow.size() - 1);
+            std::string reply(kShown);
+            if (theirs == display_) {
+                if (onShow_) onShow_();
+            } else {
+                reply = std::string(kElsewhere) + display_ + "\n";
+            }
             // A few bytes into a fresh connection: they fit, and a caller gone by now is no matter.
-            [[maybe_unused]] const ssize_t sent = ::send(fd_.get(), kShown.data(), kShown.size(), MSG_NOSIGNAL);
+            [[maybe_unused]] const ssize_t sent = ::send(fd_.get(), reply.data(), reply.size(), MSG_NOSIGNAL);
         }
         hangUp();
     }
@@ -179,24 +201,40 @@ private:
 
     Fd fd_;
     QSocketNotifier notifier_;
+    const std::string& display_;
     const std::function<void()>& onShow_;
     std::string request_;
 };
 
 }  // namespace
 
-std::string instanceKey(unsigned uid, const std::string& waylandDisplay, const std::string& x11Display) {
+std::string instanceKey(unsigned uid, const std::string& settingsFolder) {
+    // FNV-1a: short, stable across runs and builds, and enough to tell folders apart.
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : settingsFolder) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return "tolvane-" + std::to_string(uid) + "-" + hex;
+}
+
+std::string displayName(const std::string& waylandDisplay, const std::string& x11Display) {
     std::string display = waylandDisplay.empty() ? normalisedX11(x11Display) : waylandDisplay;
     if (display.size() > kMaxDisplayChars) display.erase(0, display.size() - kMaxDisplayChars);
     for (char& c : display) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::string_view("-_.:/").find(c) == std::string_view::npos)
+            c = '_';
     }
-    return "tolvane-" + std::to_string(uid) + "-" + (display.empty() ? std::string("none") : display);
+    return display;
 }
 
 struct SingleInstance::Impl {
     std::string socketPath;
     QString lockPath;
+    std::string display;
+    std::string elsewhere;
     // While this instance listens: the socket, its file and the callers being answered.
     Fd listening;
     ino_t socketFile = 0;
@@ -240,7 +278,7 @@ struct SingleInstance::Impl {
             for (;;) {
                 const int fd = ::accept4(listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
                 if (fd >= 0) {
-                    new Caller(fd, onShow, callers.get());
+                    new Caller(fd, display, onShow, callers.get());
                 } else if (errno != EINTR) {
                     return;
                 }
@@ -249,7 +287,9 @@ struct SingleInstance::Impl {
     }
 };
 
-SingleInstance::SingleInstance(const std::string& folder, const std::string& key) : impl_(std::make_unique<Impl>()) {
+SingleInstance::SingleInstance(const std::string& folder, const std::string& key, const std::string& display)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->display = display;
     const QString base = QDir(QString::fromStdString(folder)).filePath(QString::fromStdString(key));
     impl_->socketPath = QFile::encodeName(base + QStringLiteral(".socket")).toStdString();
     impl_->lockPath = base + QStringLiteral(".lock");
@@ -263,19 +303,20 @@ bool SingleInstance::claim() {
     // left by a killed start names a process that no longer runs and is taken over.
     QLockFile lock(impl_->lockPath);
     const bool locked = lock.tryLock(kLockMs);
-    if (askRunning(impl_->socketPath)) return false;
+    if (askRunning(impl_->socketPath, impl_->display, impl_->elsewhere)) return false;
     if (!locked) return true;
     if (impl_->listen()) impl_->serve(onShow);
     return true;
 }
 
-std::unique_ptr<SingleInstance> SingleInstance::forThisSession() {
+const std::string& SingleInstance::runningElsewhere() const { return impl_->elsewhere; }
+
+std::unique_ptr<SingleInstance> SingleInstance::forThisSession(const std::string& settingsFolder) {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::tempPath();
     return std::make_unique<SingleInstance>(
-        folder.toStdString(),
-        instanceKey(static_cast<unsigned>(getuid()), qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(),
-                    qEnvironmentVariable("DISPLAY").toStdString()));
+        folder.toStdString(), instanceKey(static_cast<unsigned>(getuid()), settingsFolder),
+        displayName(qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(), qEnvironmentVariable("DISPLAY").toStdString()));
 }
 
 }  // namespace qtui

@@ -2,9 +2,12 @@
 """An alarm that cannot sound as chosen still rings, or says why. Two desktops under
 Xvfb wait for the same alarm minute side by side:
 
-  sound:    a PulseAudio null sink; the program starts armed with a wave file, which is
-            then cut to its bare header. At the alarm minute the built-in tone must be
-            heard on the sink within 2 s, and the error report must name the file.
+  sound:    a PulseAudio null sink; the program starts armed with a wave file that is
+            not there (a drive not mounted yet). The start-up report must name it and
+            the alarm stay armed; at the alarm minute the built-in tone must be heard
+            on the sink within 2 s, the REMINDER! box appear, and the error report name
+            the file.
+            A SIGTERM while its boxes are open ends it, the alarm saved armed.
   no sound: no sound server at all. Before arming, a change of source while the alarm
             is off must leave the icon name "Tolvane Off". At the alarm minute the error
             report must name the missing output, the REMINDER! box must still appear,
@@ -83,13 +86,12 @@ def main():
         title = armed_title(alarm)
         keys = alarm_keys(alarm)
 
-        wav = os.path.join(loud.scratch, "wake.wav")
-        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "20", "sine", "440",
-                        "vol", "0.5"], check=True)
+        wav = os.path.join(loud.scratch, "not mounted", "wake.wav")
         write_settings(loud, {"LastType": "Wave", "LastWave": wav, "LastFileName": wav, "AudioChecked": 1,
-                              "MsgChecked": 0, "AlarmOn": 1, **keys})
+                              "MsgChecked": 1, "AlarmOn": 1, **keys})
         mute_wav = os.path.join(mute.scratch, "wake.wav")
-        subprocess.run(["cp", wav, mute_wav], check=True)
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", mute_wav, "synth", "20", "sine", "440",
+                        "vol", "0.5"], check=True)
         mid = os.path.join(mute.scratch, "tune.mid")
         with open(mid, "wb") as f:
             f.write(MIDI)
@@ -102,6 +104,8 @@ def main():
             loud_window = loud.start_program(stderr=lf)
             mute_window = mute.start_program(stderr=mf)
         expect(loud.icon_name(loud_window) == title, f"armed at start: '{loud.icon_name(loud_window)}'")
+        loud.shot("start-up-report")
+        expect(f"Could not open {wav}:" in log_text(loud_log), f"no start-up report: {log_text(loud_log)!r}")
 
         # The source changes while the alarm is off: the title must not claim an alarm.
         expect(mute.icon_name(mute_window) == "Tolvane Off", "disarmed at start")
@@ -113,9 +117,6 @@ def main():
         mute.key("alt+w")
         mute.key("alt+a")
         expect(mute.icon_name(mute_window) == title, f"armed by hand: '{mute.icon_name(mute_window)}'")
-
-        # The armed wave file loses its sound after start-up.
-        os.truncate(wav, 44)
 
         recording = os.path.join(loud.scratch, "heard.wav")
         while (alarm - datetime.datetime.now()).total_seconds() > 3:
@@ -139,6 +140,7 @@ def main():
         report = log_text(loud_log)
         expect(f"The alarm sound could not be played ({wav})" in report and "built-in alarm tone is sounding" in report,
                f"the report does not name the file: {report!r}")
+        expect(loud.window("REMINDER!", timeout=3), "no reminder with the tone")
 
         report = log_text(mute_log)
         expect("no audio output" in report, f"the report does not name the missing output: {report!r}")
@@ -151,6 +153,12 @@ def main():
         expect(before != picture(), "the clock stopped")
         for s in (loud, mute):
             expect(s.app.poll() is None, "the program ended")
+        # A log-out while the boxes are open still ends the program and keeps the alarm.
+        loud.app.send_signal(signal.SIGTERM)
+        expect(loud.app.wait(timeout=10) == 0, "SIGTERM did not end the program cleanly")
+        with open(os.path.join(loud.env["XDG_CONFIG_HOME"], "tolvane", "tolvan.ini"), encoding="utf-8") as f:
+            saved = f.read()
+        expect("\nAlarmOn=1\n" in saved and f"\nLastWave={wav}\n" in saved, f"saved at SIGTERM: {saved!r}")
         print("fallback passed")
         return 0
     except Exception as e:  # noqa: BLE001 - report any failure plainly

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""One program per user and display, under Xvfb with a window manager:
+"""One program per user and settings file, under Xvfb with a window manager:
 
   1. with the program running and its window minimised, a second start ends with exit
      code 0 within a few seconds, and the first window is back, unminimised and active
      (five times; the median time a second start takes is printed);
   2. after the first is killed with SIGKILL (its socket left behind), a new start runs;
-  3. two starts at the same moment leave one program running.
+  3. two starts at the same moment leave one program running;
+  4. a start on a second display, with the same settings, says on that display where
+     the clock runs, and ends when told OK; the first one runs on undisturbed.
 
     single_instance.py path/to/tolvane [out-folder]
 Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), else 1.
@@ -20,7 +22,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from round_trip import drive  # noqa: E402
+from round_trip import Session, drive  # noqa: E402
 
 TITLE = "^Tolvane 1.2$"
 
@@ -90,6 +92,28 @@ def single_instance(s):
     time.sleep(0.5)
     if len(windows(s)) != 1:
         raise RuntimeError(f"{len(windows(s))} main windows after two starts at the same moment")
+
+    other = Session(s.program, os.path.join(s.out, "other-display"))
+    try:
+        os.makedirs(other.out, exist_ok=True)
+        for shared in ("XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "HOME", "SDL_AUDIODRIVER"):
+            other.env[shared] = s.env[shared]
+        other.start_desktop()
+        there = other.spawn([s.program], stderr=subprocess.PIPE, text=True)
+        other.window("Tolvane")
+        other.shot("already-running-elsewhere")
+        if there.poll() is not None:
+            raise RuntimeError("the start on a second display did not wait for OK")
+        other.key("Return")
+        said = there.communicate(timeout=10)[1]
+        if there.returncode != 0 or f"already running on display {s.env['DISPLAY']}," not in said:
+            raise RuntimeError(f"the start on a second display ended with {there.returncode}, saying {said!r}")
+        if other.xdo("search", "--onlyvisible", "--name", TITLE).split():
+            raise RuntimeError("a clock window came up on the second display")
+    finally:
+        other.close()
+    if s.app.poll() is not None or len(windows(s)) != 1:
+        raise RuntimeError("the first program is disturbed by a start on another display")
     s.exit_program()
     print("single instance passed")
 

@@ -1,4 +1,4 @@
-// One program per user and display: the key two starts share, and the hand-over
+// One program per user and settings file: the key two starts share, and the hand-over
 // from a later start to the running one over the local socket.
 #include <QCoreApplication>
 #include <QDir>
@@ -18,21 +18,24 @@
 
 namespace {
 
+using qtui::displayName;
 using qtui::instanceKey;
 using qtui::SingleInstance;
 
-TEST(InstanceKey, SameDisplayWrittenAnyWayIsOneInstanceAndOthersAreNot) {
-    const std::string key = instanceKey(1000, "", ":0");
-    for (const char* same : {":0.0", "unix:0", "unix:0.1"}) EXPECT_EQ(instanceKey(1000, "", same), key) << same;
-    for (const char* other : {":1", ":10", "host:0"}) EXPECT_NE(instanceKey(1000, "", other), key) << other;
-    EXPECT_NE(instanceKey(1001, "", ":0"), key);
+TEST(InstanceKey, OneSettingsFileIsOneInstanceWhateverTheDisplay) {
+    const std::string key = instanceKey(1000, "/home/ann/.config/tolvane/tolvan.ini");
+    EXPECT_NE(instanceKey(1000, "/tmp/other/tolvane/tolvan.ini"), key);
+    EXPECT_NE(instanceKey(1001, "/home/ann/.config/tolvane/tolvan.ini"), key);
+    EXPECT_EQ(key.find('/'), std::string::npos);
+    EXPECT_LE(key.size(), 40u);
+}
+
+TEST(DisplayName, SameDisplayWrittenAnyWayIsOneName) {
+    for (const char* same : {":0", ":0.0", "unix:0", "unix:0.1"}) EXPECT_EQ(displayName("", same), ":0") << same;
+    for (const char* other : {":1", ":10", "host:0"}) EXPECT_NE(displayName("", other), ":0") << other;
     // Under Wayland the X display (of the compatibility server) does not matter.
-    EXPECT_EQ(instanceKey(1000, "wayland-0", ":0"), instanceKey(1000, "wayland-0", ":1"));
-    EXPECT_NE(instanceKey(1000, "wayland-0", ":0"), instanceKey(1000, "wayland-1", ":0"));
-    const std::string path = instanceKey(1000, "/run/user/1000/" + std::string(200, 'w'), "");
-    EXPECT_EQ(path.find('/'), std::string::npos);
-    EXPECT_LE(path.size(), 60u);
-    EXPECT_EQ(instanceKey(0, "", ""), "tolvane-0-none");
+    EXPECT_EQ(displayName("wayland-0", ":1"), "wayland-0");
+    EXPECT_EQ(displayName("/run/user/1000/" + std::string(200, 'w') + " \n", ""), std::string(38, 'w') + "__");
 }
 
 class SingleInstanceTest : public qttest::WithApplication, public ::testing::Test {
@@ -41,9 +44,15 @@ protected:
 
     // A later start, made and run on a thread of its own as in another process, while
     // this thread serves the first one's socket. Returns what its claim() said.
-    bool laterStart(std::chrono::milliseconds* took = nullptr) {
+    bool laterStart(std::chrono::milliseconds* took = nullptr, const std::string& display = ":0",
+                    std::string* elsewhere = nullptr) {
         const auto start = std::chrono::steady_clock::now();
-        auto later = std::async(std::launch::async, [this] { return SingleInstance(folder(), kKey).claim(); });
+        auto later = std::async(std::launch::async, [&] {
+            SingleInstance instance(folder(), kKey, display);
+            const bool first = instance.claim();
+            if (elsewhere) *elsewhere = instance.runningElsewhere();
+            return first;
+        });
         while (later.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
             QCoreApplication::processEvents();
         if (took)
@@ -54,7 +63,7 @@ protected:
     }
 
     std::unique_ptr<SingleInstance> running(int* shown) {
-        auto instance = std::make_unique<SingleInstance>(folder(), kKey);
+        auto instance = std::make_unique<SingleInstance>(folder(), kKey, ":0");
         instance->onShow = [shown] { ++*shown; };
         EXPECT_TRUE(instance->claim());
         return instance;
@@ -95,6 +104,20 @@ TEST_F(SingleInstanceTest, LaterStartShowsTheRunningOneAndEndsWithoutWaitingLong
     auto next = running(&shownAgain);
     EXPECT_FALSE(laterStart());
     EXPECT_EQ(shownAgain, 1);
+}
+
+// A later start on another display is told where the running one is, which does not
+// show its window there.
+TEST_F(SingleInstanceTest, LaterStartOnAnotherDisplayLearnsWhereTheRunningOneIs) {
+    int shown = 0;
+    auto first = running(&shown);
+    std::string elsewhere = "?";
+    EXPECT_FALSE(laterStart(nullptr, ":1", &elsewhere));
+    EXPECT_EQ(elsewhere, ":0");
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(laterStart(nullptr, ":0", &elsewhere));
+    EXPECT_EQ(elsewhere, "");
+    EXPECT_EQ(shown, 1);
 }
 
 // A killed instance leaves its socket file behind, and nobody listens on it.

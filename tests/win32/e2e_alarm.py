@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """tolvane.exe under Wine, on Xvfb with its sound going to a PulseAudio null sink: it
-starts with an armed alarm for the coming minute, a wave file as the sound and the
-reminder on. When the minute begins the REMINDER! box must appear and the wave file
-must be heard on the sink, played through Wine's own wave device. The program's
+starts with an armed alarm for the coming minute, the reminder on, and as the sound a
+wave file that is not there (a drive not mounted yet). The start-up report must say
+so and leave the alarm armed; when the minute begins the REMINDER! box must appear and
+the built-in tone must be heard on the sink in the file's place. The program's
 settings file lies where Windows keeps it (%APPDATA%\\Tolvane\\tolvan.ini) in a Wine
-prefix of the run's own.
+prefix of the run's own. (Wine's wave device playing a file is the media tests' part.)
 
     e2e_alarm.py path/to/tolvane.exe path/to/wine_run.sh [out-folder]
 Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), else 1.
@@ -19,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from round_trip import Session, alarm_keys, coming_minute, need, sound_seconds  # noqa: E402
+from round_trip import Session, alarm_keys, armed_title, coming_minute, need, sound_seconds  # noqa: E402
 
 
 def windows_path(path):
@@ -50,9 +51,7 @@ def main():
         settings = os.path.join(roaming[0], "Tolvane")
         os.makedirs(settings, exist_ok=True)
 
-        wav = os.path.join(s.scratch, "wake.wav")
-        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "20", "sine", "660",
-                        "vol", "0.5"], check=True)
+        wav = os.path.join(s.scratch, "not mounted", "wake.wav")
         alarm = coming_minute(30)
         keys = {"LastType": "Wave", "LastWave": windows_path(wav), "LastFileName": windows_path(wav),
                 "AudioChecked": 1, "MsgChecked": 1, "AutoOff": 1, "AlarmOn": 1, **alarm_keys(alarm)}
@@ -62,8 +61,10 @@ def main():
         log = open(os.path.join(s.scratch, "stderr.txt"), "w")
         s.app = s.spawn([wine_run, program], stderr=log)
         s.window("Tolvane 1.2", timeout=60)
+        # The start-up report, captioned with the armed title.
+        s.window(armed_title(alarm), timeout=10)
         time.sleep(1.0)
-        s.shot("armed")
+        s.shot("armed-with-start-up-report")
 
         recording = os.path.join(s.scratch, "heard.wav")
         while (alarm - datetime.datetime.now()).total_seconds() > 3:
@@ -79,7 +80,7 @@ def main():
         heard = sound_seconds(recording, s.env)
         print(f"sound heard on the sink: {heard:.2f} s")
         if heard < 1.0:
-            raise RuntimeError("the alarm's wave file was not heard on the sink")
+            raise RuntimeError("the built-in tone was not heard on the sink")
         if not reminder:
             raise RuntimeError("no reminder")
         if s.app.poll() is not None:
