@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -170,9 +171,6 @@ mci::MCIERROR WaveFile::openInput(std::unique_ptr<Input> input, std::unique_ptr<
     std::unique_ptr<WaveFile> wave(new WaveFile());
     wave->input_ = std::move(input);
     wave->sndfile_ = sf;
-    // Floating-point samples run from -1 to 1; read as integers unscaled, they would
-    // all round to the least bit: silence that passes for playing.
-    sf_command(sf, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     if (!isWaveContainer(info.format) || info.channels < 1 || info.channels > limits.maxChannels ||
         info.samplerate < limits.minSampleRate || info.samplerate > limits.maxSampleRate || info.frames <= 0)
         return mci::MCIERR_INVALID_FILE;
@@ -182,6 +180,8 @@ mci::MCIERROR WaveFile::openInput(std::unique_ptr<Input> input, std::unique_ptr<
     wave->sampleRate_ = info.samplerate;
     wave->channels_ = info.channels;
     wave->frames_ = static_cast<std::uint64_t>(info.frames);
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    wave->floating_ = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     encodedFrameSize(info.format, info.channels, wave->bytesNum_, wave->bytesDen_);
     file = std::move(wave);
     return 0;
@@ -200,11 +200,31 @@ std::size_t WaveFile::read(std::int16_t* out, std::size_t frames) {
     const std::uint64_t left = frames_ - position_;
     const auto want = static_cast<sf_count_t>(std::min<std::uint64_t>(frames, left));
     if (want <= 0) return 0;
-    sf_count_t got = sf_readf_short(static_cast<SNDFILE*>(sndfile_), out, want);
+    sf_count_t got = floating_ ? readFloating(out, want) : sf_readf_short(static_cast<SNDFILE*>(sndfile_), out, want);
     if (got < 0) got = 0;
     position_ += static_cast<std::uint64_t>(got);
     if (got < want) failed_ = true;  // shorter than the header promised: truncated or unreadable
     return static_cast<std::size_t>(got);
+}
+
+// Floating-point samples run from -1 to 1. Read as integers directly they would come
+// back unscaled, every sample rounded to the least bit: silence that passes for
+// playing. The decoder's own scaling would set the loudest sample of the file to full
+// scale, so a quiet file would play loud; they are scaled here instead, as they are.
+long long WaveFile::readFloating(std::int16_t* out, long long frames) {
+    const std::size_t count = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
+    if (floats_.size() < count) floats_.resize(count);
+    const sf_count_t got = sf_readf_float(static_cast<SNDFILE*>(sndfile_), floats_.data(), frames);
+    const std::size_t samples = got > 0 ? static_cast<std::size_t>(got) * static_cast<std::size_t>(channels_) : 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float v = floats_[i];
+        if (std::isnan(v)) {
+            out[i] = 0;
+        } else {
+            out[i] = static_cast<std::int16_t>(std::lrint(std::clamp(v * 32768.0f, -32768.0f, 32767.0f)));
+        }
+    }
+    return got;
 }
 
 std::uint64_t WaveFile::framesToBytes(std::uint64_t frames) const { return frames * bytesNum_ / bytesDen_; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "mci/commands.h"
 #include "platform/mcidev/audio_source.h"
@@ -62,6 +63,7 @@ public:
 
 private:
     WaveFile() = default;
+    long long readFloating(std::int16_t* out, long long frames);
     static mci::MCIERROR openInput(std::unique_ptr<Input> input, std::unique_ptr<WaveFile>& file,
                                    const WaveLimits& limits);
 
@@ -72,6 +74,8 @@ private:
     std::uint64_t frames_ = 0;
     std::uint64_t position_ = 0;
     bool failed_ = false;
+    bool floating_ = false;      // float or double samples, scaled as read
+    std::vector<float> floats_;  // where they are read to
     FileStamp stamp_;
     // bytes = frames * bytesNum_ / bytesDen_
     std::uint64_t bytesNum_ = 2;

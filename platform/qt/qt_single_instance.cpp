@@ -208,10 +208,10 @@ private:
 
 }  // namespace
 
-std::string instanceKey(unsigned uid, const std::string& settingsFolder) {
+std::string instanceKey(unsigned uid, const std::string& settingsFile) {
     // FNV-1a: short, stable across runs and builds, and enough to tell folders apart.
     std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : settingsFolder) {
+    for (const char c : settingsFile) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 0x100000001b3ull;
     }
@@ -311,11 +311,11 @@ bool SingleInstance::claim() {
 
 const std::string& SingleInstance::runningElsewhere() const { return impl_->elsewhere; }
 
-std::unique_ptr<SingleInstance> SingleInstance::forThisSession(const std::string& settingsFolder) {
+std::unique_ptr<SingleInstance> SingleInstance::forThisSession(const std::string& settingsFile) {
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::tempPath();
     return std::make_unique<SingleInstance>(
-        folder.toStdString(), instanceKey(static_cast<unsigned>(getuid()), settingsFolder),
+        folder.toStdString(), instanceKey(static_cast<unsigned>(getuid()), settingsFile),
         displayName(qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(), qEnvironmentVariable("DISPLAY").toStdString()));
 }
 

@@ -10,8 +10,8 @@
 
 namespace qtui {
 
-// The name the instances of one user on one settings folder share; it names a file.
-std::string instanceKey(unsigned uid, const std::string& settingsFolder);
+// The name the instances of one user on one settings file share; it names a file.
+std::string instanceKey(unsigned uid, const std::string& settingsFile);
 
 // The display a start runs on, as the user would name it: the Wayland one where set,
 // else the X one; ":0", ":0.0" and "unix:0" are the same X display. Only letters,
@@ -39,9 +39,9 @@ public:
     // one's; else "".
     const std::string& runningElsewhere() const;
 
-    // For this user, settings folder and display, in the runtime folder (or the
+    // For this user, settings file and display, in the runtime folder (or the
     // temporary one).
-    static std::unique_ptr<SingleInstance> forThisSession(const std::string& settingsFolder);
+    static std::unique_ptr<SingleInstance> forThisSession(const std::string& settingsFile);
 
 private:
     struct Impl;
