@@ -1,6 +1,8 @@
 #include "platform/qt/qt_event_loop.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -186,9 +188,17 @@ int QtEventLoop::run() {
 void QtEventLoop::quit(int code) {
     impl_->quitPending = true;
     impl_->quitCode = code;
-    // Outside run() there is nothing to end; telling Qt anyway would make every later
-    // modal wait (a box at shutdown) return at once.
-    if (impl_->running) QCoreApplication::exit(code);
+    if (impl_->running) {
+        QCoreApplication::exit(code);  // ends the modal waits inside the run too
+        return;
+    }
+    // Before run() there is no loop to end, but there may be a box open from start-up,
+    // whose wait would hold the end until someone answers it: it is closed. Telling Qt
+    // to exit instead would make every later modal wait (a box at shutdown) return at once.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    }
 }
 
 }  // namespace qtui

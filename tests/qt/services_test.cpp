@@ -111,6 +111,30 @@ TEST_F(QtLoop, TimersKeepRunningInsideANestedWaitAndReportWhatEscapes) {
     EXPECT_EQ(services.boxes[0].text, "Tick failed.");
 }
 
+// A quit asked for while a box shown before the run is open (a log-out during a box at
+// start-up) closes the box, and the run then ends at once; a box after the run, as at
+// shutdown, still waits for its answer.
+TEST_F(QtLoop, QuitBeforeTheRunClosesTheBoxThatIsOpen) {
+    qtui::QtView view;
+    qtui::QtWindowServices real{view};
+    QTimer::singleShot(100, &guard_, [this] { loop.quit(4); });
+    QObject failSafe;  // closes a box the quit left open, so that the test fails rather than hangs
+    QTimer::singleShot(4000, &failSafe, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    auto opened = steady_clock::now();
+    real.messageBox("Could not open the sound", "Tolvane", ui::mb::ok | ui::mb::iconExclamation);
+    EXPECT_LT(steady_clock::now() - opened, 3s);
+    EXPECT_EQ(loop.run(), 4);
+
+    QTimer::singleShot(300, &guard_, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    opened = steady_clock::now();
+    real.messageBox("Unable to write", "Tolvane", ui::mb::ok | ui::mb::iconExclamation);
+    EXPECT_GE(steady_clock::now() - opened, 250ms);
+}
+
 class Services : public qttest::WithApplication, public ::testing::Test {
 protected:
     // Runs `inspect` on the modal window once it is up; `inspect` closes it.
