@@ -63,7 +63,13 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
 void TMainForm::soundAlarm() {
     if (services_.tone.sounding() || MediaPlayer->mode() == mci::mdPlaying) return;
     std::string reason;
-    if (!MediaPlayer->isOpen() && !reopenSource(reason)) return alarmSoundFailed(reason);
+    if (!MediaPlayer->isOpen()) {
+        // A source that could not be opened before (a drive not mounted yet at start-up).
+        reason = tryOpen();
+        if (!reason.empty()) return alarmSoundFailed(reason);
+        MediaPlayer->invalidate();
+        if (!CDRadioButton->checked()) showLength();
+    }
     try {
         MediaPlayer->play();
         if (MediaPlayer->error() == 0) return;
@@ -72,24 +78,6 @@ void TMainForm::soundAlarm() {
         reason = e.what();
     }
     alarmSoundFailed(reason);
-}
-
-// The chosen source's device, when it could not be opened before (a file on a drive
-// that was not mounted yet at start-up): opened now and shown, or why not.
-bool TMainForm::reopenSource(std::string& failure) {
-    if (!CDRadioButton->checked() && !WavRadioButton->checked() && !MidiRadioButton->checked()) return true;
-    try {
-        MediaPlayer->open();
-    } catch (const mci::EMCIDeviceError& e) {
-        failure = e.what();
-        return false;
-    }
-    MediaPlayer->invalidate();
-    if (!CDRadioButton->checked()) {
-        MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
-        showLength();
-    }
-    return true;
 }
 
 void TMainForm::alarmSoundFailed(const std::string& reason) {

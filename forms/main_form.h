@@ -141,9 +141,9 @@ private:
     std::string soundSource() const;
     void endFiring();
     void keepAwakeWhileArmed();
+    std::string tryOpen();
+    std::string openProblem(const std::string& reason) const;
     void openDevice();
-    std::string openSavedSource();
-    bool reopenSource(std::string& failure);
     static std::string asClause(std::string text);
 
     ui::Application& app_;

@@ -40,18 +40,29 @@ void TMainForm::restoreAlarm(bool alarmWasOn) {
     SetTitleOn(this);
 }
 
-// Opens the player's device; a failure names the source it was for.
-void TMainForm::openDevice() {
+// Opens the player's device; empty, or the device's own reason why not.
+std::string TMainForm::tryOpen() {
     try {
         MediaPlayer->open();
     } catch (const mci::EMCIDeviceError& e) {
-        const std::string source = soundSource();
-        if (source.empty()) throw;
-        throw mci::EMCIDeviceError("Could not open " + source + ": " + asClause(e.what()));
+        return e.what();
     }
+    return {};
 }
 
+// "Could not open <source>: <reason>".
+std::string TMainForm::openProblem(const std::string& reason) const {
+    const std::string source = soundSource();
+    return source.empty() ? reason : "Could not open " + source + ": " + asClause(reason);
+}
+
+void TMainForm::openDevice() {
+    if (const std::string why = tryOpen(); !why.empty()) throw mci::EMCIDeviceError(openProblem(why));
+}
+
+// The length in whole seconds, read in milliseconds.
 void TMainForm::showLength() {
+    MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
     TimeLabel->setCaption("Length:");
     TimeIndexLabel->setCaption(std::to_string(MediaPlayer->length() / 1000) + " sec");
 }
@@ -102,7 +113,6 @@ void TMainForm::openFileSource(bool alarmWasOn) {
     openChosenSource(alarmWasOn);
     MediaPlayer->invalidate();
     restoreAlarm(alarmWasOn);
-    MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
     showLength();
 }
 

@@ -53,7 +53,7 @@ void TMainForm::FormCreate(ui::Component* sender) {
         FilePanel->setCaption("Music CD");
         MediaPlayer->setDeviceType(mci::dtCDAudio);
         MediaPlayer->setShareable(true);
-        openFailure = openSavedSource();
+        openFailure = tryOpen();
         MediaPlayer->invalidate();
         TimeLabel->setCaption("Track:");
         showTrack();
@@ -62,34 +62,24 @@ void TMainForm::FormCreate(ui::Component* sender) {
         FilePanel->setAlignment(ui::Alignment::Right);
         (wave ? WavRadioButton : MidiRadioButton)->setChecked(true);
         MediaPlayer->setDeviceType(wave ? mci::dtWaveAudio : mci::dtSequencer);
-        openFailure = openSavedSource();
+        openFailure = tryOpen();
         MediaPlayer->invalidate();
-        MediaPlayer->setTimeFormat(mci::fmtMilliseconds);
         if (openFailure.empty()) showLength();
     }
 
     // The saved armed state is taken up through the ALARM button's own code, whether or
     // not the sound opened: a file on a drive or share that is not there yet must not
-    // cost the user their alarm. It is tried again when the alarm is due.
+    // cost the user their alarm. It is tried again when the alarm is due. The failure
+    // is told once the window is up.
     AlarmOn = !ini.readBool(section, "AlarmOn", false);
     OnOffBtnClick(sender);
     if (!openFailure.empty()) {
+        std::string text = openProblem(openFailure);
         if (AlarmOn && AudioCheckBox->checked())
-            openFailure += ". The alarm stays set for " + alarmTimeText() +
-                           "; if the sound still cannot be played then, the built-in alarm tone sounds instead";
-        app_.queue().postError(std::make_exception_ptr(mci::EMCIDeviceError(openFailure)));
+            text += ". The alarm stays set for " + alarmTimeText() +
+                    "; if the sound still cannot be played then, the built-in alarm tone sounds instead";
+        app_.queue().postError(std::make_exception_ptr(mci::EMCIDeviceError(text)));
     }
-}
-
-// The saved source's device, opened at start-up. A failure is told once the window is
-// up, and does not end the restore; returns its text, or nothing.
-std::string TMainForm::openSavedSource() {
-    try {
-        openDevice();
-    } catch (const mci::EMCIDeviceError& e) {
-        return e.what();
-    }
-    return {};
 }
 
 void TMainForm::FormDestroy(ui::Component*) {

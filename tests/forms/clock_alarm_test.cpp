@@ -179,7 +179,7 @@ TEST_F(ClockAlarmTest, DueOnEveryTickOfTheAlarmMinuteOnly) {
 constexpr mci::MCIERROR kDamaged = mci::MCIERR_INVALID_FILE;
 constexpr mci::MCIERROR kNoOutput = mci::MCIERR_CUSTOM_DRIVER_BASE + 1;
 
-enum class Fault { PlayRefused, ReopenRefused, NoOutput, FailureNotice };
+enum class Fault { PlayRefused, NoOutput, FailureNotice };
 
 struct FallbackCase {
     const char* name;
@@ -208,9 +208,7 @@ TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
     if (c.autoOff) click(form().RepeatCheckBox);
     const mci::MCIERROR refusal = c.fault == Fault::NoOutput ? kNoOutput : kDamaged;
     if (c.fault == Fault::NoOutput) tone.failure = "No audio output device is available";
-    if (c.fault == Fault::ReopenRefused) user([this] { form().MediaPlayer->close(); });
     device.beforeRequest = [&](mci::UINT message) {
-        if (message == mci::MCI_OPEN) device.failNext(mci::MCI_OPEN, refusal);
         if (message != mci::MCI_PLAY) return;
         if (c.fault == Fault::FailureNotice) {
             loop.queue().post([&] { device.mode = mci::MCI_MODE_STOP; });
@@ -233,8 +231,6 @@ INSTANTIATE_TEST_SUITE_P(
     Alarm, SoundFallbackTest,
     ::testing::Values(
         FallbackCase{"PlayRefused", Fault::PlayRefused, true,
-                     "the file is empty or damaged. The built-in alarm tone is sounding instead", 1},
-        FallbackCase{"ReopenRefused", Fault::ReopenRefused, true,
                      "the file is empty or damaged. The built-in alarm tone is sounding instead", 1},
         FallbackCase{"FailureNotice", Fault::FailureNotice, false,
                      "the media device stopped playing because of an error. The built-in alarm tone is sounding "
