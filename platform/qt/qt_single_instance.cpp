@@ -209,7 +209,7 @@ private:
 }  // namespace
 
 std::string instanceKey(unsigned uid, const std::string& settingsFile) {
-    // FNV-1a: short, stable across runs and builds, and enough to tell folders apart.
+    // FNV-1a: short, stable across runs and builds, and enough to tell files apart.
     std::uint64_t hash = 0xcbf29ce484222325ull;
     for (const char c : settingsFile) {
         hash ^= static_cast<unsigned char>(c);
