@@ -48,13 +48,13 @@ CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
   package screenshots bench clean
 
 deps:
-	@tools/install_packages.sh $(PACKAGES) $(if $(filter yes,$(WINDOWS)),$(WIN_PACKAGES))
+	@tools/ci/install_packages.sh $(PACKAGES) $(if $(filter yes,$(WINDOWS)),$(WIN_PACKAGES))
 
 deps-run:
-	@tools/install_packages.sh $(RUN_PACKAGES)
+	@tools/ci/install_packages.sh $(RUN_PACKAGES)
 
 deps-windows:
-	@tools/install_packages.sh $(WIN_PACKAGES)
+	@tools/ci/install_packages.sh $(WIN_PACKAGES)
 
 build: deps
 	$(CONFIGURE)
@@ -72,7 +72,7 @@ run: program
 	  set -- ./$(BUILD)/app/tolvane; \
 	else \
 	  echo "No display found: starting Tolvane under Xvfb instead."; \
-	  set -- tools/run_headless.sh ./$(BUILD)/app/tolvane; \
+	  set -- tools/ci/run_headless.sh ./$(BUILD)/app/tolvane; \
 	fi; \
 	if [ -t 0 ]; then set -m; "$$@" & fg %% >/dev/null; else exec "$$@"; fi
 
@@ -95,10 +95,10 @@ test-asan: deps
 
 # The README's two commands on a machine with nothing but what this Makefile installs:
 # `make run` (until the window is up, then Ctrl+C) and `make test`, in a fresh clone of
-# the checked-out commit inside a bare Debian 12 root (tools/fresh_check.sh).
+# the checked-out commit inside a bare Debian 12 root (tools/ci/fresh_check.sh).
 test-fresh:
-	@tools/install_packages.sh $(FRESH_PACKAGES)
-	tools/fresh_check.sh
+	@tools/ci/install_packages.sh $(FRESH_PACKAGES)
+	tools/ci/fresh_check.sh
 
 # A stripped, hardened Release build of its own, packaged by CPack (ccache is used when
 # present).
@@ -111,7 +111,7 @@ package: deps
 	cd $(RELEASE_BUILD) && cpack -G DEB
 
 screenshots: build
-	tools/screenshots.sh ./$(BUILD)/app/tolvane docs
+	tools/dev/screenshots.sh ./$(BUILD)/app/tolvane docs
 
 # Every benchmark, then the goals with their figures; BENCH_ARGS=--long measures the
 # idle window for the full 5 minutes the tick's CPU goal is set on.
@@ -134,7 +134,7 @@ test-windows: windows
 	cd $(WIN_BUILD) && ctest --output-on-failure -j$(JOBS)
 	@installer=$$(ls $(WIN_BUILD)/tolvane-*-win64.exe 2>/dev/null | head -1 || true); \
 	  [ -n "$$installer" ] || { echo "FAILED: no Windows installer was built (is NSIS installed?)"; exit 1; }; \
-	  tools/windows_installer_check.sh "$$installer"
+	  tools/ci/windows_installer_check.sh "$$installer"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE_BUILD) $(WIN_BUILD)

@@ -1,4 +1,4 @@
 // Tolvane, a desktop alarm clock.
 #include "app/tolvane_app.h"
 
-int main(int argc, char** argv) { return runTolvane(argc, argv); }
+int main(int argc, char** argv) { return app::runTolvane(argc, argv); }

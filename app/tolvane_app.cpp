@@ -7,47 +7,49 @@
 #include "platform/locale/locale_info.h"
 #include "platform/locale/system_clock.h"
 #include "platform/mcidev/device_manager.h"
+#include "platform/power/qt_sleep_inhibitor.h"
 #include "platform/profile/file_profile_store.h"
 #include "platform/qt/qt_platform.h"
-#include "platform/qt/qt_sleep_inhibitor.h"
 #include "platform/qt/qt_stop_signals.h"
+#include "sys/event_loop.h"
+#include "sys/window_services.h"
 #include "ui/application.h"
-#include "ui/event_loop.h"
 #include "ui/form.h"
-#include "ui/services.h"
+
+namespace app {
 
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
-    qtui::QtPlatform platform(argc, argv);
+    qt::QtPlatform platform(argc, argv);
     profile::FileProfileStore profiles;
     // One clock per settings file: a second one would save over the first's changes.
-    if (!platform.claimInstance(profiles.pathOf(TMainForm::settingsFile).string())) {
+    if (!platform.claimInstance(profiles.pathOf(forms::TMainForm::settingsFile).string())) {
         if (const std::string where = platform.instanceElsewhere(); !where.empty()) {
             const std::string text = "Tolvane is already running on display " + where +
                                      ", with the same settings. Use it there, or end it before starting "
                                      "Tolvane here.";
             std::fprintf(stderr, "tolvane: %s\n", text.c_str());
-            platform.services().messageBox(text, "Tolvane", ui::mb::ok | ui::mb::iconExclamation);
+            platform.services().messageBox(text, "Tolvane", sys::mb::ok | sys::mb::iconExclamation);
         }
         return 0;
     }
     ui::Application application(platform.loop(), platform.services());
     // Ctrl+C, a logout or `kill` close the main window as the user would: the sound
     // stops and the settings are saved.
-    const qtui::StopSignals stopSignals([&application] {
+    const qt::StopSignals stopSignals([&application] {
         application.dispatch([&application] {
             if (ui::Form* main = application.mainForm()) main->close();
         });
     });
 
-    regional::SystemClock clock;
-    regional::QtLocaleInfo locale;
+    locale::SystemClock clock;
+    locale::QtLocaleInfo locale;
     // The devices and the alarm tone share one output, so the tone mixes with a sound.
     mcidev::DeviceOptions mediaOptions;
     mediaOptions.output = mcidev::makeSdlOutput();
     auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
     const auto tone = mcidev::makeAlarmTone(mediaOptions.output);
-    const auto sleep = qtui::createSleepInhibitor();
-    Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
+    const auto sleep = power::createSleepInhibitor();
+    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();
@@ -55,3 +57,5 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     program.run();
     return 0;
 }
+
+}  // namespace app

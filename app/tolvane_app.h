@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace app {
+
 struct StartupHooks {
     // Runs once the windows exist, just before the message loop starts.
     std::function<void()> windowsCreated;
@@ -11,3 +13,5 @@ struct StartupHooks {
 
 // Returns the process exit code (0).
 int runTolvane(int& argc, char** argv, const StartupHooks& hooks = {});
+
+}  // namespace app

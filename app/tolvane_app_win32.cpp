@@ -1,27 +1,29 @@
 #include "app/tolvane_app.h"
 
 #include "forms/program.h"
+#include "platform/locale/win32_locale.h"
+#include "platform/mcidev/winmm_devices.h"
+#include "platform/power/win32_power.h"
 #include "platform/profile/file_profile_store.h"
-#include "platform/win32/win32_locale.h"
 #include "platform/win32/win32_platform.h"
-#include "platform/win32/win32_power.h"
-#include "platform/winmm/winmm_devices.h"
+#include "sys/event_loop.h"
 #include "ui/application.h"
-#include "ui/event_loop.h"
 #include "ui/form.h"
 
+namespace app {
+
 int runTolvane(int& /*argc*/, char** /*argv*/, const StartupHooks& hooks) {
-    win32ui::Win32Platform platform;
+    win32::Win32Platform platform;
     if (!platform.claimInstance()) return 0;
     ui::Application application(platform.loop(), platform.services());
 
-    win32ui::Win32Clock clock;
-    win32ui::Win32LocaleInfo locale;
+    locale::Win32Clock clock;
+    locale::Win32LocaleInfo locale;
     profile::FileProfileStore profiles;
-    auto media = winmm::createDeviceInterface(platform.loop().queue());
-    const auto tone = winmm::createAlarmTone();
-    const auto sleep = win32ui::createSleepInhibitor();
-    Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
+    auto media = mcidev::createDeviceInterface(platform.loop().queue());
+    const auto tone = mcidev::createAlarmTone();
+    const auto sleep = power::createSleepInhibitor();
+    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     // A log-off or shut-down closes the main window as the user would, and the program
@@ -38,3 +40,5 @@ int runTolvane(int& /*argc*/, char** /*argv*/, const StartupHooks& hooks) {
     program.run();
     return 0;
 }
+
+}  // namespace app

@@ -1,5 +1,7 @@
 #include "forms/about_form.h"
 
+namespace forms {
+
 TAboutForm* AboutForm = nullptr;
 
 namespace {
@@ -50,3 +52,5 @@ TAboutForm::~TAboutForm() {
 }
 
 void TAboutForm::OKButtonClick(ui::Component*) { close(); }
+
+}  // namespace forms

@@ -5,6 +5,8 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 
+namespace forms {
+
 class TAboutForm : public ui::Form {
 public:
     explicit TAboutForm(ui::Application& app);
@@ -20,3 +22,5 @@ public:
 };
 
 extern TAboutForm* AboutForm;
+
+}  // namespace forms

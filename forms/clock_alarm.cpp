@@ -4,8 +4,10 @@
 #include <exception>
 
 #include "forms/main_form.h"
-#include "ui/exception.h"
-#include "ui/message_queue.h"
+#include "sys/exception.h"
+#include "sys/message_queue.h"
+
+namespace forms {
 
 namespace {
 
@@ -22,19 +24,19 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // ---- The tick ---------------------------------------------------------------------
 
 void TMainForm::ClockTimerTimer(ui::Component*) {
-    const ui::LocalTime now = services_.clock.now();
-    TimePanel->setCaption(ui::formatLongTime(services_.locale.timeFormat(), now));
+    const sys::LocalTime now = services_.clock.now();
+    TimePanel->setCaption(sys::formatLongTime(services_.locale.timeFormat(), now));
 
     // A firing lasts its minute: the built-in tone stops when the minute has passed,
     // whether the alarm is still armed or went off by itself.
     const int minuteOfDay = now.hour * 60 + now.minute;
     if (firingMinute_ >= 0 && minuteOfDay != firingMinute_) endFiring();
 
-    // The display follows the user's regional format, but the alarm time is held in the
+    // The display follows the user's locale format, but the alarm time is held in the
     // United States form (hour 1-12, two-digit minute, AM/PM), so the due test reads
     // the same clock reading written in that form. Under United States settings this is
     // exactly the displayed text.
-    if (AlarmOn && alarmDue(ui::formatLongTime(ui::TimeFormatSettings::unitedStates(), now))) {
+    if (AlarmOn && alarmDue(sys::formatLongTime(sys::TimeFormatSettings::unitedStates(), now))) {
         firingMinute_ = minuteOfDay;
         if (AudioCheckBox->checked()) soundAlarm();
         if (MsgCheckBox->checked()) {
@@ -44,7 +46,7 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
                                          ? MessageEdit->text()
                                          : "Tolvane set for " + AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() +
                                                AlarmAMPMEdit->text() + ". ";
-            app_.messageBox(text, "REMINDER!", ui::mb::ok | ui::mb::iconExclamation | ui::mb::systemModal);
+            app_.messageBox(text, "REMINDER!", sys::mb::ok | sys::mb::iconExclamation | sys::mb::systemModal);
         }
         if (RepeatCheckBox->checked()) {
             setAlarmButtonColor(ui::colors::grey);
@@ -93,7 +95,7 @@ void TMainForm::alarmSoundFailed(const std::string& reason) {
         text += "The built-in alarm tone cannot sound either: " + asClause(toneProblem);
     }
     // Reported after this tick, so the reminder and Auto Off still happen now.
-    app_.queue().postError(std::make_exception_ptr(ui::Error(text)));
+    app_.queue().postError(std::make_exception_ptr(sys::Error(text)));
 }
 
 // "<lead> (<source>): <reason>", the reason's first letter lowered to run on.
@@ -143,7 +145,7 @@ std::string TMainForm::alarmTimeText() const {
 
 // The alarm's hour and minute on the 24-hour clock; an hour or minute the texts do
 // not hold reads as 0.
-ui::WakeTime TMainForm::alarmWakeTime() const {
+sys::WakeTime TMainForm::alarmWakeTime() const {
     auto number = [](const std::string& text) {
         int value = 0;
         for (const char c : text) {
@@ -184,7 +186,7 @@ void TMainForm::OnOffBtnClick(ui::Component*) {
         SetTitleOn(this);
         AlarmOn = true;
     } else {
-        app_.messageBox(warningText, "WARNING!", ui::mb::ok | ui::mb::iconExclamation);
+        app_.messageBox(warningText, "WARNING!", sys::mb::ok | sys::mb::iconExclamation);
     }
     keepAwakeWhileArmed();
 }
@@ -211,9 +213,9 @@ void TMainForm::AlarmHourEditKeyPress(ui::Component*, char& key) {
 }
 
 void TMainForm::AlarmHourEditChange(ui::Component*) {
-    if (ui::strToInt(AlarmHourEdit->text()) > 12) AlarmHourEdit->setText("12");
+    if (sys::strToInt(AlarmHourEdit->text()) > 12) AlarmHourEdit->setText("12");
     // The spin buttons move the value into 1..12 and write it back into the box.
-    AlarmHourUpDown->setPosition(ui::strToInt(AlarmHourEdit->text()));
+    AlarmHourUpDown->setPosition(sys::strToInt(AlarmHourEdit->text()));
     refreshTitle();
     AlarmHourEdit->setText(std::to_string(AlarmHourUpDown->position()));
 }
@@ -223,8 +225,8 @@ void TMainForm::AlarmMinuteEditKeyPress(ui::Component*, char& key) {
 }
 
 void TMainForm::AlarmMinuteEditChange(ui::Component*) {
-    if (ui::strToInt(AlarmMinuteEdit->text()) > 59) AlarmMinuteEdit->setText("59");
-    AlarmMinuteUpDown->setPosition(ui::strToInt(AlarmMinuteEdit->text()));
+    if (sys::strToInt(AlarmMinuteEdit->text()) > 59) AlarmMinuteEdit->setText("59");
+    AlarmMinuteUpDown->setPosition(sys::strToInt(AlarmMinuteEdit->text()));
     refreshTitle();
 }
 
@@ -255,3 +257,5 @@ void TMainForm::AlarmAMPMEditKeyPress(ui::Component*, char& key) {
 }
 
 void TMainForm::AlarmAMPMEditChange(ui::Component*) { refreshTitle(); }
+
+}  // namespace forms

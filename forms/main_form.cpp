@@ -3,6 +3,8 @@
 
 #include "forms/about_form.h"
 
+namespace forms {
+
 TMainForm* MainForm = nullptr;
 bool AlarmOn = false;
 bool FormReady = true;
@@ -102,7 +104,7 @@ void TMainForm::buildLayout() {
 
     ClockTimer = add<ui::Timer>("ClockTimer");
     ClockTimer->setInterval(1000);
-    ClockTimer->setPhase(ui::TimerPhase::WallClockSecond);
+    ClockTimer->setPhase(sys::TimerPhase::WallClockSecond);
 
     OpenDialog = add<ui::OpenDialog>("OpenDialog");
     buildMenu();
@@ -301,3 +303,5 @@ void TMainForm::ProgramDescription1Click(ui::Component*) { TabbedNotebook->setPa
 void TMainForm::AboutMnuClick(ui::Component*) {
     if (AboutForm) AboutForm->show();
 }
+
+}  // namespace forms

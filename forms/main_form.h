@@ -4,21 +4,23 @@
 #include <string>
 
 #include "mci/media_player.h"
-#include "ui/alarm_services.h"
+#include "sys/alarm_services.h"
+#include "sys/clock.h"
+#include "sys/profile.h"
 #include "ui/application.h"
-#include "ui/clock.h"
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "ui/profile.h"
+
+namespace forms {
 
 // The services of the desktop the main window works with.
 struct MainFormServices {
     mci::DeviceInterface& media;
-    ui::ProfileStore& profile;
-    const ui::Clock& clock;
-    const ui::LocaleInfo& locale;
-    ui::AlarmTone& tone;
-    ui::SleepInhibitor& sleep;
+    sys::ProfileStore& profile;
+    const sys::Clock& clock;
+    const sys::LocaleInfo& locale;
+    sys::AlarmTone& tone;
+    sys::SleepInhibitor& sleep;
 };
 
 class TMainForm : public ui::Form {
@@ -134,7 +136,7 @@ private:
     void refreshTitle();
     bool alarmDue(const std::string& timeText) const;
     std::string alarmTimeText() const;
-    ui::WakeTime alarmWakeTime() const;
+    sys::WakeTime alarmWakeTime() const;
     void soundAlarm();
     void alarmSoundFailed(const std::string& reason);
     std::string soundProblem(const std::string& lead, const std::string& reason) const;
@@ -160,3 +162,5 @@ extern bool AlarmOn;
 // False while the settings restore runs and while a radio button is checked from code;
 // the media radio buttons' handlers do nothing then.
 extern bool FormReady;
+
+}  // namespace forms

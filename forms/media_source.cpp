@@ -1,6 +1,8 @@
 // The choice of media source: music CD, wave file or MIDI file.
 #include "forms/main_form.h"
-#include "ui/exception.h"
+#include "sys/exception.h"
+
+namespace forms {
 
 struct TMainForm::FileKind {
     ui::Label* TMainForm::*lastFileLabel;
@@ -169,7 +171,7 @@ void TMainForm::CDRadioButtonClick(ui::Component*) {
 void TMainForm::MediaPlayerPostClick(ui::Component*, mci::TMPBtnType button) {
     // A Play that the device refused is said, not passed over.
     if (button == mci::btPlay && MediaPlayer->error() != 0)
-        throw ui::Error(soundProblem("The sound could not be played", MediaPlayer->errorMessage()));
+        throw sys::Error(soundProblem("The sound could not be played", MediaPlayer->errorMessage()));
     if (!CDRadioButton->checked()) return;
     // A CD device refuses the frames format and keeps its track format; the position is
     // below 50 only at the very start of a track, where it equals the track number.
@@ -187,6 +189,8 @@ void TMainForm::MediaPlayerNotify(ui::Component*) {
     if (firingMinute_ >= 0 && AudioCheckBox->checked()) {
         alarmSoundFailed(reason);
     } else {
-        throw ui::Error(soundProblem("The sound stopped", reason));
+        throw sys::Error(soundProblem("The sound stopped", reason));
     }
 }
+
+}  // namespace forms

@@ -1,5 +1,7 @@
 #include "forms/program.h"
 
+namespace forms {
+
 Program::Program(ui::Application& app, const MainFormServices& services) : app_(app), services_(services) {}
 
 Program::~Program() { shutdown(); }
@@ -32,3 +34,5 @@ void Program::shutdown() {
         main_.reset();
     }
 }
+
+}  // namespace forms

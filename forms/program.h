@@ -7,6 +7,8 @@
 #include "forms/about_form.h"
 #include "forms/main_form.h"
 
+namespace forms {
+
 class Program {
 public:
     Program(ui::Application& app, const MainFormServices& services);
@@ -38,3 +40,5 @@ private:
     std::unique_ptr<TMainForm> main_;
     std::unique_ptr<TAboutForm> about_;
 };
+
+}  // namespace forms

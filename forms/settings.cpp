@@ -3,7 +3,9 @@
 #include <exception>
 
 #include "forms/main_form.h"
-#include "ui/message_queue.h"
+#include "sys/message_queue.h"
+
+namespace forms {
 
 namespace {
 
@@ -19,14 +21,14 @@ struct RaiseFormReadyOnExit {
 }  // namespace
 
 void TMainForm::FormCreate(ui::Component* sender) {
-    ui::ProfileAccessor ini(services_.profile, settingsFile);
+    sys::ProfileAccessor ini(services_.profile, settingsFile);
     FormReady = false;
     RaiseFormReadyOnExit raise;
     // Settings that cannot be read are not passed over as a first run: the user is told,
     // after start-up, and the window starts from the defaults.
     if (const std::string problem = ini.readProblem(); !problem.empty())
         app_.queue().postError(
-            std::make_exception_ptr(ui::Error("Unable to read " + problem + "; the default settings are used")));
+            std::make_exception_ptr(sys::Error("Unable to read " + problem + "; the default settings are used")));
 
     SaveSettingsMnu->setChecked(ini.readBool(section, "Save Settings", true));
     OpenDialog->setFileName(ini.readString(section, "LastFileName", ""));
@@ -87,7 +89,7 @@ void TMainForm::FormDestroy(ui::Component*) {
     services_.tone.stop();
     if (!sleepReason_.empty()) services_.sleep.release();
     sleepReason_.clear();
-    ui::ProfileAccessor ini(services_.profile, settingsFile);
+    sys::ProfileAccessor ini(services_.profile, settingsFile);
     if (SaveSettingsMnu->checked()) {
         ini.eraseSection(section);
         ini.writeBool(section, "Save Settings", true);
@@ -114,3 +116,5 @@ void TMainForm::FormDestroy(ui::Component*) {
     // Every write above lands in one atomic replacement of the file.
     ini.release();
 }
+
+}  // namespace forms

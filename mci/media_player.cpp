@@ -413,7 +413,7 @@ std::string TMediaPlayer::errorMessage() {
 
 // ---- Completion notice ------------------------------------------------------------------
 
-void TMediaPlayer::windowMessage(const ui::Message& msg) {
+void TMediaPlayer::windowMessage(const sys::Message& msg) {
     if (msg.id != MM_MCINOTIFY) return;
     if (autoEnable_ && mode() == mdStopped) {
         stoppedButtons();

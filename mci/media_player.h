@@ -10,11 +10,11 @@
 
 #include "mci/commands.h"
 #include "mci/device.h"
+#include "sys/exception.h"
 #include "ui/accessible.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/enum_set.h"
-#include "ui/exception.h"
 
 namespace mci {
 
@@ -102,9 +102,9 @@ using EMPNotify = std::function<void(ui::Component* sender, TMPBtnType button, b
 using EMPPostNotify = std::function<void(ui::Component* sender, TMPBtnType button)>;
 
 // Raised when a request needs an open device and none is open, and when Open fails.
-class EMCIDeviceError : public ui::Error {
+class EMCIDeviceError : public sys::Error {
 public:
-    using ui::Error::Error;
+    using sys::Error::Error;
 };
 
 class TMediaPlayer : public ui::CustomControl, public ui::AccessibleParts {
@@ -230,7 +230,7 @@ protected:
     virtual void postClick(TMPBtnType button);
     virtual void doNotify();
 
-    void windowMessage(const ui::Message& msg) override;
+    void windowMessage(const sys::Message& msg) override;
     void boundsChanged() override;
 
 private:

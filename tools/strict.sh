@@ -1,6 +1,7 @@
 # Sourced first by the project's shell scripts: stop at the first command that fails,
 # and say in one line which command that was, so that no script ends in silence.
-#   source "$(dirname "$0")/../tools/strict.sh"
+#   source "$(dirname "$0")/../strict.sh"          (a script in tools/ci/ or tools/dev/)
+#   source "$(dirname "$0")/../../tools/strict.sh" (a script in bench/<folder>/)
 set -Eeuo pipefail
 
 strict_report() {  # exit status, line, command

@@ -2,18 +2,18 @@
 
 #include <algorithm>
 
+#include "sys/message_queue.h"
 #include "ui/form.h"
-#include "ui/message_queue.h"
 
 namespace ui {
 
-Application::Application(EventLoop& loop, WindowServices& services) : loop_(loop), services_(services) {
-    loop_.queue().setDispatcher([this](const MessageQueue::Task& task) { dispatch(task); });
+Application::Application(sys::EventLoop& loop, sys::WindowServices& services) : loop_(loop), services_(services) {
+    loop_.queue().setDispatcher([this](const sys::MessageQueue::Task& task) { dispatch(task); });
 }
 
 Application::~Application() { loop_.queue().setDispatcher(nullptr); }
 
-MessageQueue& Application::queue() { return loop_.queue(); }
+sys::MessageQueue& Application::queue() { return loop_.queue(); }
 
 std::string Application::title() const { return title_.substr(0, 255); }
 
@@ -47,7 +47,7 @@ void Application::messageBox(const std::string& text, const std::string& caption
 }
 
 void Application::showException(const std::exception& error) {
-    messageBox(std::string(error.what()) + ".", title(), mb::ok | mb::iconStop);
+    messageBox(std::string(error.what()) + ".", title(), sys::mb::ok | sys::mb::iconStop);
 }
 
 void Application::dispatch(const std::function<void()>& event) noexcept {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/event_loop.h"
-#include "ui/services.h"
+#include "sys/event_loop.h"
+#include "sys/window_services.h"
 
 namespace ui {
 
@@ -17,14 +17,14 @@ class MessageQueue;
 
 class Application {
 public:
-    Application(EventLoop& loop, WindowServices& services);
+    Application(sys::EventLoop& loop, sys::WindowServices& services);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    EventLoop& loop() { return loop_; }
-    MessageQueue& queue();
-    WindowServices& services() { return services_; }
+    sys::EventLoop& loop() { return loop_; }
+    sys::MessageQueue& queue();
+    sys::WindowServices& services() { return services_; }
 
     // The title the desktop shows for the program, apart from any window's caption.
     // Reads back at most 255 characters.
@@ -60,8 +60,8 @@ public:
     void setActiveForm(Form* form) { active_ = form; }
 
 private:
-    EventLoop& loop_;
-    WindowServices& services_;
+    sys::EventLoop& loop_;
+    sys::WindowServices& services_;
     std::string title_;
     std::vector<Form*> forms_;
     Form* active_ = nullptr;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "sys/exception.h"
 #include "ui/application.h"
-#include "ui/exception.h"
 #include "ui/form.h"
 
 namespace ui {
@@ -133,8 +133,9 @@ void UpDown::step(UpDownButton button) {
     int pos = position_;
     if (associate_) {
         try {
-            pos = std::clamp(static_cast<int>(static_cast<std::int16_t>(strToInt(associate_->text()))), min_, max_);
-        } catch (const ConvertError&) {
+            pos =
+                std::clamp(static_cast<int>(static_cast<std::int16_t>(sys::strToInt(associate_->text()))), min_, max_);
+        } catch (const sys::ConvertError&) {
             // A box that holds no number leaves the position as it was.
         }
     }
@@ -189,7 +190,7 @@ CustomControl::~CustomControl() {
     if (queue_ && handle_) queue_->unregisterWindow(handle_);
 }
 
-WindowHandle CustomControl::handle() {
+sys::WindowHandle CustomControl::handle() {
     if (!handle_) {
         Form* f = form();
         if (!f) return 0;
@@ -199,7 +200,7 @@ WindowHandle CustomControl::handle() {
     return handle_;
 }
 
-void CustomControl::handleMessage(const Message& msg) { windowMessage(msg); }
+void CustomControl::handleMessage(const sys::Message& msg) { windowMessage(msg); }
 
 // ---- Timer -----------------------------------------------------------------------
 
@@ -215,7 +216,7 @@ void Timer::setEnabled(bool v) {
     if (assign(enabled_, v)) restart();
 }
 
-void Timer::setPhase(TimerPhase p) {
+void Timer::setPhase(sys::TimerPhase p) {
     if (assign(phase_, p)) restart();
 }
 

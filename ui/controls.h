@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "sys/event_loop.h"
+#include "sys/message_queue.h"
 #include "ui/control.h"
-#include "ui/event_loop.h"
-#include "ui/message_queue.h"
 
 namespace ui {
 
@@ -253,7 +253,7 @@ private:
 
 // A control that draws itself through a Canvas and handles raw mouse and keys. It
 // owns a message window (created on first need) for posted messages.
-class CustomControl : public Control, private MessageReceiver {
+class CustomControl : public Control, private sys::MessageReceiver {
 public:
     using Control::Control;
     ~CustomControl() override;
@@ -267,15 +267,15 @@ public:
     virtual bool wantsArrows() const { return false; }
 
     // The control's own window handle, for posted messages; created on first need.
-    WindowHandle handle();
+    sys::WindowHandle handle();
 
 protected:
-    virtual void windowMessage(const Message&) {}
+    virtual void windowMessage(const sys::Message&) {}
 
 private:
-    void handleMessage(const Message& msg) override;
-    WindowHandle handle_ = 0;
-    MessageQueue* queue_ = nullptr;
+    void handleMessage(const sys::Message& msg) override;
+    sys::WindowHandle handle_ = 0;
+    sys::MessageQueue* queue_ = nullptr;
 };
 
 class Timer : public Component {
@@ -287,18 +287,18 @@ public:
     void setInterval(int ms);
     bool enabled() const { return enabled_; }
     void setEnabled(bool v);
-    TimerPhase phase() const { return phase_; }
-    void setPhase(TimerPhase p);
+    sys::TimerPhase phase() const { return phase_; }
+    void setPhase(sys::TimerPhase p);
     void setOnTimer(NotifyEvent handler);
 
 private:
     void restart();
     int interval_ = 1000;
     bool enabled_ = true;
-    TimerPhase phase_ = TimerPhase::Free;
+    sys::TimerPhase phase_ = sys::TimerPhase::Free;
     NotifyEvent onTimer_;
-    TimerId id_ = 0;
-    EventLoop* loop_ = nullptr;
+    sys::TimerId id_ = 0;
+    sys::EventLoop* loop_ = nullptr;
 };
 
 class OpenDialog : public Component {

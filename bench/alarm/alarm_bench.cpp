@@ -37,9 +37,9 @@
 #include "platform/mcidev/device_manager.h"
 #include "platform/profile/file_profile_store.h"
 #include "platform/qt/qt_platform.h"
-#include "tests/mcidev/media_fixture.h"
+#include "sys/event_loop.h"
+#include "tests/platform/mcidev/media_fixture.h"
 #include "ui/application.h"
-#include "ui/event_loop.h"
 
 namespace {
 
@@ -48,18 +48,18 @@ using bench::Clock;
 using std::chrono::system_clock;
 
 // The system clock, moved on by whole seconds.
-class ShiftedClock final : public ui::Clock {
+class ShiftedClock final : public sys::Clock {
 public:
     explicit ShiftedClock(std::chrono::seconds shift) : shift_(shift) {}
-    ui::LocalTime now() const override { return regional::toLocalTime(system_clock::now() + shift_); }
+    sys::LocalTime now() const override { return locale::toLocalTime(system_clock::now() + shift_); }
 
 private:
     std::chrono::seconds shift_;
 };
 
-class NoSleepInhibitor final : public ui::SleepInhibitor {
+class NoSleepInhibitor final : public sys::SleepInhibitor {
 public:
-    void inhibit(const std::string&, ui::WakeTime) override {}
+    void inhibit(const std::string&, sys::WakeTime) override {}
     void release() override {}
 };
 
@@ -68,7 +68,7 @@ public:
 struct AlarmPlan {
     std::chrono::seconds shift{};
     Clock::time_point begins;  // the real instant the moved clock enters the minute
-    ui::LocalTime minute;      // the alarm minute on the moved clock
+    sys::LocalTime minute;     // the alarm minute on the moved clock
 };
 
 AlarmPlan planAlarm() {
@@ -78,13 +78,13 @@ AlarmPlan planAlarm() {
     const auto start = ceil<seconds>(realNow) + 2s;
     const auto minute = ceil<minutes>(start);
     return {duration_cast<seconds>(minute - start), steadyNow + duration_cast<Clock::duration>(start - realNow),
-            regional::toLocalTime(minute)};
+            locale::toLocalTime(minute)};
 }
 
 // The settings of a user who chose the wave file and armed the alarm for `at`.
-void writeSettings(const std::filesystem::path& folder, const std::filesystem::path& wave, const ui::LocalTime& at) {
+void writeSettings(const std::filesystem::path& folder, const std::filesystem::path& wave, const sys::LocalTime& at) {
     std::filesystem::create_directories(folder);
-    std::ofstream ini(folder / TMainForm::settingsFile);
+    std::ofstream ini(folder / forms::TMainForm::settingsFile);
     ini << "[Saved Settings]\nLastType=Wave\nLastFileName=" << wave.string() << "\nLastWave=" << wave.string()
         << "\nAudioChecked=1\nMsgChecked=0\nAlarmOn=1\nAlarmHour=" << (at.hour % 12 == 0 ? 12 : at.hour % 12)
         << "\nAlarmMin=" << at.minute << "\nAlarmAMPM=" << (at.hour < 12 ? 0 : 1) << "\n";
@@ -104,7 +104,7 @@ bool closeReportNaming(const std::filesystem::path& file) {
     return true;
 }
 
-RunResult runOnce(qtui::QtPlatform& platform, bench::LoudnessProbe& probe, const std::filesystem::path& folder,
+RunResult runOnce(qt::QtPlatform& platform, bench::LoudnessProbe& probe, const std::filesystem::path& folder,
                   int index) {
     const auto wave = mcitest::writeWave(folder / ("wake" + std::to_string(index) + ".wav"), {});
     const AlarmPlan plan = planAlarm();
@@ -112,7 +112,7 @@ RunResult runOnce(qtui::QtPlatform& platform, bench::LoudnessProbe& probe, const
 
     ui::Application application(platform.loop(), platform.services());
     const ShiftedClock clock(plan.shift);
-    const regional::QtLocaleInfo locale;
+    const locale::QtLocaleInfo locale;
     profile::FileProfileStore profiles(folder / "config");
     const auto output = std::make_shared<bench::WatchedOutput>();
     mcidev::DeviceOptions mediaOptions;
@@ -120,7 +120,7 @@ RunResult runOnce(qtui::QtPlatform& platform, bench::LoudnessProbe& probe, const
     const auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
     const auto tone = mcidev::makeAlarmTone(output);
     NoSleepInhibitor sleep;
-    Program program(application, MainFormServices{*media, profiles, clock, locale, *tone, sleep});
+    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, sleep});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-    qtui::QtPlatform platform(argc, argv);
+    qt::QtPlatform platform(argc, argv);
     if (!platform.claimInstance((folder / "tolvan.ini").string())) {
         std::fprintf(stderr, "alarm_bench: another instance answered in the private runtime folder\n");
         return 1;

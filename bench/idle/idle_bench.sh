@@ -36,7 +36,7 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-    source "$here/tools/xvfb_session.sh"
+    source "$here/tools/ci/xvfb_session.sh"
     xvfb_start
     trap cleanup EXIT  # xvfb_start set its own
 fi

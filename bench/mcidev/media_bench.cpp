@@ -34,8 +34,8 @@
 #include "platform/mcidev/alarm_tone.h"
 #include "platform/mcidev/device_manager.h"
 #include "platform/mcidev/midi/midi_source.h"
-#include "tests/mcidev/media_fixture.h"
-#include "tests/midi/smf_writer.h"
+#include "tests/platform/mcidev/media_fixture.h"
+#include "tests/platform/mcidev/midi/smf_writer.h"
 #include "tests/support/cd_image_writer.h"
 
 namespace {
@@ -123,7 +123,7 @@ void printSinkLatency() {
     ::pclose(pipe);
 }
 
-void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
+void measureStartLatency(sys::MessageQueue& queue, const TempFolder& folder) {
     const cdtest::WrittenImage image =
         cdtest::writeImage(folder / "cd", {cdtest::TrackPlan{.sectors = 150, .kind = cdtest::SampleKind::Tone}});
     mcidev::DeviceOptions options;
@@ -189,7 +189,7 @@ void measureStartLatency(ui::MessageQueue& queue, const TempFolder& folder) {
     probe.stop();
 }
 
-void measureFallbackLatency(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
+void measureFallbackLatency(bool sinkRuns, sys::MessageQueue& queue, const TempFolder& folder) {
     const auto output = std::make_shared<WatchedOutput>();
     mcidev::DeviceOptions options;
     options.output = output;
@@ -229,7 +229,7 @@ void measureFallbackLatency(bool sinkRuns, ui::MessageQueue& queue, const TempFo
     if (probing) probe.stop();
 }
 
-void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFolder& folder) {
+void measureRestartsAndIdle(bool sinkRuns, sys::MessageQueue& queue, const TempFolder& folder) {
     // A null sink left alone works in two-second blocks; a listener on its monitor keeps
     // it at a real device's pace.
     ChildProcess listener;
@@ -291,7 +291,7 @@ void measureRestartsAndIdle(bool sinkRuns, ui::MessageQueue& queue, const TempFo
 
 int main() {
     TempFolder folder;
-    ui::MessageQueue queue;
+    sys::MessageQueue queue;
     const std::string missing = SoundServer::missingTools();
     std::unique_ptr<SoundServer> server;
     if (missing.empty()) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/mcidev/midi/midi_source.h"
-#include "tests/midi/smf_writer.h"
+#include "tests/platform/mcidev/midi/smf_writer.h"
 
 using namespace mcidev::midi;
 using namespace midi_test;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/profile/file_profile_store.h"
-#include "ui/profile.h"
+#include "sys/profile.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ std::string settingsText(std::size_t bytes) {
 }
 
 // What the main window reads on creation, joined by commas.
-std::string readStartupBatch(ui::ProfileStore& store) {
-    ui::ProfileAccessor ini(store, fileName);
+std::string readStartupBatch(sys::ProfileStore& store) {
+    sys::ProfileAccessor ini(store, fileName);
     std::string all = ini.readProblem();
     auto add = [&](const std::string& value) { all += (all.empty() ? "" : ",") + value; };
     add(std::to_string(ini.readBool(section, "Save Settings", true)));
@@ -80,8 +80,8 @@ std::string readStartupBatch(ui::ProfileStore& store) {
 }
 
 // What the main window writes when it closes with Save Settings checked.
-void fullSave(ui::ProfileStore& store, int round) {
-    ui::ProfileAccessor ini(store, fileName);
+void fullSave(sys::ProfileStore& store, int round) {
+    sys::ProfileAccessor ini(store, fileName);
     ini.eraseSection(section);
     ini.writeBool(section, "Save Settings", true);
     ini.writeString(section, "LastFileName", "/home/user/Music/alarm.wav");

@@ -23,7 +23,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A bare server, so a top-level window maps on the root where the probe sees it.
-source "$(dirname "$0")/../../tools/xvfb_session.sh"
+source "$(dirname "$0")/../../tools/ci/xvfb_session.sh"
 XVFB_WM=no xvfb_start
 trap cleanup EXIT  # xvfb_start sets its own
 # A desktop session has a message bus, and the toolkit talks to it at start-up.

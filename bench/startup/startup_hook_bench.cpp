@@ -65,9 +65,9 @@ private:
 // its first paint.
 int child(int argc, char** argv, double startMs, int fd) {
     FirstPaint watcher(startMs, fd);
-    StartupHooks hooks;
+    app::StartupHooks hooks;
     hooks.windowsCreated = [&watcher] { QCoreApplication::instance()->installEventFilter(&watcher); };
-    return runTolvane(argc, argv, hooks);
+    return app::runTolvane(argc, argv, hooks);
 }
 
 double percentile(std::vector<double> v, double p) {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "tests/mcidev/media_fixture.h"
+#include "tests/platform/mcidev/media_fixture.h"
 
 namespace bench {
 

@@ -94,12 +94,12 @@ int main(int argc, char** argv) {
         });
     }
 
-    qtui::QtEventLoop loop;
+    qt::QtEventLoop loop;
     Series wall;     // the program's clock timer
     Series coarse;   // a plain QTimer (the default, coarse kind)
     Series precise;  // a plain QTimer of the precise kind
 
-    loop.startTimer(milliseconds(1000), ui::TimerPhase::WallClockSecond, [&] { wall.tick(); });
+    loop.startTimer(milliseconds(1000), sys::TimerPhase::WallClockSecond, [&] { wall.tick(); });
     QTimer plain;
     plain.setInterval(1000);
     QObject::connect(&plain, &QTimer::timeout, [&] { coarse.tick(); });

@@ -39,14 +39,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(3, std::atoi(argv[i + 1]));
 
-    win32ui::Win32EventLoop loop;
+    win32::Win32EventLoop loop;
     std::vector<double> offsets;
     std::uint64_t lastSecond = 0;
     int skipped = 0;
     int repeated = 0;
     std::uint64_t wakeUpsAtFirst = 0;
     std::uint64_t firstTicks = 0;
-    loop.startTimer(std::chrono::milliseconds(1000), ui::TimerPhase::WallClockSecond, [&] {
+    loop.startTimer(std::chrono::milliseconds(1000), sys::TimerPhase::WallClockSecond, [&] {
         const std::uint64_t now = wallTicks();
         const std::uint64_t second = now / 10'000'000;
         if (lastSecond != 0) {

@@ -29,11 +29,11 @@ pids=()
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    "$here/tools/wine_run.sh" --server -k 2>/dev/null || true
+    "$here/tools/ci/wine_run.sh" --server -k 2>/dev/null || true
     xvfb_stop
     rm -rf "$scratch"
 }
-source "$here/tools/xvfb_session.sh"
+source "$here/tools/ci/xvfb_session.sh"
 trap cleanup EXIT
 
 echo "windows_exe_bytes: $(stat -c %s "$exe") bytes"
@@ -45,8 +45,8 @@ XVFB_WM=no xvfb_start
 trap cleanup EXIT  # xvfb_start sets its own
 
 # The prefix is made once, and its server stays up between the runs.
-"$here/tools/wine_run.sh" cmd /c exit >/dev/null 2>&1 || true
-"$here/tools/wine_run.sh" --server -p 2>/dev/null || true
+"$here/tools/ci/wine_run.sh" cmd /c exit >/dev/null 2>&1 || true
+"$here/tools/ci/wine_run.sh" --server -p 2>/dev/null || true
 appdata=""
 for folder in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming; do
     [ ! -d "$folder" ] || [[ "$folder" == */Public/* ]] || { appdata=$folder; break; }
@@ -72,7 +72,7 @@ for _ in $(seq "$runs"); do
     fresh_settings
     XDG_CONFIG_HOME=$scratch/config "$probe" -- "$linux/app/tolvane" >>"$scratch/linux.runs" 2>/dev/null || true
     fresh_settings
-    "$probe" --timeout 60 -- "$here/tools/wine_run.sh" "$exe" >>"$scratch/windows.runs" 2>/dev/null || true
+    "$probe" --timeout 60 -- "$here/tools/ci/wine_run.sh" "$exe" >>"$scratch/windows.runs" 2>/dev/null || true
 done
 for build in linux windows; do
     awk -v b="$build" '
@@ -89,7 +89,7 @@ for build in linux windows; do
         }' "$scratch/$build.runs"
 done
 
-"$here/tools/wine_run.sh" "$windows/bench/windows/tick_bench_win32.exe" --seconds "$tick_seconds" | tr -d '\r'
+"$here/tools/ci/wine_run.sh" "$windows/bench/windows/tick_bench_win32.exe" --seconds "$tick_seconds" | tr -d '\r'
 
 # Context switches of every thread of the given processes, summed.
 switches() {
@@ -114,7 +114,7 @@ fresh_settings
 XDG_CONFIG_HOME=$scratch/config "$linux/app/tolvane" >/dev/null 2>&1 &
 pids+=($!)
 linux_pid=$!
-"$here/tools/wine_run.sh" "$exe" >/dev/null 2>&1 &
+"$here/tools/ci/wine_run.sh" "$exe" >/dev/null 2>&1 &
 pids+=($!)
 windows_pid=$!
 sleep 8

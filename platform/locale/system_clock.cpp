@@ -2,16 +2,16 @@
 
 #include <ctime>
 
-namespace regional {
+namespace locale {
 
-ui::LocalTime toLocalTime(std::chrono::system_clock::time_point when) {
+sys::LocalTime toLocalTime(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
     const auto secs = floor<seconds>(when);
     const auto ms = duration_cast<milliseconds>(when - secs).count();
     const std::time_t t = system_clock::to_time_t(time_point_cast<system_clock::duration>(secs));
     std::tm parts{};
     localtime_r(&t, &parts);
-    ui::LocalTime out;
+    sys::LocalTime out;
     out.year = parts.tm_year + 1900;
     out.month = parts.tm_mon + 1;
     out.day = parts.tm_mday;
@@ -23,6 +23,6 @@ ui::LocalTime toLocalTime(std::chrono::system_clock::time_point when) {
     return out;
 }
 
-ui::LocalTime SystemClock::now() const { return toLocalTime(std::chrono::system_clock::now()); }
+sys::LocalTime SystemClock::now() const { return toLocalTime(std::chrono::system_clock::now()); }
 
-}  // namespace regional
+}  // namespace locale

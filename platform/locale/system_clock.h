@@ -3,16 +3,16 @@
 
 #include <chrono>
 
-#include "ui/clock.h"
+#include "sys/clock.h"
 
-namespace regional {
+namespace locale {
 
 // Splits a point of the system clock into local calendar fields.
-ui::LocalTime toLocalTime(std::chrono::system_clock::time_point when);
+sys::LocalTime toLocalTime(std::chrono::system_clock::time_point when);
 
-class SystemClock : public ui::Clock {
+class SystemClock : public sys::Clock {
 public:
-    ui::LocalTime now() const override;
+    sys::LocalTime now() const override;
 };
 
-}  // namespace regional
+}  // namespace locale

@@ -5,19 +5,19 @@
 #include <vector>
 
 #include "platform/mcidev/error_text.h"
-#include "ui/alarm_tone_wave.h"
+#include "sys/alarm_tone_wave.h"
 
 namespace mcidev {
 namespace {
 
-constexpr int kRate = ui::kAlarmToneRate;
+constexpr int kRate = sys::kAlarmToneRate;
 constexpr int kChannels = 2;
 
-class SynthesizedTone final : public ui::AlarmTone {
+class SynthesizedTone final : public sys::AlarmTone {
 public:
     explicit SynthesizedTone(std::shared_ptr<AudioOutput> output)
         : output_(std::move(output)),
-          period_(std::make_shared<const std::vector<std::int16_t>>(ui::alarmTonePeriod())) {}
+          period_(std::make_shared<const std::vector<std::int16_t>>(sys::alarmTonePeriod())) {}
 
     // A tone whose output has gone is not sounding; starting it again opens the output
     // afresh.
@@ -50,7 +50,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ui::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output) {
+std::unique_ptr<sys::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output) {
     return std::make_unique<SynthesizedTone>(std::move(output));
 }
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/mcidev/audio_output.h"
-#include "ui/alarm_services.h"
+#include "sys/alarm_services.h"
 
 namespace mcidev {
 
@@ -14,6 +14,6 @@ namespace mcidev {
 // fails with the devices' own text of the output's error (no audio output, say). When
 // the output goes away under it, the tone no longer counts as sounding, and start()
 // opens the output again.
-std::unique_ptr<ui::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output);
+std::unique_ptr<sys::AlarmTone> makeAlarmTone(std::shared_ptr<AudioOutput> output);
 
 }  // namespace mcidev

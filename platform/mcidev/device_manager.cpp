@@ -12,7 +12,7 @@
 #include "platform/mcidev/devices.h"
 #include "platform/mcidev/media_device.h"
 #include "platform/mcidev/midi/sound_font.h"
-#include "ui/message_queue.h"
+#include "sys/message_queue.h"
 
 namespace mcidev {
 
@@ -76,7 +76,7 @@ MCIERROR kindFromElement(std::string_view element, Kind& kind) {
 // the queue hold it weakly, so a task that runs after the manager is gone does nothing.
 class Core : public std::enable_shared_from_this<Core> {
 public:
-    Core(ui::MessageQueue& queue, const DeviceOptions& options)
+    Core(sys::MessageQueue& queue, const DeviceOptions& options)
         : queue_(queue),
           options_(options),
           output_(options.output                                   ? options.output
@@ -261,7 +261,7 @@ private:
     // What a device's audio thread calls when its play has run out: a task that takes
     // the end in on the user-interface thread.
     std::function<void()> finishedHook(std::uint64_t deviceSerial) {
-        ui::MessageQueue* queue = &queue_;
+        sys::MessageQueue* queue = &queue_;
         std::weak_ptr<Core> weak = weak_from_this();
         return [queue, weak, deviceSerial] {
             queue->post([weak, deviceSerial] {
@@ -292,13 +292,13 @@ private:
                 const auto it = core->handles_.find(notice.target.id);
                 if (it != core->handles_.end() && it->second.handle.opening != notice.target.opening) return;
                 core->queue_.sendMessage(
-                    static_cast<ui::WindowHandle>(notice.target.window),
-                    ui::Message{MM_MCINOTIFY, notice.outcome, static_cast<std::intptr_t>(notice.target.id)});
+                    static_cast<sys::WindowHandle>(notice.target.window),
+                    sys::Message{MM_MCINOTIFY, notice.outcome, static_cast<std::intptr_t>(notice.target.id)});
             });
         }
     }
 
-    ui::MessageQueue& queue_;
+    sys::MessageQueue& queue_;
     DeviceOptions options_;
     std::shared_ptr<AudioOutput> output_;
     std::shared_ptr<midi::SoundFontCache> fonts_;
@@ -309,7 +309,7 @@ private:
 
 class DeviceManager final : public DeviceInterface {
 public:
-    DeviceManager(ui::MessageQueue& queue, const DeviceOptions& options)
+    DeviceManager(sys::MessageQueue& queue, const DeviceOptions& options)
         : core_(std::make_shared<Core>(queue, options)) {}
 
     ~DeviceManager() override { core_->shutdown(); }
@@ -337,7 +337,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DeviceInterface> createDeviceManager(ui::MessageQueue& queue, const DeviceOptions& options) {
+std::unique_ptr<DeviceInterface> createDeviceManager(sys::MessageQueue& queue, const DeviceOptions& options) {
     return std::make_unique<DeviceManager>(queue, options);
 }
 

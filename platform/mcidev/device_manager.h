@@ -34,7 +34,7 @@
 #include "platform/mcidev/cd/disc.h"
 #include "platform/mcidev/error_text.h"
 
-namespace ui {
+namespace sys {
 class MessageQueue;
 }
 
@@ -66,6 +66,6 @@ struct DeviceOptions {
     std::shared_ptr<midi::SoundFontCache> fontCache;
 };
 
-std::unique_ptr<mci::DeviceInterface> createDeviceManager(ui::MessageQueue& queue, const DeviceOptions& options = {});
+std::unique_ptr<mci::DeviceInterface> createDeviceManager(sys::MessageQueue& queue, const DeviceOptions& options = {});
 
 }  // namespace mcidev

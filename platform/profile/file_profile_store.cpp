@@ -150,7 +150,7 @@ fs::path FileProfileStore::pathOf(const std::string& file) const {
 namespace {
 
 // The file read and parsed once; a file that cannot be read reads as empty.
-class FileSnapshot final : public ui::ProfileSnapshot {
+class FileSnapshot final : public sys::ProfileSnapshot {
 public:
     FileSnapshot(FileSystem& files, fs::path path) : path_(std::move(path)) {
         if (path_.empty()) return;
@@ -175,7 +175,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ui::ProfileSnapshot> FileProfileStore::snapshot(const std::string& file) {
+std::unique_ptr<sys::ProfileSnapshot> FileProfileStore::snapshot(const std::string& file) {
     return std::make_unique<FileSnapshot>(files_, pathOf(file));
 }
 
@@ -186,7 +186,7 @@ std::string FileProfileStore::readString(const std::string& file, const std::str
 
 std::string FileProfileStore::readProblem(const std::string& file) { return snapshot(file)->readProblem(); }
 
-std::unique_ptr<ui::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
+std::unique_ptr<sys::ProfileBatch> FileProfileStore::beginBatch(const std::string& file) {
     return std::make_unique<EditsBatch>(file, [this](const std::string& name, const ProfileEdits& edits) {
         const int error = save(name, edits);
         if (error == 0) return std::string();

@@ -17,7 +17,7 @@
 #pragma once
 
 #include "platform/profile/ini_document.h"
-#include "ui/profile.h"
+#include "sys/profile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -51,7 +51,7 @@ public:
 };
 
 // Used from one thread. A batch refers to its store and must not outlive it.
-class FileProfileStore final : public ui::ProfileStore {
+class FileProfileStore final : public sys::ProfileStore {
 public:
     // Bare names resolve to the user's configuration folder (see above), or to none
     // when there is no home folder to put it in.
@@ -64,10 +64,10 @@ public:
 
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize = 1024) override;
-    std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
+    std::unique_ptr<sys::ProfileBatch> beginBatch(const std::string& file) override;
     std::string readProblem(const std::string& file) override;
     // Reads and parses the file once for every read made through it.
-    std::unique_ptr<ui::ProfileSnapshot> snapshot(const std::string& file) override;
+    std::unique_ptr<sys::ProfileSnapshot> snapshot(const std::string& file) override;
 
     // Applies edits to the file and replaces it atomically. Returns 0, or the errno value
     // of the step that failed, with the old file untouched and no temporary file left;

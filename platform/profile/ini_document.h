@@ -29,7 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ui/profile.h"
+#include "sys/profile.h"
 
 namespace profile {
 
@@ -143,7 +143,7 @@ private:
 
 // A batch that collects its edits and hands them to `save` (file name, edits) on
 // commit: how every store of ours writes.
-class EditsBatch final : public ui::ProfileBatch {
+class EditsBatch final : public sys::ProfileBatch {
 public:
     // Returns an empty text, or where and why the file could not be written.
     using Save = std::function<std::string(const std::string& file, const ProfileEdits& edits)>;

@@ -10,7 +10,7 @@
 
 #include "platform/qt/view_internal.h"
 
-namespace qtui {
+namespace qt {
 namespace {
 
 // The first of the faces this machine has, in order of preference.
@@ -151,4 +151,4 @@ void drawEdge(QPainter& p, QRect& r, ui::Color topLeft, ui::Color bottomRight) {
     r.adjust(1, 1, -1, -1);
 }
 
-}  // namespace qtui
+}  // namespace qt

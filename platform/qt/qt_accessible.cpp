@@ -15,7 +15,7 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 
-namespace qtui {
+namespace qt {
 namespace {
 
 // Input from a tool reaches a control only where a click could: not on a hidden or
@@ -266,4 +266,4 @@ void accessiblePartsChanged(const QWidget* widget) {
     if (const auto it = askedBars.find(widget); it != askedBars.end()) it->second->refresh();
 }
 
-}  // namespace qtui
+}  // namespace qt

@@ -15,7 +15,7 @@
 #include <exception>
 #include <map>
 
-namespace qtui {
+namespace qt {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
@@ -72,7 +72,7 @@ struct QtEventLoop::Impl {
 
     // A kernel wall-clock timer expired (or the clock was set): read it empty first,
     // so a modal box opened by the callback does not hold back the next expiry.
-    void fireWallClock(ui::TimerId id) {
+    void fireWallClock(sys::TimerId id) {
         const auto it = timers.find(id);
         if (it == timers.end()) return;
         Timer& t = *it->second;
@@ -86,7 +86,7 @@ struct QtEventLoop::Impl {
 
     // Each QTimer is single-shot and armed again before its callback runs, so an
     // expiry that opens a modal box does not hold back the next one.
-    void fire(ui::TimerId id) {
+    void fire(sys::TimerId id) {
         const auto it = timers.find(id);
         if (it == timers.end()) return;
         Timer& t = *it->second;
@@ -110,10 +110,10 @@ struct QtEventLoop::Impl {
         }
     }
 
-    ui::MessageQueue queue;
+    sys::MessageQueue queue;
     QObject context;
-    std::map<ui::TimerId, std::unique_ptr<Timer>> timers;
-    ui::TimerId nextId = 1;
+    std::map<sys::TimerId, std::unique_ptr<Timer>> timers;
+    sys::TimerId nextId = 1;
     bool quitPending = false;
     int quitCode = 0;
     bool running = false;
@@ -131,14 +131,14 @@ QtEventLoop::~QtEventLoop() {
     }
 }
 
-ui::MessageQueue& QtEventLoop::queue() { return impl_->queue; }
+sys::MessageQueue& QtEventLoop::queue() { return impl_->queue; }
 
-ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, std::function<void()> callback) {
-    const ui::TimerId id = impl_->nextId++;
+sys::TimerId QtEventLoop::startTimer(milliseconds period, sys::TimerPhase phase, std::function<void()> callback) {
+    const sys::TimerId id = impl_->nextId++;
     auto t = std::make_unique<Impl::Timer>();
     t->period = std::max(period, milliseconds(1));
     t->callback = std::make_shared<std::function<void()>>(std::move(callback));
-    if (phase == ui::TimerPhase::WallClockSecond) {
+    if (phase == sys::TimerPhase::WallClockSecond) {
         t->fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
         if (t->fd >= 0 && armWallClockTimer(t->fd, t->period) == 0) {
             t->notifier = new QSocketNotifier(t->fd, QSocketNotifier::Read, &impl_->context);
@@ -158,7 +158,7 @@ ui::TimerId QtEventLoop::startTimer(milliseconds period, ui::TimerPhase phase, s
     return id;
 }
 
-void QtEventLoop::stopTimer(ui::TimerId id) {
+void QtEventLoop::stopTimer(sys::TimerId id) {
     const auto it = impl_->timers.find(id);
     if (it == impl_->timers.end()) return;
     // The timer may be the one whose expiry is running right now.
@@ -201,4 +201,4 @@ void QtEventLoop::quit(int code) {
     }
 }
 
-}  // namespace qtui
+}  // namespace qt

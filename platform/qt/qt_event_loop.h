@@ -8,12 +8,12 @@
 #include <chrono>
 #include <memory>
 
-#include "ui/event_loop.h"
-#include "ui/message_queue.h"
+#include "sys/event_loop.h"
+#include "sys/message_queue.h"
 
-namespace qtui {
+namespace qt {
 
-class QtEventLoop : public ui::EventLoop {
+class QtEventLoop : public sys::EventLoop {
 public:
     // A QCoreApplication (normally the QApplication) must exist first and outlive the
     // loop.
@@ -22,10 +22,10 @@ public:
     QtEventLoop(const QtEventLoop&) = delete;
     QtEventLoop& operator=(const QtEventLoop&) = delete;
 
-    ui::MessageQueue& queue() override;
-    ui::TimerId startTimer(std::chrono::milliseconds period, ui::TimerPhase phase,
+    sys::MessageQueue& queue() override;
+    sys::TimerId startTimer(std::chrono::milliseconds period, sys::TimerPhase phase,
                            std::function<void()> callback) override;
-    void stopTimer(ui::TimerId id) override;
+    void stopTimer(sys::TimerId id) override;
     // Runs the application's event loop; returns at once when quit() came first.
     int run() override;
     // Ends run() (and any modal wait inside it) with `code`.
@@ -36,4 +36,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace qtui
+}  // namespace qt

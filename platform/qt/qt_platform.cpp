@@ -3,11 +3,11 @@
 #include <QApplication>
 
 #include "platform/qt/qt_event_loop.h"
-#include "platform/qt/qt_single_instance.h"
+#include "platform/instance/qt_single_instance.h"
 #include "platform/qt/qt_view.h"
 #include "platform/qt/qt_window_services.h"
 
-namespace qtui {
+namespace qt {
 
 struct QtPlatform::Impl {
     Impl(int& argc, char** argv) : application(argc, argv) {
@@ -19,7 +19,7 @@ struct QtPlatform::Impl {
     QtEventLoop loop;
     QtView view;
     QtWindowServices services{view};
-    std::unique_ptr<SingleInstance> instance;
+    std::unique_ptr<instance::SingleInstance> instance;
 };
 
 QtPlatform::QtPlatform(int& argc, char** argv) {
@@ -33,7 +33,7 @@ QtPlatform::QtPlatform(int& argc, char** argv) {
 QtPlatform::~QtPlatform() = default;
 
 bool QtPlatform::claimInstance(const std::string& settingsFile) {
-    impl_->instance = SingleInstance::forThisSession(settingsFile);
+    impl_->instance = instance::SingleInstance::forThisSession(settingsFile);
     impl_->instance->onShow = [this] { impl_->view.showMainWindow(); };
     return impl_->instance->claim();
 }
@@ -42,12 +42,12 @@ std::string QtPlatform::instanceElsewhere() const {
     return impl_->instance ? impl_->instance->runningElsewhere() : std::string();
 }
 
-ui::EventLoop& QtPlatform::loop() { return impl_->loop; }
+sys::EventLoop& QtPlatform::loop() { return impl_->loop; }
 
-ui::WindowServices& QtPlatform::services() { return impl_->services; }
+sys::WindowServices& QtPlatform::services() { return impl_->services; }
 
 void QtPlatform::attach(ui::Form& form) { impl_->view.attach(form); }
 
 void QtPlatform::detach(ui::Form& form) { impl_->view.detach(form); }
 
-}  // namespace qtui
+}  // namespace qt

@@ -5,13 +5,15 @@
 #include <memory>
 #include <string>
 
-namespace ui {
+namespace sys {
 class EventLoop;
-class Form;
 class WindowServices;
+}  // namespace sys
+namespace ui {
+class Form;
 }  // namespace ui
 
-namespace qtui {
+namespace qt {
 
 class QtPlatform {
 public:
@@ -29,8 +31,8 @@ public:
     // After a false claimInstance(): the other display the program runs on, or "".
     std::string instanceElsewhere() const;
 
-    ui::EventLoop& loop();
-    ui::WindowServices& services();
+    sys::EventLoop& loop();
+    sys::WindowServices& services();
 
     // Shows a constructed form as a window from now on, until it goes or is detached.
     void attach(ui::Form& form);
@@ -41,4 +43,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace qtui
+}  // namespace qt

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <csignal>
 
-namespace qtui {
+namespace qt {
 
 namespace {
 
@@ -72,4 +72,4 @@ StopSignals::~StopSignals() {
     ::close(impl_->pipe[1]);
 }
 
-}  // namespace qtui
+}  // namespace qt

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-namespace qtui {
+namespace qt {
 
 class StopSignals {
 public:
@@ -24,4 +24,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace qtui
+}  // namespace qt

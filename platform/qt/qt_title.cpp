@@ -14,7 +14,7 @@
 #include <cstring>
 #endif
 
-namespace qtui {
+namespace qt {
 
 #ifdef TOLVANE_HAVE_XCB
 namespace {
@@ -54,4 +54,4 @@ void setX11IconName(QWidget* window, const std::string& name) {
 #endif
 }
 
-}  // namespace qtui
+}  // namespace qt

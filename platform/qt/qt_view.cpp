@@ -18,24 +18,10 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/view/form_binding.h"
 
-namespace qtui {
+namespace qt {
 namespace {
-
-// Lives among a form's components so the view hears of the form going away while
-// its controls still exist.
-class FormSentinel : public ui::Component {
-public:
-    FormSentinel(ui::Component* owner, std::function<void()> gone)
-        : ui::Component(owner, std::string()), gone_(std::move(gone)) {}
-    ~FormSentinel() override {
-        if (gone_) gone_();
-    }
-    void disarm() { gone_ = nullptr; }
-
-private:
-    std::function<void()> gone_;
-};
 
 // The platform style with the classic sizes of check marks and radio dots, so captions
 // fit the designed widths of their buttons.
@@ -55,8 +41,6 @@ public:
     }
 };
 
-bool isArmedTitle(const std::string& title) { return title.rfind("Tolvane @", 0) == 0; }
-
 }  // namespace
 
 struct FormEntry;
@@ -74,51 +58,49 @@ private:
     FormEntry& entry_;
 };
 
-class MenuPeer : public ui::ComponentPeer {
+class MenuPeer : public ui::view::MenuPeer {
 public:
-    MenuPeer(ui::MenuItem& item, QAction* action) : item_(item), action_(action) {}
-    void componentChanged(ui::Component&, ui::Change what) override {
-        if (what == ui::Change::Checked) sync();
-    }
-    void sync() {
+    MenuPeer(ui::MenuItem& item, QAction* action) : ui::view::MenuPeer(item), action_(action) {}
+    void sync() override {
         ++updating_;
-        if (item_.checked()) action_->setCheckable(true);
-        action_->setChecked(item_.checked());
+        if (item().checked()) action_->setCheckable(true);
+        action_->setChecked(item().checked());
         --updating_;
     }
     bool updating() const { return updating_ > 0; }
-    ui::MenuItem& item() const { return item_; }
     QAction* action() const { return action_; }
 
 private:
-    ui::MenuItem& item_;
     QAction* action_;
     int updating_ = 0;
 };
 
-struct FormEntry : public FormContext {
-    FormEntry(QtView::Impl& view, ui::Form& form) : view(view), form(form) {}
+struct FormEntry : public FormContext, public ui::view::FormBinding {
+    FormEntry(QtView::Impl& view, ui::Form& form) : FormBinding(form), view(view) {}
 
-    ui::Application& application() override { return form.application(); }
-    void dispatch(const std::function<void()>& event) override {
-        if (!detaching) form.application().dispatch(event);
-    }
-    ControlPeer* peerOf(const ui::Component& c) override {
-        const auto it = peers.find(&c);
-        return it == peers.end() ? nullptr : it->second.get();
-    }
-    bool isMain() const { return form.application().mainForm() == &form; }
+    ui::Application& application() override { return form().application(); }
+    void dispatch(const std::function<void()>& event) override { FormBinding::dispatch(event); }
+    ControlPeer* peerOf(const ui::Component& c) override { return static_cast<ControlPeer*>(peer(c)); }
+
+    void attach();
+    void addMenuAction(ui::MenuItem& item, QAction* action);
+    void buildMenu(ui::MenuItem& item, QMenu* menu);
 
     QtView::Impl& view;
-    ui::Form& form;
     FormWindow* window = nullptr;
     QMenuBar* menuBar = nullptr;
     QWidget* client = nullptr;
-    std::unordered_map<const ui::Component*, std::unique_ptr<ControlPeer>> peers;
-    std::vector<ControlPeer*> order;  // creation order
-    std::vector<std::unique_ptr<MenuPeer>> menus;
-    FormSentinel* sentinel = nullptr;
-    bool detaching = false;
+
+protected:
+    std::unique_ptr<ui::view::ControlPeer> makePeer(ui::Control& c, ui::view::ControlPeer& parent) override {
+        return makeControlPeer(c, static_cast<ControlPeer&>(parent).container(), *this);
+    }
+    void orderTabs() override;
+    void showTitle() override;
+    void destroyWindow() override {
+        delete window;
+        window = nullptr;
+    }
 };
 
 // The form itself: a top-level window whose client area lies below the menu bar.
@@ -196,36 +178,23 @@ struct QtView::Impl {
     Impl() : blocker(*this) { qApp->installEventFilter(&blocker); }
     ~Impl() {
         qApp->removeEventFilter(&blocker);
-        while (!forms.empty()) detach(*forms.back());
+        forms.detachAll();
         delete tray;
-    }
-
-    FormEntry* find(const ui::Form& form) const {
-        for (const auto& f : forms) {
-            if (&f->form == &form) return f.get();
-        }
-        return nullptr;
     }
 
     bool blocks(const QWidget* window) const {
         for (const auto& f : forms) {
-            if (f->window == window) return !f->form.enabled();
+            if (f->window == window) return !f->form().enabled();
         }
         return false;
     }
 
-    void attach(ui::Form& form);
-    void detach(FormEntry& entry);
-    void buildControls(FormEntry& entry, ui::Control& parent, ControlPeer& parentPeer);
-    void buildMenu(FormEntry& entry, ui::MenuItem& item, QMenu* menu);
-    void addMenuAction(FormEntry& entry, ui::MenuItem& item, QAction* action);
-    void setTabOrder(FormEntry& entry);
     void applyTitle();
     void applyTitleTo(FormEntry& entry);
     void updateTray();
     void showMainWindow();
 
-    std::vector<std::unique_ptr<FormEntry>> forms;
+    ui::view::FormList<FormEntry> forms;
     std::string title;
     QSystemTrayIcon* tray = nullptr;
     InputBlocker blocker;
@@ -250,17 +219,17 @@ bool InputBlocker::eventFilter(QObject* obj, QEvent* e) {
 void FormWindow::closeEvent(QCloseEvent* e) {
     // The model decides what closing means (the main form ends the program).
     e->ignore();
-    if (!entry_.form.enabled()) return;
-    entry_.dispatch([this] { entry_.form.close(); });
+    if (!entry_.form().enabled()) return;
+    entry_.dispatch([this] { entry_.form().close(); });
 }
 
 void FormWindow::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange && !entry_.detaching) {
+    if (e->type() == QEvent::ActivationChange && !entry_.detaching()) {
         if (isActiveWindow()) {
-            entry_.form.activated();
-        } else if (!QApplication::activeWindow() && entry_.form.active()) {
+            entry_.form().activated();
+        } else if (!QApplication::activeWindow() && entry_.form().active()) {
             // The user went to another program: none of ours is active now.
-            entry_.form.application().setActiveForm(nullptr);
+            entry_.form().application().setActiveForm(nullptr);
         }
     }
     QWidget::changeEvent(e);
@@ -271,135 +240,81 @@ void FormWindow::showEvent(QShowEvent* e) {
     if (entry_.isMain()) entry_.view.applyTitleTo(entry_);
 }
 
-void QtView::Impl::attach(ui::Form& form) {
-    if (find(form)) return;
-    auto owned = std::make_unique<FormEntry>(*this, form);
-    FormEntry& entry = *owned;
-    forms.push_back(std::move(owned));
-
-    const Qt::WindowFlags flags = form.borderStyle() == ui::BorderStyle::Tool
+void FormEntry::attach() {
+    ui::Form& f = form();
+    const Qt::WindowFlags flags = f.borderStyle() == ui::BorderStyle::Tool
                                       ? Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                       : Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                             Qt::WindowCloseButtonHint;
-    entry.window = new FormWindow(entry, flags);
-    entry.window->setPalette(classicPalette());
-    entry.window->setAutoFillBackground(true);
-    entry.window->setAttribute(Qt::WA_QuitOnClose, false);
-    if (!form.icon().empty()) entry.window->setWindowIcon(resourceIcon(form.icon()));
-    if (form.menu()) {
-        entry.menuBar = new QMenuBar(entry.window);
-        entry.menuBar->setNativeMenuBar(false);
+    window = new FormWindow(*this, flags);
+    window->setPalette(classicPalette());
+    window->setAutoFillBackground(true);
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    if (!f.icon().empty()) window->setWindowIcon(resourceIcon(f.icon()));
+    if (f.menu()) {
+        menuBar = new QMenuBar(window);
+        menuBar->setNativeMenuBar(false);
     }
-    entry.client = new QWidget(entry.window);
-    entry.client->setAutoFillBackground(true);
+    client = new QWidget(window);
+    client->setAutoFillBackground(true);
 
-    auto formPeer = std::make_unique<FormPeer>(form, entry);
-    ControlPeer& root = *formPeer;
-    entry.peers.emplace(&form, std::move(formPeer));
-    form.setPeer(&root);
-    buildControls(entry, form, root);
-
-    if (ui::MainMenu* menu = form.menu()) {
+    if (ui::MainMenu* menu = f.menu()) {
         for (ui::MenuItem* item : menu->items()) {
             if (item->items().empty()) {
-                addMenuAction(entry, *item, entry.menuBar->addAction(toQString(item->caption())));
+                addMenuAction(*item, menuBar->addAction(toQString(item->caption())));
             } else {
-                QMenu* sub = entry.menuBar->addMenu(toQString(item->caption()));
-                sub->setFont(toQFont(form.font()));
-                addMenuAction(entry, *item, sub->menuAction());
-                buildMenu(entry, *item, sub);
+                QMenu* sub = menuBar->addMenu(toQString(item->caption()));
+                sub->setFont(toQFont(f.font()));
+                addMenuAction(*item, sub->menuAction());
+                buildMenu(*item, sub);
             }
         }
     }
-
-    for (ControlPeer* peer : entry.order) peer->syncAll();
-    setTabOrder(entry);
-    entry.sentinel = form.add<FormSentinel>([this, &entry] {
-        entry.sentinel = nullptr;
-        detach(entry);
-    });
-    if (entry.isMain()) applyTitleTo(entry);
-    // The window itself last: showing it needs everything in place.
-    root.syncAll();
+    bind(std::make_unique<FormPeer>(f, *this), [this] { view.forms.detach(*this); });
 }
 
-void QtView::Impl::buildControls(FormEntry& entry, ui::Control& parent, ControlPeer& parentPeer) {
-    for (ui::Control* child : parent.children()) {
-        std::unique_ptr<ControlPeer> peer = makeControlPeer(*child, parentPeer.container(), entry);
-        if (!peer) continue;
-        ControlPeer& p = *peer;
-        entry.peers.emplace(child, std::move(peer));
-        entry.order.push_back(&p);
-        child->setPeer(&p);
-        buildControls(entry, *child, p);
-    }
-}
-
-void QtView::Impl::buildMenu(FormEntry& entry, ui::MenuItem& item, QMenu* menu) {
+void FormEntry::buildMenu(ui::MenuItem& item, QMenu* menu) {
     for (ui::MenuItem* child : item.items()) {
         if (child->isSeparator()) {
             menu->addSeparator();
         } else if (child->items().empty()) {
-            addMenuAction(entry, *child, menu->addAction(toQString(child->caption())));
+            addMenuAction(*child, menu->addAction(toQString(child->caption())));
         } else {
             QMenu* sub = menu->addMenu(toQString(child->caption()));
-            addMenuAction(entry, *child, sub->menuAction());
-            buildMenu(entry, *child, sub);
+            addMenuAction(*child, sub->menuAction());
+            buildMenu(*child, sub);
         }
     }
 }
 
-void QtView::Impl::addMenuAction(FormEntry& entry, ui::MenuItem& item, QAction* action) {
-    auto peer = std::make_unique<MenuPeer>(item, action);
-    MenuPeer* p = peer.get();
-    entry.menus.push_back(std::move(peer));
-    item.setPeer(p);
-    p->sync();
+void FormEntry::addMenuAction(ui::MenuItem& item, QAction* action) {
+    auto owned = std::make_unique<MenuPeer>(item, action);
+    MenuPeer* p = owned.get();
+    addMenu(std::move(owned));
     if (item.items().empty()) {
-        QObject::connect(action, &QAction::triggered, action, [&entry, p] {
-            if (p->updating()) return;
-            entry.dispatch([p] { p->item().click(); });
-            if (!entry.detaching) p->sync();
+        QObject::connect(action, &QAction::triggered, action, [this, p] {
+            if (!p->updating()) menuChosen(*p);
         });
     }
 }
 
-void QtView::Impl::setTabOrder(FormEntry& entry) {
+void FormEntry::orderTabs() {
     std::vector<QWidget*> chain;
     std::function<void(ui::Control&)> walk = [&](ui::Control& parent) {
-        std::vector<ui::Control*> kids = parent.children();
-        std::stable_sort(kids.begin(), kids.end(), [](const ui::Control* a, const ui::Control* b) {
-            const int ka = a->tabOrder() < 0 ? INT32_MAX : a->tabOrder();
-            const int kb = b->tabOrder() < 0 ? INT32_MAX : b->tabOrder();
-            return ka < kb;
-        });
-        for (ui::Control* c : kids) {
-            if (ControlPeer* peer = entry.peerOf(*c)) {
-                if (QWidget* target = peer->focusTarget(); target && (target->focusPolicy() & Qt::TabFocus))
+        for (ui::Control* c : ui::view::inTabOrder(parent)) {
+            if (ControlPeer* p = peerOf(*c)) {
+                if (QWidget* target = p->focusTarget(); target && (target->focusPolicy() & Qt::TabFocus))
                     chain.push_back(target);
             }
             walk(*c);
         }
     };
-    walk(entry.form);
+    walk(form());
     for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-void QtView::Impl::detach(FormEntry& entry) {
-    entry.detaching = true;
-    if (entry.sentinel) {
-        entry.sentinel->disarm();
-        entry.sentinel = nullptr;
-    }
-    for (auto& [component, peer] : entry.peers) const_cast<ui::Component*>(component)->setPeer(nullptr);
-    for (auto& menu : entry.menus) menu->item().setPeer(nullptr);
-    delete entry.window;
-    entry.window = nullptr;
-    entry.peers.clear();
-    entry.menus.clear();
-    std::erase_if(forms, [&](const std::unique_ptr<FormEntry>& f) { return f.get() == &entry; });
-}
+void FormEntry::showTitle() { view.applyTitleTo(*this); }
 
 void QtView::Impl::applyTitleTo(FormEntry& entry) {
     if (entry.window && !title.empty()) setX11IconName(entry.window, title);
@@ -423,7 +338,7 @@ void QtView::Impl::updateTray() {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) showMainWindow();
         });
     }
-    const bool armed = isArmedTitle(title);
+    const bool armed = ui::view::isArmedTitle(title);
     tray->setIcon(resourceIcon(armed ? "tray-armed-16" : "tray-off-16"));
     tray->setToolTip(toQString(title));
     tray->show();
@@ -431,7 +346,7 @@ void QtView::Impl::updateTray() {
 
 void QtView::Impl::showMainWindow() {
     for (const auto& f : forms) {
-        if (f->isMain() && f->form.visible() && f->window) {
+        if (f->isMain() && f->form().visible() && f->window) {
             f->window->showNormal();
             f->window->raise();
             f->window->activateWindow();
@@ -452,10 +367,10 @@ QtView::QtView() {
 
 QtView::~QtView() = default;
 
-void QtView::attach(ui::Form& form) { impl_->attach(form); }
+void QtView::attach(ui::Form& form) { impl_->forms.attach(form, *impl_); }
 
 void QtView::detach(ui::Form& form) {
-    if (FormEntry* entry = impl_->find(form)) impl_->detach(*entry);
+    if (FormEntry* entry = impl_->forms.find(form)) impl_->forms.detach(*entry);
 }
 
 void QtView::setApplicationTitle(const std::string& title) {
@@ -466,7 +381,7 @@ void QtView::setApplicationTitle(const std::string& title) {
 void QtView::showMainWindow() { impl_->showMainWindow(); }
 
 QWidget* QtView::window(const ui::Form& form) const {
-    FormEntry* entry = impl_->find(form);
+    FormEntry* entry = impl_->forms.find(form);
     return entry ? entry->window : nullptr;
 }
 
@@ -479,11 +394,11 @@ QWidget* QtView::widget(const ui::Component& control) const {
 
 QAction* QtView::action(const ui::MenuItem& item) const {
     for (const auto& f : impl_->forms) {
-        for (const auto& m : f->menus) {
-            if (&m->item() == &item) return m->action();
+        for (const auto& m : f->menus()) {
+            if (&m->item() == &item) return static_cast<const MenuPeer&>(*m).action();
         }
     }
     return nullptr;
 }
 
-}  // namespace qtui
+}  // namespace qt

@@ -15,7 +15,7 @@ class Form;
 class MenuItem;
 }  // namespace ui
 
-namespace qtui {
+namespace qt {
 
 class QtView {
 public:
@@ -50,4 +50,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace qtui
+}  // namespace qt

@@ -8,7 +8,7 @@
 #include "platform/qt/qt_view.h"
 #include "platform/qt/view_internal.h"
 
-namespace qtui {
+namespace qt {
 namespace {
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -61,18 +61,18 @@ std::vector<std::string> nameFilters(const std::string& filter) {
 
 void QtWindowServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     // Errors also go to the session's log, where they outlast the box.
-    if ((flags & ui::mb::iconMask) == ui::mb::iconStop) std::fprintf(stderr, "tolvane: %s\n", text.c_str());
+    if ((flags & sys::mb::iconMask) == sys::mb::iconStop) std::fprintf(stderr, "tolvane: %s\n", text.c_str());
     QMessageBox box;
     box.setTextFormat(Qt::PlainText);
     box.setText(toQString(text));
     box.setWindowTitle(toQString(caption));
     box.setStandardButtons(QMessageBox::Ok);
-    switch (flags & ui::mb::iconMask) {
-    case ui::mb::iconStop: box.setIcon(QMessageBox::Critical); break;
-    case ui::mb::iconExclamation: box.setIcon(QMessageBox::Warning); break;
+    switch (flags & sys::mb::iconMask) {
+    case sys::mb::iconStop: box.setIcon(QMessageBox::Critical); break;
+    case sys::mb::iconExclamation: box.setIcon(QMessageBox::Warning); break;
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
-    if (flags & ui::mb::systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (flags & sys::mb::systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }
 
@@ -98,4 +98,4 @@ std::optional<std::string> QtWindowServices::openFileDialog(const std::string& f
 
 void QtWindowServices::applicationTitleChanged(const std::string& title) { view_.setApplicationTitle(title); }
 
-}  // namespace qtui
+}  // namespace qt

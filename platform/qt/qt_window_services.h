@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "ui/services.h"
+#include "sys/window_services.h"
 
-namespace qtui {
+namespace qt {
 
 class QtView;
 
-class QtWindowServices : public ui::WindowServices {
+class QtWindowServices : public sys::WindowServices {
 public:
     explicit QtWindowServices(QtView& view) : view_(view) {}
 
@@ -25,4 +25,4 @@ private:
 // "Description|*.a;*.b|..." as the file dialog's name filters: "Description (*.a *.b)".
 std::vector<std::string> nameFilters(const std::string& filter);
 
-}  // namespace qtui
+}  // namespace qt

@@ -9,6 +9,7 @@
 #include "ui/canvas.h"
 #include "ui/control.h"
 #include "ui/geometry.h"
+#include "ui/view/control_peer.h"
 
 class QColor;
 class QFont;
@@ -21,11 +22,10 @@ class QString;
 class QWidget;
 
 namespace ui {
-class Application;
 class Form;
 }  // namespace ui
 
-namespace qtui {
+namespace qt {
 
 // ---- Conversions ------------------------------------------------------------------
 
@@ -49,62 +49,41 @@ void drawEdge(QPainter& p, QRect& r, ui::Color topLeft, ui::Color bottomRight);
 
 // ---- Peers ------------------------------------------------------------------------
 
-class FormContext {
-public:
-    virtual ~FormContext() = default;
-    virtual ui::Application& application() = 0;
-    // Delivers one piece of user input to the model; errors go to the error report.
-    virtual void dispatch(const std::function<void()>& event) = 0;
-    // The peer of a control of this form, or null.
-    virtual class ControlPeer* peerOf(const ui::Component& c) = 0;
-};
+class FormContext;
 
 // Mirrors one control onto its widget.
-class ControlPeer : public ui::ComponentPeer {
+class ControlPeer : public ui::view::ControlPeer {
 public:
-    ControlPeer(ui::Control& control, FormContext& ctx) : control_(control), ctx_(ctx) {}
-    virtual ~ControlPeer();
-    ControlPeer(const ControlPeer&) = delete;
-    ControlPeer& operator=(const ControlPeer&) = delete;
+    ControlPeer(ui::Control& control, FormContext& ctx);
 
-    ui::Control& control() const { return control_; }
     QWidget* widget() const { return widget_; }
     // Where the widgets of child controls go.
     virtual QWidget* container() const { return widget_; }
     // The widget that takes the keyboard focus for the control (null: none).
     virtual QWidget* focusTarget() const { return widget_; }
 
-    void componentChanged(ui::Component& component, ui::Change what) override;
-    // Reads the whole state of the control.
-    void syncAll();
-    // A child control moved or changed size.
-    virtual void childGeometryChanged() {}
-    // The user gave or took the keyboard focus.
-    void reportFocus(bool hasFocus);
-
 protected:
-    virtual void apply(ui::Change what);
-    virtual void applyVisible();
-    virtual void applyEnabled();
-    virtual void applyGeometry();
-    virtual void applyFont();
+    void applyVisible() override;
+    void applyEnabled() override;
+    void applyGeometry() override;
+    void applyFont() override;
+    void applyHint() override;
+    void takeFocus() override;
+    void repaint() override;
     void setWidget(QWidget* w);
-    bool updating() const { return updating_ > 0; }
-    FormContext& ctx() const { return ctx_; }
-
-    // Marks a model-to-widget update, so the widget's signals are not fed back.
-    struct Updating {
-        explicit Updating(ControlPeer& p) : peer(p) { ++peer.updating_; }
-        ~Updating() { --peer.updating_; }
-        ControlPeer& peer;
-    };
+    FormContext& ctx() const;
 
 private:
-    ui::Control& control_;
-    FormContext& ctx_;
     QWidget* widget_ = nullptr;
-    int updating_ = 0;
 };
+
+class FormContext : public ui::view::FormContext {
+public:
+    ControlPeer* peerOf(const ui::Component& c) override = 0;
+};
+
+inline ControlPeer::ControlPeer(ui::Control& control, FormContext& ctx) : ui::view::ControlPeer(control, ctx) {}
+inline FormContext& ControlPeer::ctx() const { return static_cast<FormContext&>(ui::view::ControlPeer::ctx()); }
 
 // Mixed into the widgets the view draws itself, so assistive tools can read their
 // control (see qt_accessible.cpp).
@@ -128,9 +107,9 @@ void accessiblePartsChanged(const QWidget* widget);
 
 // The peer for a control of any kind, its widget made as a child of `parent`.
 // Returns null for kinds that have no widget.
-std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& control, QWidget* parent, FormContext& ctx);
+std::unique_ptr<ui::view::ControlPeer> makeControlPeer(ui::Control& control, QWidget* parent, FormContext& ctx);
 
 // Sets the X11 icon name of a top-level window; does nothing off X11.
 void setX11IconName(QWidget* window, const std::string& name);
 
-}  // namespace qtui
+}  // namespace qt

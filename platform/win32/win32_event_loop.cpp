@@ -12,7 +12,7 @@
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-namespace win32ui {
+namespace win32 {
 
 using std::chrono::milliseconds;
 
@@ -89,7 +89,7 @@ struct Win32EventLoop::Impl {
                 if (wParam == kModalPollTimer)
                     self->pollWallClock();
                 else
-                    self->fireFree(static_cast<ui::TimerId>(wParam));
+                    self->fireFree(static_cast<sys::TimerId>(wParam));
                 return 0;
             case WM_TIMECHANGE: self->realign(); return 0;
             case WM_POWERBROADCAST:
@@ -129,14 +129,14 @@ struct Win32EventLoop::Impl {
 
     // A wall-clock timer expired: armed again before its callback runs, so a modal box
     // opened by the callback does not hold back the next expiry.
-    void fireWallClock(ui::TimerId id) {
+    void fireWallClock(sys::TimerId id) {
         const auto it = timers.find(id);
         if (it == timers.end()) return;
         arm(*it->second);
         run(*it->second);
     }
 
-    void fireFree(ui::TimerId id) {
+    void fireFree(sys::TimerId id) {
         const auto it = timers.find(id);
         if (it != timers.end()) run(*it->second);
     }
@@ -150,8 +150,8 @@ struct Win32EventLoop::Impl {
         }
     }
 
-    std::vector<ui::TimerId> wallClockTimers() const {
-        std::vector<ui::TimerId> ids;
+    std::vector<sys::TimerId> wallClockTimers() const {
+        std::vector<sys::TimerId> ids;
         for (const auto& [id, t] : timers)
             if (t->waitable != nullptr) ids.push_back(id);
         return ids;
@@ -159,7 +159,7 @@ struct Win32EventLoop::Impl {
 
     // The time was set or the computer woke up: every wall-clock timer shows it now.
     void realign() {
-        for (const ui::TimerId id : wallClockTimers()) fireWallClock(id);
+        for (const sys::TimerId id : wallClockTimers()) fireWallClock(id);
         schedulePoll();
     }
 
@@ -180,18 +180,18 @@ struct Win32EventLoop::Impl {
     }
 
     void pollWallClock() {
-        for (const ui::TimerId id : wallClockTimers()) {
+        for (const sys::TimerId id : wallClockTimers()) {
             const auto it = timers.find(id);
             if (it != timers.end() && WaitForSingleObject(it->second->waitable, 0) == WAIT_OBJECT_0) fireWallClock(id);
         }
         schedulePoll();
     }
 
-    ui::MessageQueue queue;
+    sys::MessageQueue queue;
     HWND window = nullptr;
     HWND listener = nullptr;
-    std::map<ui::TimerId, std::unique_ptr<Timer>> timers;
-    ui::TimerId nextId = 1;
+    std::map<sys::TimerId, std::unique_ptr<Timer>> timers;
+    sys::TimerId nextId = 1;
     int modalDepth = 0;
     bool running = false;
     bool quitPending = false;
@@ -206,16 +206,16 @@ Win32EventLoop::Win32EventLoop() : impl_(std::make_unique<Impl>()) {
 
 Win32EventLoop::~Win32EventLoop() { impl_->queue.setWaker(nullptr); }
 
-ui::MessageQueue& Win32EventLoop::queue() { return impl_->queue; }
+sys::MessageQueue& Win32EventLoop::queue() { return impl_->queue; }
 
-ui::TimerId Win32EventLoop::startTimer(milliseconds period, ui::TimerPhase phase, std::function<void()> callback) {
-    const ui::TimerId id = impl_->nextId++;
+sys::TimerId Win32EventLoop::startTimer(milliseconds period, sys::TimerPhase phase, std::function<void()> callback) {
+    const sys::TimerId id = impl_->nextId++;
     auto t = std::make_unique<Impl::Timer>();
     t->period = std::max(period, milliseconds(1));
     t->callback = std::make_shared<std::function<void()>>(std::move(callback));
     // The loop waits on at most this many handles at once.
     const bool roomToWait = impl_->wallClockTimers().size() < MAXIMUM_WAIT_OBJECTS - 1;
-    if (phase == ui::TimerPhase::WallClockSecond && roomToWait) {
+    if (phase == sys::TimerPhase::WallClockSecond && roomToWait) {
         t->waitable = createWallClockTimer();
         if (t->waitable != nullptr && !impl_->arm(*t)) {
             CloseHandle(t->waitable);
@@ -234,7 +234,7 @@ ui::TimerId Win32EventLoop::startTimer(milliseconds period, ui::TimerPhase phase
     return id;
 }
 
-void Win32EventLoop::stopTimer(ui::TimerId id) {
+void Win32EventLoop::stopTimer(sys::TimerId id) {
     const auto it = impl_->timers.find(id);
     if (it == impl_->timers.end()) return;
     if (it->second->waitable == nullptr) KillTimer(impl_->window, static_cast<UINT_PTR>(id));
@@ -256,7 +256,7 @@ int Win32EventLoop::run() {
         }
     } notRunning{*impl_};
     std::vector<HANDLE> handles;
-    std::vector<ui::TimerId> ids;
+    std::vector<sys::TimerId> ids;
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -269,7 +269,7 @@ int Win32EventLoop::run() {
         }
         ids = impl_->wallClockTimers();
         handles.clear();
-        for (const ui::TimerId id : ids) handles.push_back(impl_->timers.at(id)->waitable);
+        for (const sys::TimerId id : ids) handles.push_back(impl_->timers.at(id)->waitable);
         // Alertable, so that the wake-up timer's due routine runs here as well.
         const DWORD woke = MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), INFINITE,
                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE | MWMO_ALERTABLE);
@@ -298,4 +298,4 @@ void Win32EventLoop::modalLoop(bool entering) {
 
 std::uint64_t Win32EventLoop::wakeUps() const { return impl_->wakeUps; }
 
-}  // namespace win32ui
+}  // namespace win32

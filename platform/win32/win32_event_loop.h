@@ -16,22 +16,22 @@
 #include <functional>
 #include <memory>
 
-#include "ui/event_loop.h"
-#include "ui/message_queue.h"
+#include "sys/event_loop.h"
+#include "sys/message_queue.h"
 
-namespace win32ui {
+namespace win32 {
 
-class Win32EventLoop : public ui::EventLoop {
+class Win32EventLoop : public sys::EventLoop {
 public:
     Win32EventLoop();
     ~Win32EventLoop() override;
     Win32EventLoop(const Win32EventLoop&) = delete;
     Win32EventLoop& operator=(const Win32EventLoop&) = delete;
 
-    ui::MessageQueue& queue() override;
-    ui::TimerId startTimer(std::chrono::milliseconds period, ui::TimerPhase phase,
+    sys::MessageQueue& queue() override;
+    sys::TimerId startTimer(std::chrono::milliseconds period, sys::TimerPhase phase,
                            std::function<void()> callback) override;
-    void stopTimer(ui::TimerId id) override;
+    void stopTimer(sys::TimerId id) override;
     // Runs until quit(); returns at once when quit() came first.
     int run() override;
     // Ends run() (and any modal loop inside it) with `code`.
@@ -53,4 +53,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace win32ui
+}  // namespace win32

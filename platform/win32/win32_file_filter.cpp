@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/win32_text.h"
+#include "platform/text/win32_text.h"
 #include "platform/win32/win32_window_services.h"
 
-namespace win32ui {
+namespace win32 {
 
 std::wstring dialogFilter(const std::string& filter) {
     std::wstring result;
@@ -20,10 +20,10 @@ std::wstring dialogFilter(const std::string& filter) {
     // A description without patterns (an odd count) is left out.
     for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i + 1].empty()) continue;
-        result += sys::widen(parts[i]) + L'\0' + sys::widen(parts[i + 1]) + L'\0';
+        result += text::widen(parts[i]) + L'\0' + text::widen(parts[i + 1]) + L'\0';
     }
     if (result.empty()) return std::wstring(2, L'\0');
     return result + L'\0';
 }
 
-}  // namespace win32ui
+}  // namespace win32

@@ -9,19 +9,17 @@
 #include <string>
 #include <tuple>
 
+#include "platform/text/win32_text.h"
 #include "ui/control.h"
 #include "ui/geometry.h"
+#include "ui/view/control_peer.h"
 
-namespace ui {
-class Application;
-}  // namespace ui
-
-namespace win32ui {
+namespace win32 {
 
 // ---- Conversions --------------------------------------------------------------------
 
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& wide);
+using text::narrow;
+using text::widen;
 std::uint32_t colorRef(ui::Color c);
 
 // Fonts and brushes made once and kept for the view's lifetime.
@@ -47,37 +45,15 @@ void* iconFromResource(const std::string& name);
 
 // ---- Peers --------------------------------------------------------------------------
 
-class ControlPeer;
-
-class FormContext {
-public:
-    virtual ~FormContext() = default;
-    virtual ui::Application& application() = 0;
-    // Delivers one piece of user input to the model; errors go to the error report.
-    virtual void dispatch(const std::function<void()>& event) = 0;
-    // The peer of a control of this form, or null.
-    virtual ControlPeer* peerOf(const ui::Component& c) = 0;
-    // The window's dots per inch (96 is the designed density).
-    virtual int dpi() const = 0;
-    virtual GdiCache& gdi() = 0;
-    // Shows `text` as the tip of a control's window while the mouse rests on it.
-    virtual void setHint(void* hwnd, const std::string& text) = 0;
-    // Designed pixels to device pixels, and back.
-    int scaled(int v) const;
-    int unscaled(int v) const;
-};
+class FormContext;
 
 // Mirrors one control onto its window. The window's user data points back at the peer,
 // so that the window procedures of our containers can hand a child's notifications to
 // its peer.
-class ControlPeer : public ui::ComponentPeer {
+class ControlPeer : public ui::view::ControlPeer {
 public:
-    ControlPeer(ui::Control& control, FormContext& ctx) : control_(control), ctx_(ctx) {}
-    virtual ~ControlPeer();
-    ControlPeer(const ControlPeer&) = delete;
-    ControlPeer& operator=(const ControlPeer&) = delete;
+    ControlPeer(ui::Control& control, FormContext& ctx);
 
-    ui::Control& control() const { return control_; }
     void* hwnd() const { return hwnd_; }
     // Where the windows of child controls go.
     virtual void* container() const { return hwnd_; }
@@ -86,15 +62,8 @@ public:
     // The colour behind the control's children (for transparent labels and buttons).
     virtual ui::Color background() const { return ui::colors::btnFace; }
 
-    void componentChanged(ui::Component& component, ui::Change what) override;
-    // Reads the whole state of the control.
-    void syncAll();
-    // A child control moved or changed size.
-    virtual void childGeometryChanged() {}
     // The children's windows have been stacked in tab order.
     virtual void childrenOrdered() {}
-    // The user gave or took the keyboard focus.
-    void reportFocus(bool hasFocus);
     // Re-reads geometry and font after the window's density changed.
     void rescale();
 
@@ -114,35 +83,42 @@ public:
     static ControlPeer* of(void* hwnd);
 
 protected:
-    virtual void apply(ui::Change what);
-    virtual void applyVisible();
-    virtual void applyEnabled();
-    virtual void applyGeometry();
-    virtual void applyFont();
+    void applyVisible() override;
+    void applyEnabled() override;
+    void applyGeometry() override;
+    void applyFont() override;
+    void applyHint() override;
+    void takeFocus() override;
+    void repaint() override;
     // Takes the control's window: points its user data at this peer and hooks its
     // messages (our own classes through their procedure, standard ones by subclassing).
     void setWindow(void* hwnd, bool hooked = true);
     // Points another window of the control (a part of it) at this peer.
     void hook(void* hwnd);
-    bool updating() const { return updating_ > 0; }
-    FormContext& ctx() const { return ctx_; }
+    FormContext& ctx() const;
     void* font() const;
     // The bounds in device pixels, relative to the parent's client area.
     ui::Rect deviceBounds() const;
 
-    // Marks a model-to-window update, so the window's notifications are not fed back.
-    struct Updating {
-        explicit Updating(ControlPeer& p) : peer(p) { ++peer.updating_; }
-        ~Updating() { --peer.updating_; }
-        ControlPeer& peer;
-    };
-
 private:
-    ui::Control& control_;
-    FormContext& ctx_;
     void* hwnd_ = nullptr;
-    int updating_ = 0;
 };
+
+class FormContext : public ui::view::FormContext {
+public:
+    ControlPeer* peerOf(const ui::Component& c) override = 0;
+    // The window's dots per inch (96 is the designed density).
+    virtual int dpi() const = 0;
+    virtual GdiCache& gdi() = 0;
+    // Shows `text` as the tip of a control's window while the mouse rests on it.
+    virtual void setHint(void* hwnd, const std::string& text) = 0;
+    // Designed pixels to device pixels, and back.
+    int scaled(int v) const;
+    int unscaled(int v) const;
+};
+
+inline ControlPeer::ControlPeer(ui::Control& control, FormContext& ctx) : ui::view::ControlPeer(control, ctx) {}
+inline FormContext& ControlPeer::ctx() const { return static_cast<FormContext&>(ui::view::ControlPeer::ctx()); }
 
 // Registers the view's window classes; once per process.
 void registerWindowClasses();
@@ -154,11 +130,11 @@ bool routeToChild(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp,
 
 // The peer for a control of any kind, its window made as a child of `parent`.
 // Returns null for kinds that have no window.
-std::unique_ptr<ControlPeer> makeControlPeer(ui::Control& control, void* parent, FormContext& ctx);
+std::unique_ptr<ui::view::ControlPeer> makeControlPeer(ui::Control& control, void* parent, FormContext& ctx);
 
 // Class names of the view's own windows.
 inline constexpr wchar_t mainWindowClass[] = L"TolvaneMainWindow";
 inline constexpr wchar_t formWindowClass[] = L"TolvaneWindow";
 inline constexpr wchar_t ownerWindowClass[] = L"TolvaneApplication";
 
-}  // namespace win32ui
+}  // namespace win32

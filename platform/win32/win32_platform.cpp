@@ -7,11 +7,11 @@
 #include <commctrl.h>
 
 #include "platform/win32/win32_event_loop.h"
-#include "platform/win32/win32_single_instance.h"
+#include "platform/instance/win32_single_instance.h"
 #include "platform/win32/win32_view.h"
 #include "platform/win32/win32_window_services.h"
 
-namespace win32ui {
+namespace win32 {
 namespace {
 
 // The common controls (tabs, up-down buttons) before any window is made.
@@ -34,7 +34,7 @@ struct Win32Platform::Impl {
     Win32EventLoop loop;
     Win32View view;
     Win32WindowServices services{view, loop};
-    std::unique_ptr<SingleInstance> instance;
+    std::unique_ptr<instance::SingleInstance> instance;
 };
 
 Win32Platform::Win32Platform() : impl_(std::make_unique<Impl>()) {}
@@ -42,14 +42,14 @@ Win32Platform::Win32Platform() : impl_(std::make_unique<Impl>()) {}
 Win32Platform::~Win32Platform() = default;
 
 bool Win32Platform::claimInstance() {
-    impl_->instance = std::make_unique<SingleInstance>(SingleInstance::userKey());
+    impl_->instance = std::make_unique<instance::SingleInstance>(instance::SingleInstance::userKey());
     impl_->instance->onShow = [this] { impl_->view.showMainWindow(); };
     return impl_->instance->claim();
 }
 
-ui::EventLoop& Win32Platform::loop() { return impl_->loop; }
+sys::EventLoop& Win32Platform::loop() { return impl_->loop; }
 
-ui::WindowServices& Win32Platform::services() { return impl_->services; }
+sys::WindowServices& Win32Platform::services() { return impl_->services; }
 
 void Win32Platform::attach(ui::Form& form) { impl_->view.attach(form); }
 
@@ -57,4 +57,4 @@ void Win32Platform::detach(ui::Form& form) { impl_->view.detach(form); }
 
 void Win32Platform::onSessionEnd(std::function<void()> save) { impl_->view.onSessionEnd = std::move(save); }
 
-}  // namespace win32ui
+}  // namespace win32

@@ -5,13 +5,15 @@
 #include <functional>
 #include <memory>
 
-namespace ui {
+namespace sys {
 class EventLoop;
-class Form;
 class WindowServices;
+}  // namespace sys
+namespace ui {
+class Form;
 }  // namespace ui
 
-namespace win32ui {
+namespace win32 {
 
 class Win32Platform {
 public:
@@ -25,8 +27,8 @@ public:
     // show this one's main window from now on.
     bool claimInstance();
 
-    ui::EventLoop& loop();
-    ui::WindowServices& services();
+    sys::EventLoop& loop();
+    sys::WindowServices& services();
 
     // Shows a constructed form as a window from now on, until it goes or is detached.
     void attach(ui::Form& form);
@@ -41,4 +43,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace win32ui
+}  // namespace win32

@@ -8,7 +8,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <climits>
 #include <cwctype>
 #include <unordered_map>
 #include <vector>
@@ -18,27 +17,11 @@
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/view/form_binding.h"
 
-namespace win32ui {
+namespace win32 {
 
 // ---- Conversions ------------------------------------------------------------------------
-
-std::wstring widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::string narrow(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
-    return utf8;
-}
 
 std::uint32_t colorRef(ui::Color c) { return RGB(c.r, c.g, c.b); }
 
@@ -130,8 +113,6 @@ void adjustWindowRect(RECT& r, DWORD style, bool menu, DWORD exStyle, int dpi) {
         AdjustWindowRectEx(&r, style, menu, exStyle);
 }
 
-bool isArmedTitle(const std::string& title) { return title.rfind("Tolvane @", 0) == 0; }
-
 // The letter after a caption's single '&', lower-cased; 0 when there is none.
 wchar_t mnemonicOf(const std::string& caption) {
     for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
@@ -143,33 +124,13 @@ wchar_t mnemonicOf(const std::string& caption) {
     return 0;
 }
 
-// Lives among a form's components so the view hears of the form going away while its
-// controls still exist.
-class FormSentinel : public ui::Component {
+class MenuPeer : public ui::view::MenuPeer {
 public:
-    FormSentinel(ui::Component* owner, std::function<void()> gone)
-        : ui::Component(owner, std::string()), gone_(std::move(gone)) {}
-    ~FormSentinel() override {
-        if (gone_) gone_();
-    }
-    void disarm() { gone_ = nullptr; }
-
-private:
-    std::function<void()> gone_;
-};
-
-class MenuPeer : public ui::ComponentPeer {
-public:
-    MenuPeer(ui::MenuItem& item, HMENU menu, UINT id) : item_(item), menu_(menu), id_(id) {}
-    void componentChanged(ui::Component&, ui::Change what) override {
-        if (what == ui::Change::Checked) sync();
-    }
-    void sync() { CheckMenuItem(menu_, id_, MF_BYCOMMAND | (item_.checked() ? MF_CHECKED : MF_UNCHECKED)); }
-    ui::MenuItem& item() const { return item_; }
+    MenuPeer(ui::MenuItem& item, HMENU menu, UINT id) : ui::view::MenuPeer(item), menu_(menu), id_(id) {}
+    void sync() override { CheckMenuItem(menu_, id_, MF_BYCOMMAND | (item().checked() ? MF_CHECKED : MF_UNCHECKED)); }
     UINT id() const { return id_; }
 
 private:
-    ui::MenuItem& item_;
     HMENU menu_;
     UINT id_;
 };
@@ -185,14 +146,8 @@ struct Win32View::Impl {
     explicit Impl(Win32View& view);
     ~Impl();
 
-    FormEntry* find(const ui::Form& form) const;
     FormEntry* findWindow(HWND hwnd) const;
     FormEntry* mainEntry() const;
-    void attach(ui::Form& form);
-    void detach(FormEntry& entry);
-    void buildControls(FormEntry& entry, ui::Control& parent, ControlPeer& parentPeer);
-    void buildMenu(FormEntry& entry, ui::MenuItem& item, HMENU menu);
-    void stackInTabOrder(FormEntry& entry, ui::Control& parent);
     void applyTitle();
     void updateTray();
     void showMainWindow();
@@ -202,7 +157,7 @@ struct Win32View::Impl {
     }
 
     Win32View& view;
-    std::vector<std::unique_ptr<FormEntry>> forms;
+    ui::view::FormList<FormEntry> forms;
     GdiCache gdi;
     std::string title;
     HWND owner = nullptr;  // the task-bar button's window, owner of every form
@@ -211,21 +166,16 @@ struct Win32View::Impl {
     bool trayShown = false;
 };
 
-struct FormEntry : public FormContext {
-    FormEntry(Win32View::Impl& view, ui::Form& form) : view(view), form(form) {}
+struct FormEntry : public FormContext, public ui::view::FormBinding {
+    FormEntry(Win32View::Impl& view, ui::Form& form) : FormBinding(form), view(view) {}
     ~FormEntry() override {
         for (HICON icon : icons)
             if (icon) DestroyIcon(icon);
     }
 
-    ui::Application& application() override { return form.application(); }
-    void dispatch(const std::function<void()>& event) override {
-        if (!detaching) form.application().dispatch(event);
-    }
-    ControlPeer* peerOf(const ui::Component& c) override {
-        const auto it = peers.find(&c);
-        return it == peers.end() ? nullptr : it->second.get();
-    }
+    ui::Application& application() override { return form().application(); }
+    void dispatch(const std::function<void()>& event) override { FormBinding::dispatch(event); }
+    ControlPeer* peerOf(const ui::Component& c) override { return static_cast<ControlPeer*>(peer(c)); }
     int dpi() const override { return dpiValue; }
     GdiCache& gdi() override { return view.gdi; }
     void setHint(void* control, const std::string& text) override {
@@ -243,21 +193,29 @@ struct FormEntry : public FormContext {
         info.lpszText = tip.data();
         SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
-    bool isMain() const { return form.application().mainForm() == &form; }
+
+    void attach();
+    void buildMenu(ui::MenuItem& item, HMENU menu);
+    void stackInTabOrder(ui::Control& parent);
 
     Win32View::Impl& view;
-    ui::Form& form;
     HWND hwnd = nullptr;
     HWND tips = nullptr;  // owned by the form's window
     DWORD style = 0;
     DWORD exStyle = 0;
     int dpiValue = 96;
     HICON icons[2] = {};
-    std::unordered_map<const ui::Component*, std::unique_ptr<ControlPeer>> peers;
-    std::vector<ControlPeer*> order;  // creation order
-    std::vector<std::unique_ptr<MenuPeer>> menus;
-    FormSentinel* sentinel = nullptr;
-    bool detaching = false;
+
+protected:
+    std::unique_ptr<ui::view::ControlPeer> makePeer(ui::Control& c, ui::view::ControlPeer& parent) override {
+        return makeControlPeer(c, static_cast<ControlPeer&>(parent).container(), *this);
+    }
+    void orderTabs() override { stackInTabOrder(form()); }
+    void showTitle() override { view.applyTitle(); }
+    void destroyWindow() override {
+        DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
 };
 
 namespace {
@@ -337,24 +295,23 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_CLOSE:
         // The model decides what closing means (the main form ends the program).
-        if (entry->form.enabled()) entry->dispatch([entry] { entry->form.close(); });
+        if (entry->form().enabled()) entry->dispatch([entry] { entry->form().close(); });
         return 0;
     case WM_ACTIVATE:
-        if (entry->detaching) break;
+        if (entry->detaching()) break;
         if (LOWORD(wp) != WA_INACTIVE) {
-            entry->form.activated();
-        } else if (!entry->view.findWindow(reinterpret_cast<HWND>(lp)) && entry->form.active()) {
+            entry->form().activated();
+        } else if (!entry->view.findWindow(reinterpret_cast<HWND>(lp)) && entry->form().active()) {
             // The user went to another program: none of ours is active now.
-            entry->form.application().setActiveForm(nullptr);
+            entry->form().application().setActiveForm(nullptr);
         }
         break;
     case WM_COMMAND:
         if (HIWORD(wp) == 0 && lp == 0) {
-            for (const auto& m : entry->menus) {
-                if (m->id() != LOWORD(wp) || !m->item().items().empty()) continue;
-                MenuPeer* peer = m.get();
-                entry->dispatch([peer] { peer->item().click(); });
-                if (!entry->detaching) peer->sync();
+            for (const auto& m : entry->menus()) {
+                auto& menu = static_cast<MenuPeer&>(*m);
+                if (menu.id() != LOWORD(wp) || !menu.item().items().empty()) continue;
+                entry->menuChosen(menu);
                 return 0;
             }
         }
@@ -373,8 +330,8 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_DPICHANGED:
         entry->dpiValue = HIWORD(wp);
-        for (ControlPeer* peer : entry->order) peer->rescale();
-        if (ControlPeer* root = entry->peerOf(entry->form)) root->rescale();
+        for (ui::view::ControlPeer* peer : entry->controls()) static_cast<ControlPeer*>(peer)->rescale();
+        if (ControlPeer* root = entry->peerOf(entry->form())) root->rescale();
         return 0;
     default: break;
     }
@@ -452,7 +409,7 @@ Win32View::Impl::Impl(Win32View& v) : view(v) {
 }
 
 Win32View::Impl::~Impl() {
-    while (!forms.empty()) detach(*forms.back());
+    forms.detachAll();
     if (trayShown) {
         NOTIFYICONDATAW nid{};
         nid.cbSize = sizeof nid;
@@ -465,13 +422,6 @@ Win32View::Impl::~Impl() {
     DestroyWindow(owner);
     for (HICON icon : ownerIcons)
         if (icon) DestroyIcon(icon);
-}
-
-FormEntry* Win32View::Impl::find(const ui::Form& form) const {
-    for (const auto& f : forms) {
-        if (&f->form == &form) return f.get();
-    }
-    return nullptr;
 }
 
 FormEntry* Win32View::Impl::findWindow(HWND hwnd) const {
@@ -490,126 +440,71 @@ FormEntry* Win32View::Impl::mainEntry() const {
     return nullptr;
 }
 
-void Win32View::Impl::attach(ui::Form& form) {
-    if (find(form)) return;
-    auto owned = std::make_unique<FormEntry>(*this, form);
-    FormEntry& entry = *owned;
-    forms.push_back(std::move(owned));
-
-    const bool tool = form.borderStyle() == ui::BorderStyle::Tool;
-    entry.style = WS_CLIPCHILDREN | WS_CAPTION | (tool ? WS_POPUP : WS_OVERLAPPED | WS_SYSMENU | WS_MINIMIZEBOX);
-    entry.exStyle = WS_EX_CONTROLPARENT | (tool ? WS_EX_TOOLWINDOW : 0);
-    entry.hwnd =
-        CreateWindowExW(entry.exStyle, entry.isMain() ? mainWindowClass : formWindowClass, L"", entry.style,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr, GetModuleHandleW(nullptr), &entry);
-    entry.dpiValue = dpiOf(entry.hwnd);
-    if (!form.icon().empty()) {
+void FormEntry::attach() {
+    ui::Form& f = form();
+    const bool tool = f.borderStyle() == ui::BorderStyle::Tool;
+    style = WS_CLIPCHILDREN | WS_CAPTION | (tool ? WS_POPUP : WS_OVERLAPPED | WS_SYSMENU | WS_MINIMIZEBOX);
+    exStyle = WS_EX_CONTROLPARENT | (tool ? WS_EX_TOOLWINDOW : 0);
+    hwnd = CreateWindowExW(exStyle, isMain() ? mainWindowClass : formWindowClass, L"", style, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 100, 100, view.owner, nullptr, GetModuleHandleW(nullptr), this);
+    dpiValue = dpiOf(hwnd);
+    if (!f.icon().empty()) {
         // The small icon by its name, the large one at twice its size.
-        const std::string& small = form.icon();
+        const std::string& small = f.icon();
         const std::size_t dash = small.rfind('-');
         const std::string large = dash == std::string::npos ? small : small.substr(0, dash + 1) + "32";
-        entry.icons[0] = static_cast<HICON>(iconFromResource(small));
-        entry.icons[1] = static_cast<HICON>(iconFromResource(large));
-        SendMessageW(entry.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(entry.icons[0]));
-        SendMessageW(entry.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(entry.icons[1]));
-        if (entry.isMain() && !ownerIcons[0]) {
-            ownerIcons[0] = static_cast<HICON>(iconFromResource(small));
-            ownerIcons[1] = static_cast<HICON>(iconFromResource(large));
-            SendMessageW(owner, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ownerIcons[0]));
-            SendMessageW(owner, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ownerIcons[1]));
+        icons[0] = static_cast<HICON>(iconFromResource(small));
+        icons[1] = static_cast<HICON>(iconFromResource(large));
+        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons[0]));
+        SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons[1]));
+        if (isMain() && !view.ownerIcons[0]) {
+            view.ownerIcons[0] = static_cast<HICON>(iconFromResource(small));
+            view.ownerIcons[1] = static_cast<HICON>(iconFromResource(large));
+            SendMessageW(view.owner, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(view.ownerIcons[0]));
+            SendMessageW(view.owner, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(view.ownerIcons[1]));
         }
     }
-    if (ui::MainMenu* menu = form.menu()) {
+    if (ui::MainMenu* menu = f.menu()) {
         HMENU bar = CreateMenu();
-        for (ui::MenuItem* item : menu->items()) buildMenu(entry, *item, bar);
-        SetMenu(entry.hwnd, bar);
+        for (ui::MenuItem* item : menu->items()) buildMenu(*item, bar);
+        SetMenu(hwnd, bar);
     }
 
-    auto formPeer = std::make_unique<FormPeer>(form, entry);
-    ControlPeer& root = *formPeer;
-    entry.peers.emplace(&form, std::move(formPeer));
-    form.setPeer(&root);
-    buildControls(entry, form, root);
-
-    for (ControlPeer* peer : entry.order) peer->syncAll();
-    stackInTabOrder(entry, form);
-    entry.sentinel = form.add<FormSentinel>([this, &entry] {
-        entry.sentinel = nullptr;
-        detach(entry);
-    });
-    if (entry.isMain()) applyTitle();
-    // The window itself last: showing it needs everything in place.
-    root.syncAll();
+    bind(std::make_unique<FormPeer>(f, *this), [this] { view.forms.detach(*this); });
 }
 
-void Win32View::Impl::buildControls(FormEntry& entry, ui::Control& parent, ControlPeer& parentPeer) {
-    for (ui::Control* child : parent.children()) {
-        std::unique_ptr<ControlPeer> peer = makeControlPeer(*child, parentPeer.container(), entry);
-        if (!peer) continue;
-        ControlPeer& p = *peer;
-        entry.peers.emplace(child, std::move(peer));
-        entry.order.push_back(&p);
-        child->setPeer(&p);
-        buildControls(entry, *child, p);
-    }
-}
-
-void Win32View::Impl::buildMenu(FormEntry& entry, ui::MenuItem& item, HMENU menu) {
+void FormEntry::buildMenu(ui::MenuItem& item, HMENU menu) {
     if (item.isSeparator()) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         return;
     }
     const std::wstring caption = widen(item.caption());
-    UINT_PTR id = firstMenuId + entry.menus.size();
+    UINT_PTR id = firstMenuId + menus().size();
     UINT flags = MF_STRING;
     if (!item.items().empty()) {
         HMENU sub = CreatePopupMenu();
-        for (ui::MenuItem* child : item.items()) buildMenu(entry, *child, sub);
+        for (ui::MenuItem* child : item.items()) buildMenu(*child, sub);
         id = reinterpret_cast<UINT_PTR>(sub);
         flags |= MF_POPUP;
     }
     AppendMenuW(menu, flags, id, caption.c_str());
     if (flags & MF_POPUP) return;
-    auto peer = std::make_unique<MenuPeer>(item, menu, static_cast<UINT>(id));
-    item.setPeer(peer.get());
-    peer->sync();
-    entry.menus.push_back(std::move(peer));
+    addMenu(std::make_unique<MenuPeer>(item, menu, static_cast<UINT>(id)));
 }
 
 // Keyboard navigation follows the stacking order of siblings, so the children of each
-// control are stacked in the model's tab order (controls without one come last).
-void Win32View::Impl::stackInTabOrder(FormEntry& entry, ui::Control& parent) {
-    std::vector<ui::Control*> kids = parent.children();
-    std::stable_sort(kids.begin(), kids.end(), [](const ui::Control* a, const ui::Control* b) {
-        const int ka = a->tabOrder() < 0 ? INT_MAX : a->tabOrder();
-        const int kb = b->tabOrder() < 0 ? INT_MAX : b->tabOrder();
-        return ka < kb;
-    });
+// control are stacked in the keyboard order.
+void FormEntry::stackInTabOrder(ui::Control& parent) {
     HWND previous = HWND_TOP;
-    for (ui::Control* c : kids) {
-        if (ControlPeer* peer = entry.peerOf(*c)) {
-            const HWND hwnd = H(peer->hwnd());
-            SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            previous = hwnd;
+    for (ui::Control* c : ui::view::inTabOrder(parent)) {
+        if (ControlPeer* p = peerOf(*c)) {
+            const HWND window = H(p->hwnd());
+            SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            previous = window;
         }
-        stackInTabOrder(entry, *c);
+        stackInTabOrder(*c);
     }
-    if (ControlPeer* peer = entry.peerOf(parent)) peer->childrenOrdered();
-}
-
-void Win32View::Impl::detach(FormEntry& entry) {
-    entry.detaching = true;
-    if (entry.sentinel) {
-        entry.sentinel->disarm();
-        entry.sentinel = nullptr;
-    }
-    for (auto& [component, peer] : entry.peers) const_cast<ui::Component*>(component)->setPeer(nullptr);
-    for (auto& menu : entry.menus) menu->item().setPeer(nullptr);
-    DestroyWindow(entry.hwnd);
-    entry.hwnd = nullptr;
-    entry.peers.clear();
-    entry.menus.clear();
-    std::erase_if(forms, [&](const std::unique_ptr<FormEntry>& f) { return f.get() == &entry; });
+    if (ControlPeer* p = peerOf(parent)) p->childrenOrdered();
 }
 
 void Win32View::Impl::applyTitle() {
@@ -620,7 +515,7 @@ void Win32View::Impl::applyTitle() {
 }
 
 void Win32View::Impl::updateTray() {
-    HICON icon = static_cast<HICON>(iconFromResource(isArmedTitle(title) ? "tray-armed-16" : "tray-off-16"));
+    HICON icon = static_cast<HICON>(iconFromResource(ui::view::isArmedTitle(title) ? "tray-armed-16" : "tray-off-16"));
     NOTIFYICONDATAW nid{};
     nid.cbSize = sizeof nid;
     nid.hWnd = owner;
@@ -637,7 +532,7 @@ void Win32View::Impl::updateTray() {
 
 void Win32View::Impl::showMainWindow() {
     FormEntry* main = mainEntry();
-    if (!main || !main->form.visible()) return;
+    if (!main || !main->form().visible()) return;
     if (IsIconic(owner)) ShowWindow(owner, SW_RESTORE);
     if (IsIconic(main->hwnd)) ShowWindow(main->hwnd, SW_RESTORE);
     ShowWindow(main->hwnd, SW_SHOW);
@@ -689,10 +584,10 @@ Win32View::Win32View() : impl_(std::make_unique<Impl>(*this)) {}
 
 Win32View::~Win32View() = default;
 
-void Win32View::attach(ui::Form& form) { impl_->attach(form); }
+void Win32View::attach(ui::Form& form) { impl_->forms.attach(form, *impl_); }
 
 void Win32View::detach(ui::Form& form) {
-    if (FormEntry* entry = impl_->find(form)) impl_->detach(*entry);
+    if (FormEntry* entry = impl_->forms.find(form)) impl_->forms.detach(*entry);
 }
 
 void Win32View::setApplicationTitle(const std::string& title) {
@@ -704,7 +599,7 @@ void Win32View::showMainWindow() { impl_->showMainWindow(); }
 
 void* Win32View::ownerWindow() const {
     for (const auto& f : impl_->forms) {
-        if (f->form.active() && f->form.visible()) return f->hwnd;
+        if (f->form().active() && f->form().visible()) return f->hwnd;
     }
     FormEntry* active = impl_->findWindow(GetActiveWindow());
     return active ? active->hwnd : nullptr;
@@ -725,13 +620,13 @@ bool Win32View::preTranslate(void* msg) {
     }
     if (m->message == WM_SYSCHAR) {
         const auto key = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(m->wParam)));
-        return impl_->mnemonic(*entry, entry->form, key);
+        return impl_->mnemonic(*entry, entry->form(), key);
     }
     return false;
 }
 
 void* Win32View::window(const ui::Form& form) const {
-    FormEntry* entry = impl_->find(form);
+    FormEntry* entry = impl_->forms.find(form);
     return entry ? entry->hwnd : nullptr;
 }
 
@@ -742,4 +637,4 @@ void* Win32View::widget(const ui::Component& control) const {
     return nullptr;
 }
 
-}  // namespace win32ui
+}  // namespace win32

@@ -13,7 +13,7 @@ class Component;
 class Form;
 }  // namespace ui
 
-namespace win32ui {
+namespace win32 {
 
 class Win32View {
 public:
@@ -63,4 +63,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace win32ui
+}  // namespace win32

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/win32/win32_event_loop.h"
-#include "platform/win32/win32_text.h"
+#include "platform/text/win32_text.h"
 #include "platform/win32/win32_view.h"
 
-namespace win32ui {
+namespace win32 {
 namespace {
 
 // The loop learns of a modal loop that the system runs, for as long as it runs.
@@ -30,15 +30,15 @@ private:
 
 void Win32WindowServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     // Errors also go to the debugger's log, where they outlast the box.
-    if ((flags & ui::mb::iconMask) == ui::mb::iconStop) OutputDebugStringW(sys::widen("tolvane: " + text).c_str());
+    if ((flags & sys::mb::iconMask) == sys::mb::iconStop) OutputDebugStringW(text::widen("tolvane: " + text).c_str());
     const ModalScope modal(loop_);
-    MessageBoxW(static_cast<HWND>(view_.ownerWindow()), sys::widen(text).c_str(), sys::widen(caption).c_str(), flags);
+    MessageBoxW(static_cast<HWND>(view_.ownerWindow()), text::widen(text).c_str(), text::widen(caption).c_str(), flags);
 }
 
 std::optional<std::string> Win32WindowServices::openFileDialog(const std::string& filter, const std::string& fileName) {
     const std::wstring filters = dialogFilter(filter);
     std::vector<wchar_t> chosen(32768, L'\0');
-    const std::wstring initial = sys::widen(fileName);
+    const std::wstring initial = text::widen(fileName);
     if (initial.size() < chosen.size()) std::copy(initial.begin(), initial.end(), chosen.begin());
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -53,9 +53,9 @@ std::optional<std::string> Win32WindowServices::openFileDialog(const std::string
     dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
     const ModalScope modal(loop_);
     if (!GetOpenFileNameW(&dialog)) return std::nullopt;
-    return sys::narrow(chosen.data());
+    return text::narrow(chosen.data());
 }
 
 void Win32WindowServices::applicationTitleChanged(const std::string& title) { view_.setApplicationTitle(title); }
 
-}  // namespace win32ui
+}  // namespace win32

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "ui/services.h"
+#include "sys/window_services.h"
 
-namespace win32ui {
+namespace win32 {
 
 class Win32EventLoop;
 class Win32View;
 
-class Win32WindowServices : public ui::WindowServices {
+class Win32WindowServices : public sys::WindowServices {
 public:
     // The boxes and the dialog belong to the view's active window; the loop keeps its
     // timers going while they are open.
@@ -29,4 +29,4 @@ private:
 // patterns end in a NUL, and the list in one more.
 std::wstring dialogFilter(const std::string& filter);
 
-}  // namespace win32ui
+}  // namespace win32

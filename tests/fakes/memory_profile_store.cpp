@@ -10,7 +10,7 @@ std::string MemoryProfileStore::readString(const std::string& file, const std::s
     return profile::readProfileString(profile::IniDocument(text), section, key, defaultValue, bufferSize);
 }
 
-std::unique_ptr<ui::ProfileBatch> MemoryProfileStore::beginBatch(const std::string& file) {
+std::unique_ptr<sys::ProfileBatch> MemoryProfileStore::beginBatch(const std::string& file) {
     return std::make_unique<profile::EditsBatch>(
         file, [this](const std::string& name, const profile::ProfileEdits& edits) { return commit(name, edits); });
 }

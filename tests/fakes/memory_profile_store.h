@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/profile.h"
+#include "sys/profile.h"
 
 namespace profile {
 class ProfileEdits;
@@ -16,11 +16,11 @@ class ProfileEdits;
 
 namespace fakes {
 
-class MemoryProfileStore : public ui::ProfileStore {
+class MemoryProfileStore : public sys::ProfileStore {
 public:
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize = 1024) override;
-    std::unique_ptr<ui::ProfileBatch> beginBatch(const std::string& file) override;
+    std::unique_ptr<sys::ProfileBatch> beginBatch(const std::string& file) override;
     std::string readProblem(const std::string&) override {
         return unreadable_ ? "/memory/tolvan.ini: Permission denied" : "";
     }

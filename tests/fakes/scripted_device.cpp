@@ -220,8 +220,8 @@ void ScriptedDevice::finishPlaying() {
 
 void ScriptedDevice::postNotice(DWORD_PTR window, UINT outcome) {
     if (queue_) {
-        queue_->postMessage(static_cast<ui::WindowHandle>(window),
-                            ui::Message{MM_MCINOTIFY, outcome, static_cast<std::intptr_t>(openId_)});
+        queue_->postMessage(static_cast<sys::WindowHandle>(window),
+                            sys::Message{MM_MCINOTIFY, outcome, static_cast<std::intptr_t>(openId_)});
     }
 }
 

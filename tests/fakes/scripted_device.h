@@ -1,6 +1,6 @@
 // A scripted media device for tests: it records every request, answers from fields the
 // test sets, simulates the transport state and posts completion notices. It answers as
-// the real devices do (tests/mci/device_parity_test.cpp holds it to them).
+// the real devices do: tests/platform/mcidev/device_parity_test.cpp holds it to them.
 #pragma once
 
 #include <map>
@@ -11,7 +11,7 @@
 
 #include "mci/commands.h"
 #include "mci/device.h"
-#include "ui/message_queue.h"
+#include "sys/message_queue.h"
 
 namespace fakes {
 
@@ -51,7 +51,7 @@ struct DeviceProfile {
 class ScriptedDevice : public mci::DeviceInterface {
 public:
     // Notices go to the queue as MM_MCINOTIFY window messages.
-    explicit ScriptedDevice(ui::MessageQueue& queue) : queue_(&queue) {}
+    explicit ScriptedDevice(sys::MessageQueue& queue) : queue_(&queue) {}
     ScriptedDevice() = default;
 
     mci::MCIERROR sendCommand(mci::MCIDEVICEID device, mci::UINT message, mci::DWORD flags, void* params) override;
@@ -93,7 +93,7 @@ private:
     void takeNotify(mci::DWORD flags, mci::DWORD_PTR window, bool now);
     void endPending(mci::UINT outcome);
 
-    ui::MessageQueue* queue_ = nullptr;
+    sys::MessageQueue* queue_ = nullptr;
     std::vector<MciRequest> requests_;
     std::map<mci::UINT, mci::MCIERROR> failures_;
     mci::DWORD_PTR pending_ = 0;  // the window waiting for the end of playing

@@ -8,7 +8,7 @@ namespace {
 constexpr std::int64_t dayMs = 86'400'000;
 }  // namespace
 
-ui::TimerId VirtualLoop::startTimer(std::chrono::milliseconds period, ui::TimerPhase phase,
+sys::TimerId VirtualLoop::startTimer(std::chrono::milliseconds period, sys::TimerPhase phase,
                                     std::function<void()> callback) {
     TimerEntry entry{std::max<std::int64_t>(1, period.count()), phase, std::move(callback), 0};
     entry.due = nextDue(entry);
@@ -21,7 +21,7 @@ std::int64_t VirtualLoop::wallMs() const {
 }
 
 std::int64_t VirtualLoop::nextDue(const TimerEntry& t) const {
-    if (t.phase == ui::TimerPhase::Free) return nowMs_ + t.period;
+    if (t.phase == sys::TimerPhase::Free) return nowMs_ + t.period;
     return nowMs_ + 1000 - wallMs() % 1000 + 2;
 }
 
@@ -61,9 +61,9 @@ void VirtualLoop::quit(int code) {
     exitCode_ = code;
 }
 
-ui::LocalTime VirtualLoop::now() const {
+sys::LocalTime VirtualLoop::now() const {
     const std::int64_t ms = wallMs() % dayMs;
-    ui::LocalTime t = start_;
+    sys::LocalTime t = start_;
     t.hour = static_cast<int>(ms / 3'600'000);
     t.minute = static_cast<int>(ms / 60'000 % 60);
     t.second = static_cast<int>(ms / 1000 % 60);

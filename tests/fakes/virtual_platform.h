@@ -11,27 +11,27 @@
 #include <string>
 #include <vector>
 
-#include "ui/alarm_services.h"
-#include "ui/clock.h"
-#include "ui/event_loop.h"
-#include "ui/message_queue.h"
-#include "ui/services.h"
+#include "sys/alarm_services.h"
+#include "sys/clock.h"
+#include "sys/event_loop.h"
+#include "sys/message_queue.h"
+#include "sys/window_services.h"
 
 namespace fakes {
 
 // Only the time of day moves; the date stays that of the start.
-class VirtualLoop : public ui::EventLoop, public ui::Clock {
+class VirtualLoop : public sys::EventLoop, public sys::Clock {
 public:
-    explicit VirtualLoop(ui::LocalTime start = {2026, 12, 7, 7, 4, 0, 0}) : start_(start) {}
+    explicit VirtualLoop(sys::LocalTime start = {2026, 12, 7, 7, 4, 0, 0}) : start_(start) {}
 
-    ui::MessageQueue& queue() override { return queue_; }
-    ui::TimerId startTimer(std::chrono::milliseconds period, ui::TimerPhase phase,
+    sys::MessageQueue& queue() override { return queue_; }
+    sys::TimerId startTimer(std::chrono::milliseconds period, sys::TimerPhase phase,
                            std::function<void()> callback) override;
-    void stopTimer(ui::TimerId id) override { timers_.erase(id); }
+    void stopTimer(sys::TimerId id) override { timers_.erase(id); }
     // Runs until quit(), or for an hour of virtual time at most.
     int run() override;
     void quit(int code) override;
-    ui::LocalTime now() const override;
+    sys::LocalTime now() const override;
 
     // Moves virtual time forward, firing every expiry on the way in time order (the clock
     // standing at it) and running the posted tasks after each. Wall-clock timers fire
@@ -45,17 +45,17 @@ public:
 private:
     struct TimerEntry {
         std::int64_t period;
-        ui::TimerPhase phase;
+        sys::TimerPhase phase;
         std::function<void()> callback;
         std::int64_t due;
     };
     std::int64_t nextDue(const TimerEntry& t) const;
     std::int64_t wallMs() const;  // milliseconds since the start day's midnight
 
-    ui::LocalTime start_;
-    ui::MessageQueue queue_;
-    std::map<ui::TimerId, TimerEntry> timers_;
-    ui::TimerId nextId_ = 1;
+    sys::LocalTime start_;
+    sys::MessageQueue queue_;
+    std::map<sys::TimerId, TimerEntry> timers_;
+    sys::TimerId nextId_ = 1;
     std::int64_t nowMs_ = 0;  // since the start
     bool quit_ = false;
     int exitCode_ = 0;
@@ -72,7 +72,7 @@ struct BoxRecord {
     }
 };
 
-class ScriptedServices : public ui::WindowServices {
+class ScriptedServices : public sys::WindowServices {
 public:
     void messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) override;
@@ -87,14 +87,14 @@ public:
     std::vector<std::optional<std::string>> dialogAnswers;
 };
 
-class FixedLocale : public ui::LocaleInfo {
+class FixedLocale : public sys::LocaleInfo {
 public:
-    ui::TimeFormatSettings timeFormat() const override { return settings; }
-    ui::TimeFormatSettings settings;
+    sys::TimeFormatSettings timeFormat() const override { return settings; }
+    sys::TimeFormatSettings settings;
 };
 
 // The built-in tone, logging "start" and "stop"; it sounds unless `failure` is set.
-class RecordingTone : public ui::AlarmTone {
+class RecordingTone : public sys::AlarmTone {
 public:
     std::string start() override {
         log.push_back("start");
@@ -116,9 +116,9 @@ private:
 
 // The sleep inhibitor, logging "inhibit: <reason> @<hour>:<minute>" (the time to wake
 // at) and "release" as they are asked.
-class RecordingInhibitor : public ui::SleepInhibitor {
+class RecordingInhibitor : public sys::SleepInhibitor {
 public:
-    void inhibit(const std::string& reason, ui::WakeTime at) override {
+    void inhibit(const std::string& reason, sys::WakeTime at) override {
         log.push_back("inhibit: " + reason + " @" + std::to_string(at.hour) + ":" + std::to_string(at.minute));
     }
     void release() override { log.push_back("release"); }

@@ -27,7 +27,7 @@ TEST_P(AlarmEntryTest, BoxEndsWithAValidTextAndItsSpinPosition) {
     const EntryCase& c = GetParam();
     startWithWave({{"AlarmHour", "7"}, {"AlarmMin", "5"}});
     if (c.armed) click(form().OnOffBtn);
-    TMainForm& f = form();
+    forms::TMainForm& f = form();
     ui::Edit* e = c.box == Box::Hour ? f.AlarmHourEdit : c.box == Box::Minute ? f.AlarmMinuteEdit : f.AlarmAMPMEdit;
     ui::UpDown* s = c.box == Box::Hour ? f.AlarmHourUpDown : c.box == Box::Minute ? f.AlarmMinuteUpDown : f.AMPMUpDown;
     for (const std::string& in : c.inputs) {
@@ -157,9 +157,9 @@ TEST_F(ClockAlarmTest, EveryTickShowsTheCdTrackOrTheMissingDisc) {
 }
 
 // Due on every tick of the alarm minute and only then: hour, minute and designator must
-// all match, the hour in one digit or two. The display follows the regional format,
+// all match, the hour in one digit or two. The display follows the locale format,
 // here a 24-hour clock; the alarm compares the same reading written the United States
-// way, so it fires under any regional settings.
+// way, so it fires under any locale settings.
 TEST_F(ClockAlarmTest, DueOnEveryTickOfTheAlarmMinuteOnly) {
     locale.settings = {false, true, false, "", "", "."};
     startArmed({{"AlarmAMPM", "1"}});

@@ -22,6 +22,7 @@
 namespace formtest {
 
 using namespace std::chrono_literals;
+using namespace forms;  // the forms under test
 
 inline const std::string kIni = "tolvan.ini";
 inline const std::string kWave = "/home/ann/sounds/cock-a-doodle.wav";
@@ -45,7 +46,7 @@ public:
             plays.push_back(MainForm->TimePanel->caption());
             loop_.stopTimer(end_);
             if (soundMs)
-                end_ = loop_.startTimer(std::chrono::milliseconds(soundMs), ui::TimerPhase::Free, [this] {
+                end_ = loop_.startTimer(std::chrono::milliseconds(soundMs), sys::TimerPhase::Free, [this] {
                     loop_.stopTimer(end_);
                     if (mode == mci::MCI_MODE_PLAY) finishPlaying();
                 });
@@ -60,7 +61,7 @@ public:
 
 private:
     fakes::VirtualLoop& loop_;
-    ui::TimerId end_ = 0;
+    sys::TimerId end_ = 0;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -75,7 +76,7 @@ protected:
         std::string text = "[Saved Settings]\n";
         for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
         if (!lines.empty()) store.setFileText(kIni, text);
-        program = std::make_unique<Program>(app, MainFormServices{device, store, loop, locale, tone, sleep});
+        program = std::make_unique<forms::Program>(app, forms::MainFormServices{device, store, loop, locale, tone, sleep});
         program->start();
     }
     // A wave file restored as the source; keys in `more` come first and win.
@@ -90,7 +91,7 @@ protected:
     }
     void shutdown() { program.reset(); }
 
-    TMainForm& form() { return *program->mainForm(); }
+    forms::TMainForm& form() { return *program->mainForm(); }
     std::string iniText() const { return store.fileText(kIni).value_or("<no file>"); }
     // The armed state shows in the flag, the ALARM button's colour and the title.
     void expectAlarm(bool armed, const std::string& title) {
@@ -146,7 +147,7 @@ protected:
     fakes::RecordingTone tone;
     fakes::RecordingInhibitor sleep;
     ui::Application app{loop, services};
-    std::unique_ptr<Program> program;
+    std::unique_ptr<forms::Program> program;
 };
 
 }  // namespace formtest
