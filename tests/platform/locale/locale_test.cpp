@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/locale/locale_info.h"
 #include "platform/locale/system_clock.h"
@@ -21,20 +19,11 @@ std::string describe(const sys::TimeFormatSettings& s) {
            " [" + s.separator + "] " + s.am + "/" + s.pm;
 }
 
+// The rules of a pattern are the clock's own (see tests/sys); here, what Qt gives for
+// real locales, and the designator's case changed beyond ASCII.
 TEST(TimeFormat, FollowsThePattern) {
-    const std::vector<std::pair<const char*, const char*>> cases = {
-        {"h:mm:ss AP t", "12 [:] AM/PM"},
-        {"hh:mm:ss ap", "120 [:] am/pm"},
-        {"Ap hh.mm.ss", "120< [.] Am/Pm"},
-        // 'h' without a designator counts 0 to 23; 'H' does even beside one.
-        {"h:mm:ss", "24 [:] Am/Pm"},
-        {"HH:mm:ss AP", "240 [:] AM/PM"},
-        // Without minutes the usual separator stays; quoted text is literal.
-        {"HH", "240 [:] Am/Pm"},
-        {"HH'h'mm'm'ss", "240 [h] Am/Pm"}};
-    for (const auto& [pattern, expected] : cases) {
-        EXPECT_EQ(describe(locale::analyseTimeFormat(pattern, "Am", "Pm")), expected) << pattern;
-    }
+    EXPECT_EQ(describe(locale::analyseTimeFormat("h:mm:ss AP", "\u03c0.\u03bc.", "\u03bc.\u03bc.")),
+              "12 [:] \u03a0.\u039c./\u039c.\u039c.");
     EXPECT_EQ(QtLocaleInfo("en_US").timeFormat(), sys::TimeFormatSettings::unitedStates());
     EXPECT_EQ(describe(QtLocaleInfo("de_DE").timeFormat()), "240 [:] AM/PM");
     EXPECT_EQ(describe(QtLocaleInfo("ko_KR").timeFormat()).substr(0, 3), "12<");
