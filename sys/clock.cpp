@@ -99,6 +99,15 @@ std::string firstCharacter(std::string_view text) {
 
 }  // namespace
 
+const TimeFormatSettings& TimeFormatCache::operator()(std::string pattern, std::string am, std::string pm) {
+    Texts now{std::move(pattern), std::move(am), std::move(pm)};
+    if (texts_ != now) {
+        settings_ = analyse_(now.pattern, now.am, now.pm);
+        texts_ = std::move(now);
+    }
+    return settings_;
+}
+
 TimeFormatSettings analyseTimePattern(std::string_view pattern, TimePatternSyntax syntax, std::string_view amText,
                                       std::string_view pmText,
                                       const std::function<std::string(std::string_view, LetterCase)>& changeCase) {

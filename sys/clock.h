@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace sys {
 
@@ -61,6 +63,24 @@ enum class LetterCase { AsIs, Upper, Lower };
 TimeFormatSettings analyseTimePattern(std::string_view pattern, TimePatternSyntax syntax, std::string_view amText,
                                       std::string_view pmText,
                                       const std::function<std::string(std::string_view, LetterCase)>& changeCase = {});
+
+// The settings of the last pattern and designators asked for. The clock asks every
+// second; `analyse` runs again only when one of the three texts changed.
+class TimeFormatCache {
+public:
+    using Analyse = std::function<TimeFormatSettings(std::string_view pattern, std::string_view am, std::string_view pm)>;
+    explicit TimeFormatCache(Analyse analyse) : analyse_(std::move(analyse)) {}
+    const TimeFormatSettings& operator()(std::string pattern, std::string am, std::string pm);
+
+private:
+    struct Texts {
+        std::string pattern, am, pm;
+        friend bool operator==(const Texts&, const Texts&) = default;
+    };
+    Analyse analyse_;
+    std::optional<Texts> texts_;
+    TimeFormatSettings settings_;
+};
 
 // The time of day in the long time format described by the settings. Empty
 // designators on a 12-hour clock are written as "am" and "pm".

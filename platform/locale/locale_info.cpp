@@ -15,14 +15,8 @@ sys::TimeFormatSettings analyseTimeFormat(std::string_view pattern, std::string_
 
 sys::TimeFormatSettings QtLocaleInfo::timeFormat() const {
     const QLocale locale = fixed_ ? QLocale(QString::fromStdString(name_)) : QLocale::system();
-    std::string format = locale.timeFormat(QLocale::LongFormat).toStdString();
-    std::string am = locale.amText().toStdString();
-    std::string pm = locale.pmText().toStdString();
-    if (!last_ || last_->format != format || last_->am != am || last_->pm != pm) {
-        const sys::TimeFormatSettings settings = analyseTimeFormat(format, am, pm);
-        last_ = Analysed{std::move(format), std::move(am), std::move(pm), settings};
-    }
-    return last_->settings;
+    return analysed_(locale.timeFormat(QLocale::LongFormat).toStdString(), locale.amText().toStdString(),
+                     locale.pmText().toStdString());
 }
 
 }  // namespace locale

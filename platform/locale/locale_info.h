@@ -1,7 +1,6 @@
 // The locale long time format of the user's locale, as the clock display needs it.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,13 +26,7 @@ public:
 private:
     std::string name_;
     bool fixed_ = false;
-    // The clock asks every second; the analysis is redone only when the locale's texts
-    // change.
-    struct Analysed {
-        std::string format, am, pm;
-        sys::TimeFormatSettings settings;
-    };
-    mutable std::optional<Analysed> last_;
+    mutable sys::TimeFormatCache analysed_{&analyseTimeFormat};
 };
 
 }  // namespace locale

@@ -20,14 +20,8 @@ sys::TimeFormatSettings analyseTimeFormat(std::wstring_view pattern, std::string
 }
 
 sys::TimeFormatSettings Win32LocaleInfo::timeFormat() const {
-    std::wstring format = localeText(LOCALE_STIMEFORMAT);
-    std::wstring am = localeText(LOCALE_S1159);
-    std::wstring pm = localeText(LOCALE_S2359);
-    if (!last_ || last_->format != format || last_->am != am || last_->pm != pm) {
-        const sys::TimeFormatSettings settings = analyseTimeFormat(format, text::narrow(am), text::narrow(pm));
-        last_ = Analysed{std::move(format), std::move(am), std::move(pm), settings};
-    }
-    return last_->settings;
+    return analysed_(text::narrow(localeText(LOCALE_STIMEFORMAT)), text::narrow(localeText(LOCALE_S1159)),
+                     text::narrow(localeText(LOCALE_S2359)));
 }
 
 sys::LocalTime Win32Clock::now() const {

@@ -1,7 +1,6 @@
 // The local clock and the user's long time format on Windows.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,13 +20,9 @@ public:
     sys::TimeFormatSettings timeFormat() const override;
 
 private:
-    // The clock asks every second; the pattern is analysed again only when the
-    // locale's texts change.
-    struct Analysed {
-        std::wstring format, am, pm;
-        sys::TimeFormatSettings settings;
-    };
-    mutable std::optional<Analysed> last_;
+    mutable sys::TimeFormatCache analysed_{[](std::string_view pattern, std::string_view am, std::string_view pm) {
+        return sys::analyseTimePattern(pattern, sys::TimePatternSyntax::Windows, am, pm);
+    }};
 };
 
 class Win32Clock : public sys::Clock {

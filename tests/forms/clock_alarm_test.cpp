@@ -187,24 +187,48 @@ struct FallbackCase {
     bool autoOff;
     std::string report;  // after "The alarm sound could not be played (<wave file>): "
     std::size_t toneStarts;
+    int hour = 7;  // the alarm time on the 24-hour clock
+    int minute = 5;
 };
 std::ostream& operator<<(std::ostream& out, const FallbackCase& c) { return out << c.name; }
 
+// "7:05AM", as the title and the reminder write an alarm time.
+std::string alarmText(int hour, int minute) {
+    return std::to_string((hour + 11) % 12 + 1) + (minute < 10 ? ":0" : ":") + std::to_string(minute) +
+           (hour < 12 ? "AM" : "PM");
+}
+
+// Started a minute before the alarm of the case, or before 7:05 AM.
 class SoundFallbackTest : public MainWindowTest, public ::testing::WithParamInterface<FallbackCase> {
 protected:
-    SoundFallbackTest() {
+    SoundFallbackTest() : MainWindowTest(minuteBefore()) {
         device.errorTexts[kDamaged] = "The file is empty or damaged";
         device.errorTexts[kNoOutput] = "No audio output device is available";
+    }
+    // Arms the alarm of the case through the settings file.
+    void startArmedAt(const FallbackCase& c, IniLines more) {
+        more.insert(more.end(), {{"AlarmHour", std::to_string((c.hour + 11) % 12 + 1)},
+                                 {"AlarmMin", std::to_string(c.minute)},
+                                 {"AlarmAMPM", c.hour < 12 ? "0" : "1"}});
+        startArmed(more);
+    }
+
+private:
+    static sys::LocalTime minuteBefore() {
+        if (!testing::UnitTest::GetInstance()->current_test_info()->value_param()) return {2026, 12, 7, 7, 4, 0, 500};
+        const int minuteOfDay = (GetParam().hour * 60 + GetParam().minute + 1439) % 1440;
+        return {2026, 12, 7, minuteOfDay / 60, minuteOfDay % 60, 0, 500};
     }
 };
 
 // The built-in tone rings through the rest of the minute in place of a sound that
 // cannot play, and the user is told why once, after the tick, while the reminder and
 // Auto Off go on as usual. Without any audio output the play is tried again each
-// second, still told once.
+// second, still told once. A later firing that fails again is told again.
 TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
     const FallbackCase& c = GetParam();
-    startArmed({{"MsgChecked", "1"}});
+    const std::string at = alarmText(c.hour, c.minute);
+    startArmedAt(c, {{"MsgChecked", "1"}});
     if (c.autoOff) click(form().RepeatCheckBox);
     const mci::MCIERROR refusal = c.fault == Fault::NoOutput ? kNoOutput : kDamaged;
     if (c.fault == Fault::NoOutput) tone.failure = "No audio output device is available";
@@ -217,14 +241,21 @@ TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
             device.failNext(mci::MCI_PLAY, refusal);
         }
     };
-    runTo(7, 5, 59);
-    EXPECT_EQ(services.boxes, (Boxes{{"Tolvane set for 7:05AM. ", "REMINDER!", 0x1030},
-                                     {"The alarm sound could not be played (" + kWave + "): " + c.report + ".",
-                                      c.autoOff ? "Tolvane Off" : "Tolvane @7:05AM", 0x10}}));
+    const std::string report = "The alarm sound could not be played (" + kWave + "): " + c.report + ".";
+    runTo(c.hour, c.minute, 59);
+    EXPECT_EQ(services.boxes, (Boxes{{"Tolvane set for " + at + ". ", "REMINDER!", 0x1030},
+                                     {report, c.autoOff ? "Tolvane Off" : "Tolvane @" + at, 0x10}}));
     EXPECT_EQ(tone.log, Texts(c.toneStarts, "start"));
     EXPECT_EQ(tone.sounding(), c.fault != Fault::NoOutput);
-    runTo(7, 6, 0);
+    runTo(c.hour, c.minute + 1, 0);
     EXPECT_FALSE(tone.sounding());
+
+    services.boxes.clear();
+    for (int i = 0; i < 2; ++i) user([this] { form().AlarmMinuteUpDown->step(ui::UpDownButton::Up); });
+    if (!AlarmOn) click(form().OnOffBtn);
+    runTo(c.hour, c.minute + 2, 1);
+    EXPECT_EQ(services.boxes,
+              (Boxes{{report, c.autoOff ? "Tolvane Off" : "Tolvane @" + alarmText(c.hour, c.minute + 2), 0x10}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -237,7 +268,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "instead",
                      1},
         FallbackCase{"NoOutput", Fault::NoOutput, false,
-                     "no audio output device is available. The built-in alarm tone cannot sound either", 60}),
+                     "no audio output device is available. The built-in alarm tone cannot sound either", 60},
+        FallbackCase{"AtMidnight", Fault::PlayRefused, false,
+                     "the file is empty or damaged. The built-in alarm tone is sounding instead", 1, 0, 0}),
     ::testing::PrintToStringParamName());
 
 // The ALARM button silences the tone: by disarming, or, once Auto Off has disarmed,
@@ -265,9 +298,14 @@ TEST_F(SoundFallbackTest, AlarmButtonSilencesTheToneAndAFailedPlayByHandIsReport
 
 // The desktop is asked to stay awake while the alarm is armed, with the alarm time as
 // the reason and, on the 24-hour clock, as the time to wake at; told of a new time, and
-// let go on disarm and at exit.
+// let go on disarm, by Auto Off and at exit.
 TEST_F(ClockAlarmTest, ComputerIsKeptAwakeOnlyWhileArmed) {
     startArmed();
+    click(form().RepeatCheckBox);
+    runTo(7, 5, 0);
+    EXPECT_EQ(sleep.log, (Texts{"inhibit: Alarm set for 7:05AM @7:5", "release"})) << "Auto Off lets go too";
+    sleep.log.clear();
+    click(form().OnOffBtn);
     user([this] { form().AlarmHourEdit->setText("12"); });
     click(form().OnOffBtn);
     user([this] { form().AlarmAMPMEdit->setText("PM"); });

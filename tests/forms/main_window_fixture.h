@@ -66,7 +66,9 @@ private:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() {
+    // Half a second past 7:04:00 unless told otherwise: a tick that kept the timer's own
+    // phase would show late.
+    explicit MainWindowTest(sys::LocalTime startTime = {2026, 12, 7, 7, 4, 0, 500}) : loop(startTime) {
         AlarmOn = false;
         FormReady = true;
     }
@@ -138,8 +140,7 @@ protected:
     // Runs up to and including the tick of the given time (ticks come 2 ms after each second).
     void runTo(int hour, int minute, int second) { loop.advanceTo(hour, minute, second, 2); }
 
-    // Half a second past 7:04:00: a tick that kept the timer's own phase would show late.
-    fakes::VirtualLoop loop{{2026, 12, 7, 7, 4, 0, 500}};
+    fakes::VirtualLoop loop;
     fakes::ScriptedServices services;
     LoggingDevice device{loop};
     fakes::MemoryProfileStore store;

@@ -84,6 +84,19 @@ TEST_F(MediaSourceTest, AChangeKeepsTheArmedState) {
     expectAlarm(false, "Tolvane Off");  // a change never claims an alarm that is off
 }
 
+// A source chosen while the built-in tone stands in for the old one silences the tone:
+// the rest of the minute rings the new source.
+TEST_F(MediaSourceTest, AChangeWhileTheToneRingsEndsTheTone) {
+    startArmed({{"LastMidi", kMidi}});
+    device.failNext(mci::MCI_PLAY, mci::MCIERR_INVALID_FILE);
+    runTo(7, 5, 0);
+    ASSERT_TRUE(tone.sounding());
+    click(form().MidiRadioButton);
+    runTo(7, 5, 1);
+    EXPECT_FALSE(tone.sounding());
+    EXPECT_EQ(device.typeName() + " " + std::to_string(device.mode), "Sequencer " + std::to_string(mci::MCI_MODE_PLAY));
+}
+
 // The alarm is down after a failed open, and the window says so.
 TEST_F(MediaSourceTest, FailedOpenLeavesTheAlarmDisarmedAndShowsItOff) {
     startArmed({{"LastMidi", "/b/gone.mid"}});

@@ -76,4 +76,24 @@ TEST(TimePattern, SaysWhatTheLongTimeLooksLike) {
         EXPECT_EQ(describe(sys::analyseTimePattern(pattern, syntax, amText, pmText, asciiCase)), expected) << pattern;
 }
 
+// The clock asks every second: the pattern is analysed again when it or either
+// designator changed, and only then.
+TEST(TimePattern, IsAnalysedAgainOnlyWhenOneOfItsTextsChanged) {
+    std::string analysed;
+    sys::TimeFormatCache cache([&](std::string_view pattern, std::string_view am, std::string_view pm) {
+        analysed += std::string(pattern) + " " + std::string(am) + "/" + std::string(pm) + "; ";
+        return sys::analyseTimePattern(pattern, sys::TimePatternSyntax::Qt, am, pm);
+    });
+    std::string shown;
+    for (const auto& [pattern, am, pm] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+             {"h:mm:ss AP", "AM", "PM"},
+             {"h:mm:ss AP", "AM", "PM"},
+             {"h:mm:ss AP", "vorm.", "PM"},
+             {"h:mm:ss AP", "vorm.", "nachm."},
+             {"HH:mm:ss", "vorm.", "nachm."}})
+        shown += sys::formatLongTime(cache(pattern, am, pm), {2026, 12, 7, 7, 5, 0, 0}) + "; ";
+    EXPECT_EQ(analysed, "h:mm:ss AP AM/PM; h:mm:ss AP vorm./PM; h:mm:ss AP vorm./nachm.; HH:mm:ss vorm./nachm.; ");
+    EXPECT_EQ(shown, "7:05:00 AM; 7:05:00 AM; 7:05:00 vorm.; 7:05:00 vorm.; 07:05:00; ");
+}
+
 }  // namespace

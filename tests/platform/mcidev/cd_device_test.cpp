@@ -75,6 +75,12 @@ TEST_F(CdTest, TrackTimes) {
     EXPECT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_FRAMES), MCIERR_BAD_TIME_FORMAT);
     ASSERT_EQ(cmd->seek(id, MCI_SEEK_TO_END), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), MCI_MAKE_TMSF(3, 0, 0, 20)) << "the end of the last track";
+    // Milliseconds count the disc's two-second lead-in, as minutes/seconds/frames do:
+    // track 2, frame 5 is sector 150 + 45, 2.6 s.
+    ASSERT_EQ(cmd->setTimeFormat(id, MCI_FORMAT_MILLISECONDS), 0u);
+    ASSERT_EQ(cmd->seek(id, MCI_TO, 2600), 0u);
+    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_CURRENT_TRACK), 2u);
+    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), 2600u);
 }
 
 TEST_F(CdTest, PlayTrackTwo) {

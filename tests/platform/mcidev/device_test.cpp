@@ -241,6 +241,11 @@ INSTANTIATE_TEST_SUITE_P(Changes, WaveFileChanged,
                                                     MCIERR_FILE_NOT_FOUND, 1000},
                                          FileChange{"ReplacedByALongerOne", false, rewrite(88200), 0, 2000},
                                          FileChange{"ReplacedByAShorterOne", false, rewrite(4410), 0, 100},
+                                         FileChange{"ReplacedByOneOfTheSameSizeAtHalfTheRate", false,
+                                                    [](const auto& file) {
+                                                        writeWave(file, {.sampleRate = 22050, .frames = 44100});
+                                                    },
+                                                    0, 2000},
                                          FileChange{"EmptiedWhilePaused", true, cutTo(0), MCIERR_INVALID_FILE, 1000},
                                          FileChange{"ShortenedWhilePaused", true, rewrite(13230), 0, 300}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -280,9 +285,9 @@ TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {
     }
 }
 
-TEST_F(DeviceTest, PauseAndResumeKeepThePosition) {
+TEST_F(DeviceTest, PauseAndResumeKeepThePositionAndTheEnd) {
     const MCIDEVICEID id = openWave({.frames = 441000});
-    ASSERT_EQ(cmd->play(id, window.handle()), 0u);
+    ASSERT_EQ(cmd->play(id, window.handle(), MCI_NOTIFY | MCI_TO, 0, 2500), 0u);
     ASSERT_TRUE(drainUntil(queue, [&] { return cmd->statusOr(id, MCI_STATUS_POSITION) >= 50; }));
     ASSERT_EQ(cmd->simple(id, MCI_PAUSE), 0u);
     EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_MODE), MCI_MODE_PAUSE);
@@ -296,9 +301,11 @@ TEST_F(DeviceTest, PauseAndResumeKeepThePosition) {
     const DWORD_PTR resumedAt = cmd->statusOr(id, MCI_STATUS_POSITION);
     EXPECT_GE(resumedAt, pausedAt);
     EXPECT_LT(resumedAt, pausedAt + 500);
+    // and ends where the play was to end.
+    ASSERT_TRUE(drainUntil(queue, [&] { return cmd->statusOr(id, MCI_STATUS_MODE) == MCI_MODE_STOP; }));
+    EXPECT_EQ(cmd->statusOr(id, MCI_STATUS_POSITION), 2500u);
     ASSERT_TRUE(waitForNotices(2));
     EXPECT_EQ(window.outcomes(), (Outcomes{MCI_NOTIFY_SUPERSEDED, MCI_NOTIFY_SUCCESSFUL}));
-    ASSERT_EQ(cmd->simple(id, MCI_STOP), 0u);
     EXPECT_EQ(cmd->simple(id, MCI_RESUME), MCIERR_NONAPPLICABLE_FUNCTION);
 }
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/support/temp_folder.h"
 
@@ -45,38 +46,42 @@ ProfileEdits fullSave(const std::string& message) {
 }
 
 // The system's calls, except that the nth of them fails with ENOSPC; and every write
-// stops half-way, as the system's may.
+// stops half-way, as the system's may. The steps are written down in order, a run of
+// writes as one.
 class FaultyFiles : public profile::FileSystem {
 public:
     void failAt(int nth) {
         nth_ = nth;
         calls = 0;
+        steps.clear();
     }
     int calls = 0;
+    std::vector<std::string> steps;
 
     using Handle = profile::FileSystem::Handle;
     using Path = std::filesystem::path;
-    Handle openFile(Handle at, const Path& name) override { return fails() ? none : FileSystem::openFile(at, name); }
+    Handle openFile(Handle at, const Path& name) override { return fails("open") ? none : FileSystem::openFile(at, name); }
     Handle createFile(Handle at, const Path& name) override {
-        return fails() ? none : FileSystem::createFile(at, name);
+        return fails("create") ? none : FileSystem::createFile(at, name);
     }
-    int setMode(Handle fd, unsigned mode) override { return fails() ? -1 : FileSystem::setMode(fd, mode); }
+    int setMode(Handle fd, unsigned mode) override { return fails("mode") ? -1 : FileSystem::setMode(fd, mode); }
     long write(Handle fd, const char* data, std::size_t size) override {
-        return fails() ? -1 : FileSystem::write(fd, data, std::max<std::size_t>(1, size / 2));
+        return fails("write") ? -1 : FileSystem::write(fd, data, std::max<std::size_t>(1, size / 2));
     }
-    int sync(Handle fd) override { return fails() ? -1 : FileSystem::sync(fd); }
+    int sync(Handle fd) override { return fails("sync") ? -1 : FileSystem::sync(fd); }
     // A close that fails has let go of the file all the same, as the system's does.
     int close(Handle fd) override {
-        const bool failing = fails();
+        const bool failing = fails("close");
         const int closed = FileSystem::close(fd);
         return failing ? -1 : closed;
     }
     int rename(Handle at, const Path& from, const Path& to) override {
-        return fails() ? -1 : FileSystem::rename(at, from, to);
+        return fails("rename") ? -1 : FileSystem::rename(at, from, to);
     }
 
 private:
-    bool fails() {
+    bool fails(const char* step) {
+        if (steps.empty() || steps.back() != step) steps.push_back(step);
         if (++calls != nth_) return false;
         errno = ENOSPC;
         return true;
@@ -92,10 +97,12 @@ protected:
     FaultyFiles files;
 };
 
-// The first save makes the configuration folder and its parents, private. Edits the
-// file cannot hold are refused.
+// Before the first save nothing is there to read, and nothing is wrong. The first save
+// makes the configuration folder and its parents, private. Edits the file cannot hold
+// are refused.
 TEST_F(FileStore, FirstSaveMakesTheConfigurationFolder) {
     FileProfileStore store(folder / "deeper");
+    EXPECT_EQ(store.readProblem(file), "") << "no file yet is a first run, not a damaged file";
     EXPECT_EQ(store.readString(file, section, "MessageText", "dflt"), "dflt");
     ASSERT_EQ(store.save(file, fullSave("hello")), 0);
     EXPECT_EQ(readText(folder / "deeper" / file), "[Saved Settings]\nMessageText=hello\n");
@@ -120,6 +127,10 @@ TEST_F(FileStore, SaveFailingAtAnyStepKeepsTheOldFile) {
     writeText(path(), old);
     if (permissionBits) fs::permissions(path(), mode);
     ASSERT_EQ(FileProfileStore(folder, files).save(file, fullSave("new")), 0);
+    // The new text reaches the disk before it takes the old file's name, and the new
+    // name reaches it after.
+    EXPECT_EQ(files.steps,
+              (std::vector<std::string>{"open", "create", "mode", "write", "sync", "close", "rename", "sync"}));
     if (permissionBits) {
         EXPECT_EQ(fs::status(path()).permissions() & fs::perms::all, mode);
     }

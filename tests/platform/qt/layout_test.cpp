@@ -160,8 +160,10 @@ TEST_F(Layout, OwnerDrawnControlsPaintAtTheScreensDensity) {
 }
 
 // The clock's caption, laid out once per change, paints exactly as a plain drawText of
-// the line would, in every alignment; and a second's repaint, which covers only the
-// characters that changed, leaves the panel as a full repaint would.
+// the line would, in every alignment, whether set from the glyph table or shaped (a
+// face may kern pairs such as "11" or " A": those captions are shaped); and a second's
+// repaint, which covers only the characters that changed, leaves the panel as a full
+// repaint would.
 TEST_F(Layout, PanelCaptionsPaintAsTextAndRepaintOnlyWhatChanged) {
     ui::Panel& clock = *form()->TimePanel;
     // The captions here are the test's own: the clock's tick must not change one
@@ -195,21 +197,34 @@ TEST_F(Layout, PanelCaptionsPaintAsTextAndRepaintOnlyWhatChanged) {
         clock.setCaption(caption);
         return image.convertToFormat(QImage::Format_RGB32);
     };
-    for (ui::Alignment alignment : {ui::Alignment::Left, ui::Alignment::Center, ui::Alignment::Right}) {
-        clock.setAlignment(alignment);
-        for (const char* caption : {"12:00:00 PM", "9:41:07 AM", "C:\\Music\\Wake Up.wav"})
-            EXPECT_EQ(widget->grab().toImage().convertToFormat(QImage::Format_RGB32), asText(caption, alignment))
-                << caption;
-    }
-    clock.setAlignment(ui::Alignment::Center);
+    const auto paintsAsText = [&](std::initializer_list<const char*> captions) {
+        for (ui::Alignment alignment : {ui::Alignment::Left, ui::Alignment::Center, ui::Alignment::Right}) {
+            clock.setAlignment(alignment);
+            for (const char* caption : captions)
+                EXPECT_EQ(widget->grab().toImage().convertToFormat(QImage::Format_RGB32), asText(caption, alignment))
+                    << caption;
+        }
+        clock.setAlignment(ui::Alignment::Center);
+    };
     // A second that comes round again is shown from the pixels of the last time.
-    for (const char* second : {"11:58:58 AM", "11:58:59 AM", "11:58:58 AM", "11:58:59 AM", "11:59:00 AM", "11:59:11 AM",
-                               "11:59:17 AM", "11:59:17 PM", "1:00:00 PM", "12:00:00 PM"}) {
-        clock.setCaption(second);
-        const QImage shown = onScreen();
-        widget->repaint();
-        EXPECT_EQ(shown, onScreen()) << second;
-    }
+    const auto secondsShowAsARepaintWould = [&](std::initializer_list<const char*> seconds) {
+        for (const char* second : seconds) {
+            clock.setCaption(second);
+            const QImage shown = onScreen();
+            widget->repaint();
+            EXPECT_EQ(shown, onScreen()) << second;
+        }
+    };
+    paintsAsText({"12:00:00 PM", "9:41:07 AM", "23:59:07", "C:\\Music\\Wake Up.wav"});
+    secondsShowAsARepaintWould({"11:58:58 AM", "11:58:59 AM", "11:58:58 AM", "11:58:59 AM", "11:59:00 AM",
+                                "11:59:11 AM", "11:59:17 AM", "11:59:17 PM", "1:00:00 PM", "12:00:00 PM"});
+    // New colours: no pixels kept from the old ones come back. A new font: no glyph of
+    // the old one is set again.
+    clock.setColor(ui::colors::blue);
+    onScreen();
+    secondsShowAsARepaintWould({"11:58:58 AM", "11:58:59 AM"});
+    clock.setFont({ui::FontFamily::Serif, 20, false, ui::colors::yellow});
+    paintsAsText({"23:59:07", "9:41:07"});
 }
 
 // A window icon offers every size the program has of it, so a dense screen need not

@@ -87,22 +87,24 @@ TEST_F(QtLoop, WallClockTimerWakesTheLoopJustAfterEachWholeSecondAndOnlyThen) {
 }
 
 // Each expiry is armed again before its callback runs, so a box opened by one does not
-// hold back the next; a quit ends the box's wait too. An error that escapes a callback
-// is reported, once.
+// hold back the next; a quit (here from the fifth expiry) ends the box's wait too. An
+// error that escapes a callback is reported, once.
 TEST_F(QtLoop, TimersKeepRunningInsideANestedWaitAndReportWhatEscapes) {
     int count = 0, during = 0;
+    bool boxTimedOut = false;
     sys::TimerId id = 0;
     id = loop.startTimer(15ms, sys::TimerPhase::Free, [&] {
-        if (++count > 1) return;
-        QTimer::singleShot(150, &guard_, [this] { loop.quit(5); });
+        if (++count == 5) loop.quit(5);
+        if (count > 1) return;
         QEventLoop nested;
-        QTimer::singleShot(3000, &nested, &QEventLoop::quit);
+        QTimer::singleShot(5000, &nested, [&] { boxTimedOut = true, nested.quit(); });
         nested.exec();
         during = count - 1;
         loop.stopTimer(id);  // its own expiry is running
         throw sys::Error("Tick failed");
     });
     EXPECT_EQ(loop.run(), 5);
+    EXPECT_FALSE(boxTimedOut);
     EXPECT_GE(during, 4);
     EXPECT_EQ(count, during + 1);
     loop.queue().post([&] { loop.quit(0); });
@@ -155,8 +157,10 @@ protected:
     qt::QtWindowServices services{view};
 };
 
-// A box shows its text as it is, its caption and its icon; a system-modal one stays on top.
+// A box shows its text as it is, its caption and its icon; a system-modal one stays on
+// top. An error, and only an error, is also written to standard error.
 TEST_F(Services, MessageBoxFollowsItsFlags) {
+    testing::internal::CaptureStderr();
     whenModalOpens<QMessageBox>([&](QMessageBox* box) {
         EXPECT_EQ(box->text(), QStringLiteral("Wake <b>up</b>."));
         EXPECT_EQ(box->windowTitle(), QStringLiteral("REMINDER!"));
@@ -165,6 +169,14 @@ TEST_F(Services, MessageBoxFollowsItsFlags) {
         box->accept();
     });
     services.messageBox("Wake <b>up</b>.", "REMINDER!", 0x1030);
+    whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        box->accept();
+    });
+    services.messageBox("The sound could not be played.", "Tolvane @7:05AM", 0x10);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("tolvane: The sound could not be played.\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Wake"), std::string::npos) << log;
 }
 
 // The dialog takes its patterns from the parentheses at the end of a filter. A typed

@@ -175,4 +175,10 @@ TEST_F(ViewCore, TheFormGoingAwayIsHeard) {
     EXPECT_EQ(desktop.log, "gone destroyed ");
 }
 
+// The tray shows the armed icon for the armed title only.
+TEST(ArmedTitle, IsTheTitleThatShowsTheAlarmTime) {
+    EXPECT_TRUE(ui::view::isArmedTitle("Tolvane @7:05AM"));
+    EXPECT_FALSE(ui::view::isArmedTitle("Tolvane Off"));
+}
+
 }  // namespace

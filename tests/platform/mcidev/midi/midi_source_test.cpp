@@ -61,6 +61,7 @@ TEST_F(MidiSourceTest, SeekReplaysChannelStateButNotNotes) {
     auto src = make(t, {.effects = false});  // nothing carries over in effect tails
     ASSERT_TRUE(src);
     const Samples whole = readToTheEnd(*src);
+    EXPECT_GT(rms(whole, 1000, 44100), 300.0) << "the note at the very start sounds";
 
     // From 1 s: the held note is not started again, so 1 s .. 3 s is silent.
     ASSERT_TRUE(src->seek(44100));
@@ -79,6 +80,10 @@ TEST_F(MidiSourceTest, SeekReplaysChannelStateButNotNotes) {
     for (std::size_t i = 0; i < tail.size(); ++i) worst = std::max(worst, std::abs(tail[i] - whole[at * 2 + i]));
     EXPECT_LE(worst, 16);
     EXPECT_GT(rms(tail, 3 * 44100 - at + 1000, 4 * 44100 - at), 300.0);
+
+    // Back to the start: the notes there sound again, as at the first play.
+    ASSERT_TRUE(src->seek(0));
+    EXPECT_TRUE(readToTheEnd(*src) == whole);
 }
 
 // A seek starts from a synthesizer that has had nothing sent to it: whatever was heard
