@@ -68,7 +68,8 @@ TimeFormatSettings analyseTimePattern(std::string_view pattern, TimePatternSynta
 // second; `analyse` runs again only when one of the three texts changed.
 class TimeFormatCache {
 public:
-    using Analyse = std::function<TimeFormatSettings(std::string_view pattern, std::string_view am, std::string_view pm)>;
+    using Analyse =
+        std::function<TimeFormatSettings(std::string_view pattern, std::string_view am, std::string_view pm)>;
     explicit TimeFormatCache(Analyse analyse) : analyse_(std::move(analyse)) {}
     const TimeFormatSettings& operator()(std::string pattern, std::string am, std::string pm);
 

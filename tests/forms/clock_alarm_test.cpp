@@ -224,7 +224,8 @@ private:
 // The built-in tone rings through the rest of the minute in place of a sound that
 // cannot play, and the user is told why once, after the tick, while the reminder and
 // Auto Off go on as usual. Without any audio output the play is tried again each
-// second, still told once. A later firing that fails again is told again.
+// second, still told once. A later firing that fails again is told again; the exit
+// silences the tone.
 TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
     const FallbackCase& c = GetParam();
     const std::string at = alarmText(c.hour, c.minute);
@@ -256,6 +257,8 @@ TEST_P(SoundFallbackTest, ToneRingsTheMinuteAndTheFailureIsToldOnce) {
     runTo(c.hour, c.minute + 2, 1);
     EXPECT_EQ(services.boxes,
               (Boxes{{report, c.autoOff ? "Tolvane Off" : "Tolvane @" + alarmText(c.hour, c.minute + 2), 0x10}}));
+    shutdown();
+    EXPECT_FALSE(tone.sounding()) << "the tone rings on after the exit";
 }
 
 INSTANTIATE_TEST_SUITE_P(

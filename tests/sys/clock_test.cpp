@@ -85,12 +85,12 @@ TEST(TimePattern, IsAnalysedAgainOnlyWhenOneOfItsTextsChanged) {
         return sys::analyseTimePattern(pattern, sys::TimePatternSyntax::Qt, am, pm);
     });
     std::string shown;
-    for (const auto& [pattern, am, pm] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
-             {"h:mm:ss AP", "AM", "PM"},
-             {"h:mm:ss AP", "AM", "PM"},
-             {"h:mm:ss AP", "vorm.", "PM"},
-             {"h:mm:ss AP", "vorm.", "nachm."},
-             {"HH:mm:ss", "vorm.", "nachm."}})
+    for (const auto& [pattern, am, pm] :
+         std::initializer_list<std::tuple<const char*, const char*, const char*>>{{"h:mm:ss AP", "AM", "PM"},
+                                                                                  {"h:mm:ss AP", "AM", "PM"},
+                                                                                  {"h:mm:ss AP", "vorm.", "PM"},
+                                                                                  {"h:mm:ss AP", "vorm.", "nachm."},
+                                                                                  {"HH:mm:ss", "vorm.", "nachm."}})
         shown += sys::formatLongTime(cache(pattern, am, pm), {2026, 12, 7, 7, 5, 0, 0}) + "; ";
     EXPECT_EQ(analysed, "h:mm:ss AP AM/PM; h:mm:ss AP vorm./PM; h:mm:ss AP vorm./nachm.; HH:mm:ss vorm./nachm.; ");
     EXPECT_EQ(shown, "7:05:00 AM; 7:05:00 AM; 7:05:00 vorm.; 7:05:00 vorm.; 07:05:00; ");

@@ -233,22 +233,20 @@ const auto rewrite = [](std::uint64_t frames) {
     return [frames](const std::filesystem::path& file) { writeWave(file, {.frames = frames}); };
 };
 
-INSTANTIATE_TEST_SUITE_P(Changes, WaveFileChanged,
-                         testing::Values(FileChange{"Emptied", false, cutTo(0), MCIERR_INVALID_FILE, 1000},
-                                         FileChange{"CutToItsHeader", false, cutTo(44), MCIERR_INVALID_FILE, 1000},
-                                         FileChange{"Deleted", false,
-                                                    [](const auto& file) { std::filesystem::remove(file); },
-                                                    MCIERR_FILE_NOT_FOUND, 1000},
-                                         FileChange{"ReplacedByALongerOne", false, rewrite(88200), 0, 2000},
-                                         FileChange{"ReplacedByAShorterOne", false, rewrite(4410), 0, 100},
-                                         FileChange{"ReplacedByOneOfTheSameSizeAtHalfTheRate", false,
-                                                    [](const auto& file) {
-                                                        writeWave(file, {.sampleRate = 22050, .frames = 44100});
-                                                    },
-                                                    0, 2000},
-                                         FileChange{"EmptiedWhilePaused", true, cutTo(0), MCIERR_INVALID_FILE, 1000},
-                                         FileChange{"ShortenedWhilePaused", true, rewrite(13230), 0, 300}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Changes, WaveFileChanged,
+    testing::Values(FileChange{"Emptied", false, cutTo(0), MCIERR_INVALID_FILE, 1000},
+                    FileChange{"CutToItsHeader", false, cutTo(44), MCIERR_INVALID_FILE, 1000},
+                    FileChange{"Deleted", false, [](const auto& file) { std::filesystem::remove(file); },
+                               MCIERR_FILE_NOT_FOUND, 1000},
+                    FileChange{"ReplacedByALongerOne", false, rewrite(88200), 0, 2000},
+                    FileChange{"ReplacedByAShorterOne", false, rewrite(4410), 0, 100},
+                    FileChange{"ReplacedByOneOfTheSameSizeAtHalfTheRate", false,
+                               [](const auto& file) { writeWave(file, {.sampleRate = 22050, .frames = 44100}); }, 0,
+                               2000},
+                    FileChange{"EmptiedWhilePaused", true, cutTo(0), MCIERR_INVALID_FILE, 1000},
+                    FileChange{"ShortenedWhilePaused", true, rewrite(13230), 0, 300}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // What becomes of a play's notice when another request follows it.
 TEST_F(DeviceTest, RequestsAfterAPlayDecideItsNotice) {

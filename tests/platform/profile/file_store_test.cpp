@@ -60,7 +60,9 @@ public:
 
     using Handle = profile::FileSystem::Handle;
     using Path = std::filesystem::path;
-    Handle openFile(Handle at, const Path& name) override { return fails("open") ? none : FileSystem::openFile(at, name); }
+    Handle openFile(Handle at, const Path& name) override {
+        return fails("open") ? none : FileSystem::openFile(at, name);
+    }
     Handle createFile(Handle at, const Path& name) override {
         return fails("create") ? none : FileSystem::createFile(at, name);
     }
