@@ -61,7 +61,8 @@ private:
 // take exactly their own advances (no kerning, no ligature). A clock's captions are made
 // of a dozen characters: once their pairs have been seen, a caption is set from this
 // table with no text shaping, glyph for glyph and position for position as shaping
-// would set it.
+// would set it. A caption holding a pair the face kerns is shaped instead; with some
+// serif faces that is every 12-hour caption (a space kerned before A and P, and "11").
 class GlyphTable {
 public:
     GlyphTable(const QFont& font, QPaintDevice* device) : font_(font), device_(device) {}
