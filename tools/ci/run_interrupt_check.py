@@ -13,11 +13,21 @@ import os
 import pty
 import select
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
 
 ALARMING = [b"X11 connection broke", b"make: ***", b"Interrupt", b"Error", b"Terminated"]
+
+
+def still_running(session):
+    """The processes of the terminal's session, each with what it waits in."""
+    try:
+        return subprocess.run(["ps", "-s", str(session), "-o", "pid,stat,wchan:32,etime,args"],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True).stdout
+    except OSError as e:
+        return f"(no process list: {e})"
 
 
 def read_until(fd, output, done, seconds):
@@ -68,15 +78,18 @@ def main():
         sys.exit("\nCtrl+C on make run: make run did not start the program")
     time.sleep(1)
     os.write(fd, b"\x03")
-    output = read_until(fd, output, lambda out: False, 20)
+    # The program saves its settings durably on the way out: on a disk still writing out
+    # a fresh install and build, that flush may take a while.
+    output = read_until(fd, output, lambda out: False, 120)
     for _ in range(100):
         done, status = os.waitpid(pid, os.WNOHANG)
         if done:
             break
         time.sleep(0.1)
     else:
+        print("\n" + still_running(pid))
         os.kill(pid, 9)
-        sys.exit("\nCtrl+C on make run: make run did not end within 30 s of Ctrl+C")
+        sys.exit("\nCtrl+C on make run: make run did not end within 130 s of Ctrl+C")
     code = os.waitstatus_to_exitcode(status)
     after = output[output.index(b"Press Ctrl+C"):]
     saved = os.path.exists(settings)
