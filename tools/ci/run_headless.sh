@@ -11,7 +11,9 @@ xvfb_start
 # reaches only the program and not Xvfb, which must outlive it.
 interactive=""
 [ -t 0 ] && interactive=yes && set -m
-"$program" &
+# With Ctrl+C's signal as the system defines it, even where a shell or tool above has
+# set it to be ignored (the program keeps a signal ignored that it was started with).
+env --default-signal=INT "$program" &
 APP_PID=$!
 set +m
 id=$(wait_window "Tolvane 1.2")

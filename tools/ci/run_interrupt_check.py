@@ -24,7 +24,7 @@ ALARMING = [b"X11 connection broke", b"make: ***", b"Interrupt", b"Error", b"Ter
 def still_running(session):
     """The processes of the terminal's session, each with what it waits in."""
     try:
-        return subprocess.run(["ps", "-s", str(session), "-o", "pid,stat,wchan:32,etime,args"],
+        return subprocess.run(["ps", "-s", str(session), "-o", "pid,stat,ignored,wchan:32,etime,args"],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True).stdout
     except OSError as e:
         return f"(no process list: {e})"
