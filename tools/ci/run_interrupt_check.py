@@ -78,8 +78,8 @@ def main():
         sys.exit("\nCtrl+C on make run: make run did not start the program")
     time.sleep(1)
     os.write(fd, b"\x03")
-    # The program saves its settings durably on the way out: on a disk still writing out
-    # a fresh install and build, that flush may take a while.
+    # Time enough for the exit's save and the display's shutdown on a busy machine; what
+    # is still running after it is listed.
     output = read_until(fd, output, lambda out: False, 120)
     for _ in range(100):
         done, status = os.waitpid(pid, os.WNOHANG)
