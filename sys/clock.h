@@ -17,6 +17,7 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
+    int utcOffsetMinutes = 0;  // how far the local clock is ahead of UTC
     friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
 

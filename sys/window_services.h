@@ -31,6 +31,10 @@ public:
 
     // The application title changed (the text the desktop shows for the program).
     virtual void applicationTitleChanged(const std::string& title) = 0;
+
+    // Tells the user something that needs no answer, without a box to close: a desktop
+    // notification where the desktop shows them; always also on standard error.
+    virtual void notify(const std::string& text);
 };
 
 }  // namespace sys

@@ -20,6 +20,7 @@ sys::LocalTime toLocalTime(std::chrono::system_clock::time_point when) {
     // A leap second shows as :59 held for two seconds rather than as :60.
     out.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
     out.millisecond = static_cast<int>(ms);
+    out.utcOffsetMinutes = static_cast<int>(parts.tm_gmtoff / 60);
     return out;
 }
 

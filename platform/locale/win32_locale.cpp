@@ -25,9 +25,23 @@ sys::TimeFormatSettings Win32LocaleInfo::timeFormat() const {
 }
 
 sys::LocalTime Win32Clock::now() const {
+    // One reading of the system clock, seen in UTC and on the local clock, so that the
+    // offset between them is exact.
+    FILETIME utcFile{};
+    GetSystemTimeAsFileTime(&utcFile);
+    SYSTEMTIME utc{};
     SYSTEMTIME t{};
-    GetLocalTime(&t);
+    FILETIME localFile{};
+    if (!FileTimeToSystemTime(&utcFile, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t) ||
+        !SystemTimeToFileTime(&t, &localFile)) {
+        GetLocalTime(&t);
+        localFile = utcFile;
+    }
+    auto ticks = [](const FILETIME& f) {
+        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+    };
     sys::LocalTime out;
+    out.utcOffsetMinutes = static_cast<int>((ticks(localFile) - ticks(utcFile)) / 10'000'000LL / 60);
     out.year = t.wYear;
     out.month = t.wMonth;
     out.day = t.wDay;
