@@ -19,7 +19,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # tree is shared with the tests, and configuring it looks for them).
 RUN_PACKAGES := build-essential cmake ninja-build pkg-config python3 \
   qt6-base-dev libgl-dev libxcb1-dev \
-  libsdl2-dev libsndfile1-dev libfluidsynth-dev libcdio-dev libcdio-paranoia-dev \
+  libsdl2-dev libsndfile1-dev libfluidsynth-dev libcdio-dev libcdio-paranoia-dev libpulse-dev \
   libgtest-dev libgmock-dev \
   timgm6mb-soundfont fonts-liberation fonts-dejavu-core \
   xvfb xauth x11-utils imagemagick xdotool icewm
