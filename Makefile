@@ -25,7 +25,7 @@ RUN_PACKAGES := build-essential cmake ninja-build pkg-config python3 \
   xvfb xauth x11-utils imagemagick xdotool icewm
 # ...and what the tests, the screen-reader walk and the package checks need on top.
 PACKAGES := $(RUN_PACKAGES) git dbus-daemon \
-  pulseaudio pulseaudio-utils sox libsox-fmt-base \
+  pulseaudio pulseaudio-utils sox libsox-fmt-base libfaketime tzdata \
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
   dpkg-dev file lintian appstream desktop-file-utils \
   libxcb-damage0-dev dclock

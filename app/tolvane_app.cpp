@@ -2,15 +2,19 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "forms/program.h"
 #include "platform/locale/locale_info.h"
 #include "platform/locale/system_clock.h"
+#include "platform/locale/zone_watcher.h"
 #include "platform/mcidev/device_manager.h"
 #include "platform/power/qt_sleep_inhibitor.h"
 #include "platform/profile/file_profile_store.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_stop_signals.h"
+#include "platform/session/session_start.h"
+#include "platform/volume/output_volume.h"
 #include "sys/event_loop.h"
 #include "sys/window_services.h"
 #include "ui/application.h"
@@ -41,6 +45,11 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
         });
     });
 
+    // The entry that starts the program with the desktop session asks for a minimised
+    // window; started by hand it opens as always.
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == session::minimisedArgument) application.setStartMinimised(true);
+
     locale::SystemClock clock;
     locale::QtLocaleInfo locale;
     // The devices and the alarm tone share one output, so the tone mixes with a sound.
@@ -48,8 +57,16 @@ int runTolvane(int& argc, char** argv, const StartupHooks& hooks) {
     mediaOptions.output = mcidev::makeSdlOutput();
     auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
     const auto tone = mcidev::makeAlarmTone(mediaOptions.output);
-    const auto sleep = power::createSleepInhibitor();
-    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, *sleep});
+    power::WakeOptions wake;
+    wake.noWakeNotice = [&platform](const std::string& text) { platform.services().notify(text); };
+    const auto sleep = power::createSleepInhibitor({}, std::move(wake));
+    // A new time zone shows at the next tick (each reading converts afresh); a wake-up
+    // set for the old zone's clock is set again.
+    const locale::ZoneWatcher zoneWatcher([&sleep] { sleep->clockChanged(); });
+    const auto outputVolume = volume::createOutputVolume();
+    const auto sessionStart = session::createSessionStart();
+    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, *sleep,
+                                                                *outputVolume, *sessionStart});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();

@@ -1,7 +1,9 @@
 // The clock tick, arming and disarming, and the entry of the alarm time.
 #include <cctype>
 
+#include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "forms/main_form.h"
 #include "sys/exception.h"
@@ -29,34 +31,109 @@ void TMainForm::ClockTimerTimer(ui::Component*) {
 
     // A firing lasts its minute: the built-in tone stops when the minute has passed,
     // whether the alarm is still armed or went off by itself.
-    const int minuteOfDay = now.hour * 60 + now.minute;
-    if (firingMinute_ >= 0 && minuteOfDay != firingMinute_) endFiring();
+    const std::int64_t minute = sys::localMinuteNumber(now);
+    if (firingMinute_ && *firingMinute_ != minute) endFiring();
+
+    // Ticks can be far apart: the computer slept, the clock was set forward, the zone
+    // changed. An alarm minute that passed between two ticks is not lost.
+    const std::optional<sys::LocalTime> previous = std::exchange(lastTick_, now);
+    if (AlarmOn && previous && catchUpOnPassedAlarm(*previous, now)) lateMinute_ = minute;
 
     // The display follows the user's locale format, but the alarm time is held in the
     // United States form (hour 1-12, two-digit minute, AM/PM), so the due test reads
     // the same clock reading written in that form. Under United States settings this is
     // exactly the displayed text.
-    if (AlarmOn && alarmDue(sys::formatLongTime(sys::TimeFormatSettings::unitedStates(), now))) {
-        firingMinute_ = minuteOfDay;
-        if (AudioCheckBox->checked()) soundAlarm();
-        if (MsgCheckBox->checked()) {
-            // Unticked first, so a tick nested in the box's wait shows no second reminder.
-            MsgCheckBox->setChecked(false);
-            const std::string text = !MessageEdit->text().empty()
-                                         ? MessageEdit->text()
-                                         : "Tolvane set for " + AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() +
-                                               AlarmAMPMEdit->text() + ". ";
-            app_.messageBox(text, "REMINDER!", sys::mb::ok | sys::mb::iconExclamation | sys::mb::systemModal);
-        }
-        if (RepeatCheckBox->checked()) {
-            setAlarmButtonColor(ui::colors::grey);
-            app_.setTitle("Tolvane Off");
-            AlarmOn = false;
-        }
+    if (AlarmOn &&
+        (lateMinute_ == minute || alarmDue(sys::formatLongTime(sys::TimeFormatSettings::unitedStates(), now)))) {
+        firingMinute_ = minute;
+        fire();
     }
 
     if (CDRadioButton->checked()) showTrack();
-    keepAwakeWhileArmed();
+    followArming();
+}
+
+void TMainForm::fire() {
+    if (AudioCheckBox->checked()) {
+        soundAlarm();
+        // After the start, so that a sound server slow to answer never delays the sound.
+        makeAudible();
+    }
+    if (MsgCheckBox->checked()) {
+        // Unticked first, so a tick nested in the box's wait shows no second reminder.
+        MsgCheckBox->setChecked(false);
+        const std::string text = !MessageEdit->text().empty()
+                                     ? MessageEdit->text()
+                                     : "Tolvane set for " + AlarmHourEdit->text() + ":" + AlarmMinuteEdit->text() +
+                                           AlarmAMPMEdit->text() + ". ";
+        app_.messageBox(text, "REMINDER!", sys::mb::ok | sys::mb::iconExclamation | sys::mb::systemModal);
+    }
+    applyAutoOff();
+}
+
+// Auto Off: the alarm switches itself off once it has rung (or was missed). The sound
+// is not stopped; it plays to its end.
+bool TMainForm::applyAutoOff() {
+    if (!RepeatCheckBox->checked()) return false;
+    setAlarmButtonColor(ui::colors::grey);
+    app_.setTitle("Tolvane Off");
+    AlarmOn = false;
+    return true;
+}
+
+namespace {
+
+// "7:21AM": a reading in the form the alarm time is written in.
+std::string shortTime(const sys::LocalTime& t) {
+    return std::to_string((t.hour + 11) % 12 + 1) + ":" + twoDigits(t.minute) + (t.hour < 12 ? "AM" : "PM");
+}
+
+// How late an alarm may still ring after its minute was passed over.
+constexpr std::int64_t latestRingSeconds = 30 * 60;
+
+}  // namespace
+
+// Looks for the alarm minute between the previous tick and this one. Less than half an
+// hour late, the alarm rings now (true is returned) and the user is told why it is late;
+// later than that, it is reported missed and Auto Off applies as if it had rung. A clock
+// set back passes over nothing: the alarm may ring again when its minute comes round.
+bool TMainForm::catchUpOnPassedAlarm(const sys::LocalTime& previous, const sys::LocalTime& now) {
+    const std::optional<int> alarmMinute = alarmMinuteOfDay();
+    if (!alarmMinute) return false;
+    const std::int64_t minute = sys::localMinuteNumber(now);
+    // The last start of the alarm minute on the local clock before this minute.
+    const std::int64_t sinceAlarm = ((now.hour * 60 + now.minute - *alarmMinute) % 1440 + 1440) % 1440;
+    if (sinceAlarm == 0 || minute - sinceAlarm <= sys::localMinuteNumber(previous)) return false;
+    // Late by the local clock since the alarm minute began, but never by more than the
+    // time that really passed since the previous tick: over a change of zone or of
+    // daylight saving the local clock jumps while hardly any time goes by.
+    const std::int64_t late = std::min(sinceAlarm * 60 + now.second,
+                                       std::max<std::int64_t>(0, sys::utcSeconds(now) - sys::utcSeconds(previous)));
+    const std::string why = "the computer was asleep or the clock was changed";
+    std::string text;
+    const bool ringNow = late < latestRingSeconds;
+    if (ringNow) {
+        text = "The alarm set for " + alarmTimeText() + " rang late, at " + shortTime(now) + ": " + why + ".";
+    } else {
+        text = "The alarm set for " + alarmTimeText() + " was missed: " + why + ", and it was " + shortTime(now) +
+               " when Tolvane could ring it.";
+        if (MsgCheckBox->checked() && !MessageEdit->text().empty()) text += " Its message: " + MessageEdit->text();
+        if (applyAutoOff()) text += " Auto Off has switched the alarm off.";
+    }
+    // Shown after this tick, so a late alarm rings first.
+    app_.queue().post([this, text] { app_.messageBox(text, "Tolvane", sys::mb::ok | sys::mb::iconExclamation); });
+    return ringNow;
+}
+
+// Turns the output up once per firing when it is muted or too low to hear, and says so
+// without a box: the user may be asleep, and the alarm should be heard, not read.
+void TMainForm::makeAudible() {
+    if (outputChecked_) return;
+    outputChecked_ = true;
+    const sys::OutputVolume::Change change = services_.volume.makeAudible();
+    if (!change.raisedFrom.empty())
+        app_.services().notify("The sound output was " + change.raisedFrom + "; it was turned up for the alarm");
+    if (!change.problem.empty()) app_.services().notify("The alarm may not be heard: " + asClause(change.problem));
 }
 
 // Starts the chosen sound unless it (or the built-in tone standing in for it) already
@@ -111,21 +188,35 @@ std::string TMainForm::soundSource() const {
 
 void TMainForm::endFiring() {
     services_.tone.stop();
-    firingMinute_ = -1;
+    if (outputChecked_) services_.volume.restore();
+    outputChecked_ = false;
+    firingMinute_.reset();
+    lateMinute_.reset();
     soundFailureReported_ = false;
 }
 
-// The desktop is asked not to suspend the computer while an alarm is armed, and let go
-// when it is not.
-void TMainForm::keepAwakeWhileArmed() {
+// While an alarm is armed the desktop is asked not to suspend the computer (and to wake
+// it for the alarm), and, while the settings are saved, to start the program with the
+// next session; both are let go when it is not.
+void TMainForm::followArming() {
     const std::string reason = AlarmOn ? "Alarm set for " + alarmTimeText() : std::string();
-    if (reason == sleepReason_) return;
-    sleepReason_ = reason;
-    if (reason.empty()) {
-        services_.sleep.release();
-    } else {
-        services_.sleep.inhibit(reason, alarmWakeTime());
+    if (reason != sleepReason_) {
+        sleepReason_ = reason;
+        if (reason.empty()) {
+            services_.sleep.release();
+        } else {
+            services_.sleep.inhibit(reason, alarmWakeTime());
+        }
     }
+    // Not while the settings are being restored: only the state they end in counts.
+    const bool startWanted = AlarmOn && SaveSettingsMnu->checked();
+    if (!FormReady || sessionStartWanted_ == startWanted) return;
+    sessionStartWanted_ = startWanted;
+    const std::string problem = services_.session.setRegistered(startWanted);
+    if (problem.empty() || !startWanted || sessionStartProblemTold_) return;
+    sessionStartProblemTold_ = true;
+    app_.services().notify("Tolvane cannot arrange to start again after a restart, so the alarm set for " +
+                           alarmTimeText() + " will not ring if you log out first: " + asClause(problem));
 }
 
 // A message made to run on after a colon: "The file ...." becomes "...: the file ...",
@@ -158,6 +249,17 @@ sys::WakeTime TMainForm::alarmWakeTime() const {
     return {hour, number(AlarmMinuteEdit->text()) % 60};
 }
 
+// The alarm's minute of the day, when the alarm texts can match the clock at all (a
+// one-digit minute never does).
+std::optional<int> TMainForm::alarmMinuteOfDay() const {
+    const sys::WakeTime at = alarmWakeTime();
+    sys::LocalTime t;
+    t.hour = at.hour;
+    t.minute = at.minute;
+    if (!alarmDue(sys::formatLongTime(sys::TimeFormatSettings::unitedStates(), t))) return std::nullopt;
+    return at.hour * 60 + at.minute;
+}
+
 // The alarm is due while the hour and minute before the seconds, and the last two
 // characters (the designator), match the alarm texts exactly.
 bool TMainForm::alarmDue(const std::string& t) const {
@@ -188,12 +290,12 @@ void TMainForm::OnOffBtnClick(ui::Component*) {
     } else {
         app_.messageBox(warningText, "WARNING!", sys::mb::ok | sys::mb::iconExclamation);
     }
-    keepAwakeWhileArmed();
+    followArming();
 }
 
 void TMainForm::SetTitleOn(ui::Component*) {
     app_.setTitle("Tolvane @" + alarmTimeText());
-    keepAwakeWhileArmed();
+    followArming();
 }
 
 void TMainForm::setAlarmButtonColor(ui::Color color) {

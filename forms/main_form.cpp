@@ -292,8 +292,10 @@ void TMainForm::bindEvents() {
 // ---- Menu commands ----------------------------------------------------------------
 
 void TMainForm::SaveSettingsMnuClick(ui::Component*) {
-    // Only the check mark changes here; FormDestroy reads it at shutdown.
+    // The check mark is read at shutdown; an armed alarm that will not be saved will not
+    // be restored either, so the start with the next session follows it now.
     SaveSettingsMnu->setChecked(!SaveSettingsMnu->checked());
+    followArming();
 }
 
 void TMainForm::ExitMnuClick(ui::Component*) { app_.terminate(); }

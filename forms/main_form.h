@@ -1,6 +1,8 @@
 // Module Main: the main window, its layout, its handlers and the program-wide flags.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "mci/media_player.h"
@@ -21,6 +23,8 @@ struct MainFormServices {
     const sys::LocaleInfo& locale;
     sys::AlarmTone& tone;
     sys::SleepInhibitor& sleep;
+    sys::OutputVolume& volume;
+    sys::SessionStart& session;
 };
 
 class TMainForm : public ui::Form {
@@ -137,12 +141,17 @@ private:
     bool alarmDue(const std::string& timeText) const;
     std::string alarmTimeText() const;
     sys::WakeTime alarmWakeTime() const;
+    std::optional<int> alarmMinuteOfDay() const;
+    bool catchUpOnPassedAlarm(const sys::LocalTime& previous, const sys::LocalTime& now);
+    void fire();
+    bool applyAutoOff();
+    void makeAudible();
     void soundAlarm();
     void alarmSoundFailed(const std::string& reason);
     std::string soundProblem(const std::string& lead, const std::string& reason) const;
     std::string soundSource() const;
     void endFiring();
-    void keepAwakeWhileArmed();
+    void followArming();
     std::string tryOpen();
     std::string openProblem(const std::string& reason) const;
     void openDevice();
@@ -150,9 +159,16 @@ private:
 
     ui::Application& app_;
     MainFormServices services_;
-    int firingMinute_ = -1;  // minute of the day of the alarm now firing; -1: none
+    // The minute (sys::localMinuteNumber) of the alarm now firing, and of one that rings
+    // late because the clock passed over its own minute.
+    std::optional<std::int64_t> firingMinute_;
+    std::optional<std::int64_t> lateMinute_;
+    std::optional<sys::LocalTime> lastTick_;
     bool soundFailureReported_ = false;
-    std::string sleepReason_;  // what the desktop was last told; empty: nothing inhibited
+    bool outputChecked_ = false;  // the output was made audible for this firing
+    std::string sleepReason_;     // what the desktop was last told; empty: nothing inhibited
+    std::optional<bool> sessionStartWanted_;
+    bool sessionStartProblemTold_ = false;
 };
 
 // The program-wide references and flags of module Main.

@@ -186,7 +186,7 @@ void TMainForm::MediaPlayerNotify(ui::Component*) {
     // The device gave up while playing: within an alarm's minute the built-in tone takes
     // over; otherwise the user is told.
     const std::string reason = "the media device stopped playing because of an error";
-    if (firingMinute_ >= 0 && AudioCheckBox->checked()) {
+    if (firingMinute_ && AudioCheckBox->checked()) {
         alarmSoundFailed(reason);
     } else {
         throw sys::Error(soundProblem("The sound stopped", reason));

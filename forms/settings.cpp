@@ -82,11 +82,17 @@ void TMainForm::FormCreate(ui::Component* sender) {
                     "; if the sound still cannot be played then, the built-in alarm tone sounds instead";
         app_.queue().postError(std::make_exception_ptr(mci::EMCIDeviceError(text)));
     }
+    // The restore is over: the start with the session follows the state it ended in.
+    FormReady = true;
+    followArming();
 }
 
 void TMainForm::FormDestroy(ui::Component*) {
     if (MediaPlayer->mode() == mci::mdPlaying) MediaPlayer->stop();
     services_.tone.stop();
+    if (outputChecked_) services_.volume.restore();
+    outputChecked_ = false;
+    // The start with the next session stays as it is: an armed alarm is to come back.
     if (!sleepReason_.empty()) services_.sleep.release();
     sleepReason_.clear();
     sys::ProfileAccessor ini(services_.profile, settingsFile);

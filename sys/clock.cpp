@@ -144,6 +144,37 @@ TimeFormatSettings analyseTimePattern(std::string_view pattern, TimePatternSynta
     return s;
 }
 
+// The usual era-based day count: 400 years are 146097 days.
+std::int64_t daysFromCivil(int year, int month, int day) {
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+LocalTime civilFromDays(std::int64_t days) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    LocalTime out;
+    out.day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    out.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    out.year = static_cast<int>(yearOfEra + era * 400 + (out.month <= 2 ? 1 : 0));
+    out.hour = out.minute = out.second = out.millisecond = 0;
+    return out;
+}
+
+std::int64_t localMinuteNumber(const LocalTime& t) {
+    return daysFromCivil(t.year, t.month, t.day) * 1440 + t.hour * 60 + t.minute;
+}
+
+std::int64_t utcSeconds(const LocalTime& t) { return (localMinuteNumber(t) - t.utcOffsetMinutes) * 60 + t.second; }
+
 std::string formatLongTime(const TimeFormatSettings& s, const LocalTime& t) {
     int hour = t.hour;
     std::string designator;

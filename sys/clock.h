@@ -1,6 +1,7 @@
 // The local clock and the locale long time format.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +21,16 @@ struct LocalTime {
     int utcOffsetMinutes = 0;  // how far the local clock is ahead of UTC
     friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
+
+// Days since 1970-01-01 of a date on the Gregorian calendar, and the date of such a day
+// (hour, minute and second left at 0).
+std::int64_t daysFromCivil(int year, int month, int day);
+LocalTime civilFromDays(std::int64_t days);
+// The minute a reading falls in, counted on its own (local) calendar from 1970-01-01
+// 00:00: consecutive minutes of the local clock have consecutive numbers.
+std::int64_t localMinuteNumber(const LocalTime& t);
+// The reading as seconds since 1970-01-01 00:00 UTC.
+std::int64_t utcSeconds(const LocalTime& t);
 
 class Clock {
 public:

@@ -66,7 +66,12 @@ void Application::terminate() {
 }
 
 int Application::run() {
-    if (Form* main = mainForm()) main->show();
+    if (Form* main = mainForm()) {
+        if (startMinimised_)
+            main->showMinimised();
+        else
+            main->show();
+    }
     if (terminated_) return 0;
     return loop_.run();
 }

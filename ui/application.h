@@ -47,6 +47,10 @@ public:
 
     // Shows the main form and runs the message loop; returns the exit code.
     int run();
+    // The main form is shown minimised by run(), without taking the focus (the program
+    // was started with the session).
+    void setStartMinimised(bool on) { startMinimised_ = on; }
+    bool startMinimised() const { return startMinimised_; }
     bool terminated() const { return terminated_; }
 
     // Forms, in creation order; the first is the main form.
@@ -66,6 +70,7 @@ private:
     std::vector<Form*> forms_;
     Form* active_ = nullptr;
     bool terminated_ = false;
+    bool startMinimised_ = false;
 };
 
 }  // namespace ui

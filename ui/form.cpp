@@ -14,11 +14,23 @@ Form::~Form() { app_.removeForm(*this); }
 void Form::setCaption(const std::string& text) { assign(caption_, text, Change::Text); }
 
 void Form::show() {
+    minimisedShow_ = false;
     setVisible(true);
     activate();
 }
 
+void Form::showMinimised() {
+    minimisedShow_ = true;
+    if (app_.activeForm() == this) app_.setActiveForm(nullptr);
+    // A window shown already is minimised all the same.
+    if (visible())
+        changed(Change::Visible);
+    else
+        setVisible(true);
+}
+
 void Form::hide() {
+    minimisedShow_ = false;
     setVisible(false);
     if (app_.activeForm() == this) app_.setActiveForm(nullptr);
 }

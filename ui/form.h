@@ -35,6 +35,12 @@ public:
 
     // Bounds are the client area in screen coordinates.
     void show();  // makes it visible and brings it to the front
+    // Makes it visible minimised (a button on the task bar) without activating it, as
+    // a program started with the session shows itself. show() brings it back.
+    void showMinimised();
+    // True from showMinimised() until the next show() or hide(): the view shows the
+    // window minimised.
+    bool minimisedShow() const { return minimisedShow_; }
     void hide();
     void close();  // the main form ends the program; any other form hides
     bool active() const;
@@ -57,6 +63,7 @@ private:
     std::string icon_;
     MainMenu* menu_ = nullptr;
     bool destroyed_ = false;
+    bool minimisedShow_ = false;
 };
 
 }  // namespace ui

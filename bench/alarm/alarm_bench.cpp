@@ -63,6 +63,19 @@ public:
     void release() override {}
 };
 
+// The bench measures the program's own path to the sound; the machine's output level
+// and session are left alone.
+class UntouchedVolume final : public sys::OutputVolume {
+public:
+    Change makeAudible() override { return {}; }
+    void restore() override {}
+};
+
+class NoSessionStart final : public sys::SessionStart {
+public:
+    std::string setRegistered(bool) override { return {}; }
+};
+
 // An alarm minute that begins at a whole real second two to three seconds from now:
 // the next whole minute after that second, reached early by moving the clock on.
 struct AlarmPlan {
@@ -120,7 +133,10 @@ RunResult runOnce(qt::QtPlatform& platform, bench::LoudnessProbe& probe, const s
     const auto media = mcidev::createDeviceManager(platform.loop().queue(), mediaOptions);
     const auto tone = mcidev::makeAlarmTone(output);
     NoSleepInhibitor sleep;
-    forms::Program program(application, forms::MainFormServices{*media, profiles, clock, locale, *tone, sleep});
+    UntouchedVolume volume;
+    NoSessionStart session;
+    forms::Program program(application,
+                           forms::MainFormServices{*media, profiles, clock, locale, *tone, sleep, volume, session});
     program.onFormCreated = [&platform](ui::Form& form) { platform.attach(form); };
     program.onFormDestroying = [&platform](ui::Form& form) { platform.detach(form); };
     program.start();

@@ -24,24 +24,24 @@ sys::TimeFormatSettings Win32LocaleInfo::timeFormat() const {
                      text::narrow(localeText(LOCALE_S2359)));
 }
 
-sys::LocalTime Win32Clock::now() const {
-    // One reading of the system clock, seen in UTC and on the local clock, so that the
-    // offset between them is exact.
-    FILETIME utcFile{};
-    GetSystemTimeAsFileTime(&utcFile);
-    SYSTEMTIME utc{};
-    SYSTEMTIME t{};
-    FILETIME localFile{};
-    if (!FileTimeToSystemTime(&utcFile, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t) ||
-        !SystemTimeToFileTime(&t, &localFile)) {
-        GetLocalTime(&t);
-        localFile = utcFile;
-    }
+sys::LocalTime toLocalTime(std::uint64_t utcTicks, const TIME_ZONE_INFORMATION* zone) {
     auto ticks = [](const FILETIME& f) {
         return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
     };
+    const FILETIME utcFile{static_cast<DWORD>(utcTicks), static_cast<DWORD>(utcTicks >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME t{};
+    FILETIME utcMillis{};
+    FILETIME localFile{};
     sys::LocalTime out;
-    out.utcOffsetMinutes = static_cast<int>((ticks(localFile) - ticks(utcFile)) / 10'000'000LL / 60);
+    // The offset between the two calendar readings, both cut to the millisecond: the
+    // ticks below one would make +9:00 read as 539 minutes.
+    if (FileTimeToSystemTime(&utcFile, &utc) && SystemTimeToTzSpecificLocalTime(zone, &utc, &t) &&
+        SystemTimeToFileTime(&utc, &utcMillis) && SystemTimeToFileTime(&t, &localFile)) {
+        out.utcOffsetMinutes = static_cast<int>((ticks(localFile) - ticks(utcMillis)) / 10'000'000LL / 60);
+    } else {
+        GetLocalTime(&t);
+    }
     out.year = t.wYear;
     out.month = t.wMonth;
     out.day = t.wDay;
@@ -50,6 +50,13 @@ sys::LocalTime Win32Clock::now() const {
     out.second = t.wSecond > 59 ? 59 : t.wSecond;
     out.millisecond = t.wMilliseconds;
     return out;
+}
+
+sys::LocalTime Win32Clock::now() const {
+    // One reading of the system clock, seen in UTC and on the local clock.
+    FILETIME utc{};
+    GetSystemTimeAsFileTime(&utc);
+    return toLocalTime((static_cast<std::uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime, nullptr);
 }
 
 }  // namespace locale

@@ -1,10 +1,13 @@
 // The local clock and the user's long time format on Windows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "sys/clock.h"
+
+struct _TIME_ZONE_INFORMATION;
 
 namespace locale {
 
@@ -25,6 +28,11 @@ private:
     }};
 };
 
+// A point of the system clock (100-ns ticks since 1601, UTC) in local calendar fields
+// under `zone`; null: the zone the system has at the moment of the call.
+sys::LocalTime toLocalTime(std::uint64_t utcTicks, const _TIME_ZONE_INFORMATION* zone);
+
+// Each reading looks up the system's zone afresh, so a change of zone shows at once.
 class Win32Clock : public sys::Clock {
 public:
     sys::LocalTime now() const override;

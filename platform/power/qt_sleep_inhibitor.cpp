@@ -13,6 +13,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/power/qt_wake_alarm.h"
+
 namespace power {
 namespace {
 
@@ -46,25 +48,30 @@ struct Hold {
 
 class BusSleepInhibitor final : public sys::SleepInhibitor {
 public:
-    explicit BusSleepInhibitor(BusAddresses buses) : buses_(std::move(buses)) {}
+    BusSleepInhibitor(BusAddresses buses, WakeOptions options)
+        : buses_(std::move(buses)), wake_([this]() -> QDBusConnection& { return session(); }, std::move(options)) {}
 
     // The bus would also end the holds when the program's connection goes; this says
     // so at once.
     ~BusSleepInhibitor() override { release(); }
 
-    // The desktop is only asked to stay awake; waking from sleep is not offered here.
-    void inhibit(const std::string& reason, sys::WakeTime) override {
-        if (wanted_ == reason) return;
-        wanted_ = reason;
-        askPortal(++generation_, QString::fromStdString(reason));
+    void inhibit(const std::string& reason, sys::WakeTime wakeAt) override {
+        if (wanted_ != reason) {
+            wanted_ = reason;
+            askPortal(++generation_, QString::fromStdString(reason));
+        }
+        wake_.set(wakeAt);
     }
 
     void release() override {
+        wake_.clear();
         wanted_.reset();
         ++generation_;
         letGo(hold_);
         hold_ = {};
     }
+
+    void clockChanged() override { wake_.clockChanged(); }
 
 private:
     // A request is current while no later inhibit() or release() came after it.
@@ -140,14 +147,16 @@ private:
     std::optional<std::string> wanted_;
     Generation generation_ = 0;
     Hold hold_;
+    // After the buses: it is dropped while they are still there.
+    WakeAlarm wake_;
     // Last, so pending answers are dropped before anything they would touch.
     QObject context_;
 };
 
 }  // namespace
 
-std::unique_ptr<sys::SleepInhibitor> createSleepInhibitor(const BusAddresses& buses) {
-    return std::make_unique<BusSleepInhibitor>(buses);
+std::unique_ptr<sys::SleepInhibitor> createSleepInhibitor(const BusAddresses& buses, WakeOptions options) {
+    return std::make_unique<BusSleepInhibitor>(buses, std::move(options));
 }
 
 }  // namespace power

@@ -84,6 +84,12 @@ public:
         control_->wakeAt(valid ? std::optional(nextOccurrence(control_->now(), at)) : std::nullopt);
     }
 
+    // The timer is due at a moment of the old clock; the alarm's minute is one of the
+    // local clock as it reads now.
+    void clockChanged() override {
+        if (held_ && wakeAt_) control_->wakeAt(nextOccurrence(control_->now(), *wakeAt_));
+    }
+
     void release() override {
         if (!held_) return;
         held_ = false;

@@ -129,7 +129,15 @@ protected:
         entry_.window->setGeometry(b.left, b.top - mh, b.width(), b.height() + mh);
     }
     void applyVisible() override {
-        if (form_.visible()) {
+        if (form_.visible() && form_.minimisedShow()) {
+            // Started with the session: on the task bar, leaving the focus where it is.
+            // Mapped first, then minimised: a window manager takes the request to
+            // minimise only from a window it manages, and drops one sent before the map.
+            entry_.window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+            entry_.window->show();
+            entry_.window->setWindowState(entry_.window->windowState() | Qt::WindowMinimized);
+            entry_.window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+        } else if (form_.visible()) {
             entry_.window->show();
         } else {
             entry_.window->hide();
@@ -192,10 +200,12 @@ struct QtView::Impl {
     void applyTitle();
     void applyTitleTo(FormEntry& entry);
     void updateTray();
+    QString trayToolTip() const;
     void showMainWindow();
 
     ui::view::FormList<FormEntry> forms;
     std::string title;
+    std::string notice;
     QSystemTrayIcon* tray = nullptr;
     InputBlocker blocker;
 };
@@ -340,8 +350,14 @@ void QtView::Impl::updateTray() {
     }
     const bool armed = ui::view::isArmedTitle(title);
     tray->setIcon(resourceIcon(armed ? "tray-armed-16" : "tray-off-16"));
-    tray->setToolTip(toQString(title));
+    tray->setToolTip(trayToolTip());
     tray->show();
+}
+
+QString QtView::Impl::trayToolTip() const {
+    QString tip = toQString(title);
+    if (!notice.empty()) tip += QLatin1Char('\n') + toQString(notice);
+    return tip;
 }
 
 void QtView::Impl::showMainWindow() {
@@ -377,6 +393,13 @@ void QtView::setApplicationTitle(const std::string& title) {
     impl_->title = title;
     impl_->applyTitle();
 }
+
+void QtView::showNotice(const std::string& text) {
+    impl_->notice = text;
+    impl_->updateTray();
+}
+
+std::string QtView::trayToolTip() const { return fromQString(impl_->trayToolTip()); }
 
 void QtView::showMainWindow() { impl_->showMainWindow(); }
 

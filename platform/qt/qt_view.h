@@ -35,6 +35,12 @@ public:
     // of the tray icon where the desktop has a tray.
     void setApplicationTitle(const std::string& title);
 
+    // A notice for the user that the desktop could not show: the tray icon's tooltip
+    // holds it under the title (the latest one only).
+    void showNotice(const std::string& text);
+    // The tray icon's tooltip, as it is shown where the desktop has a tray.
+    std::string trayToolTip() const;
+
     // Brings the main window back (out of the task bar, to the front, focused), as
     // when the user picks the program from the tray.
     void showMainWindow();

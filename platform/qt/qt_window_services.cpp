@@ -2,8 +2,12 @@
 
 #include <cstdio>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QObject>
 
 #include "platform/qt/qt_view.h"
 #include "platform/qt/view_internal.h"
@@ -59,6 +63,10 @@ std::vector<std::string> nameFilters(const std::string& filter) {
     return result;
 }
 
+QtWindowServices::QtWindowServices(QtView& view) : view_(view), pending_(std::make_unique<QObject>()) {}
+
+QtWindowServices::~QtWindowServices() = default;
+
 void QtWindowServices::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     // Errors also go to the session's log, where they outlast the box.
     if ((flags & sys::mb::iconMask) == sys::mb::iconStop) std::fprintf(stderr, "tolvane: %s\n", text.c_str());
@@ -97,5 +105,27 @@ std::optional<std::string> QtWindowServices::openFileDialog(const std::string& f
 }
 
 void QtWindowServices::applicationTitleChanged(const std::string& title) { view_.setApplicationTitle(title); }
+
+void QtWindowServices::notify(const std::string& text) {
+    sys::WindowServices::notify(text);
+    const QString service = QStringLiteral("org.freedesktop.Notifications");
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
+                                                       service, QStringLiteral("Notify"));
+    call << QStringLiteral("Tolvane") << 0u << QStringLiteral("tolvane") << QStringLiteral("Tolvane") << toQString(text)
+         << QStringList() << QVariantMap() << -1;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        view_.showNotice(text);
+        return;
+    }
+    // An answer that never comes counts as no server, after a while.
+    constexpr int answerWithinMs = 10000;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, answerWithinMs), pending_.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, pending_.get(),
+                     [this, watcher, text](QDBusPendingCallWatcher*) {
+                         if (watcher->isError()) view_.showNotice(text);
+                         watcher->deleteLater();
+                     });
+}
 
 }  // namespace qt

@@ -91,7 +91,10 @@ struct Win32EventLoop::Impl {
                 else
                     self->fireFree(static_cast<sys::TimerId>(wParam));
                 return 0;
-            case WM_TIMECHANGE: self->realign(); return 0;
+            case WM_TIMECHANGE:
+                self->realign();
+                if (self->clockChanged) self->clockChanged();
+                return 0;
             case WM_POWERBROADCAST:
                 if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) self->realign();
                 return TRUE;
@@ -190,6 +193,7 @@ struct Win32EventLoop::Impl {
     sys::MessageQueue queue;
     HWND window = nullptr;
     HWND listener = nullptr;
+    std::function<void()> clockChanged;
     std::map<sys::TimerId, std::unique_ptr<Timer>> timers;
     sys::TimerId nextId = 1;
     int modalDepth = 0;
@@ -290,6 +294,8 @@ void Win32EventLoop::quit(int code) {
     // modal box at once instead.
     if (impl_->running) PostQuitMessage(code);
 }
+
+void Win32EventLoop::setClockChanged(std::function<void()> changed) { impl_->clockChanged = std::move(changed); }
 
 void Win32EventLoop::modalLoop(bool entering) {
     impl_->modalDepth = std::max(0, impl_->modalDepth + (entering ? 1 : -1));

@@ -41,6 +41,10 @@ public:
     // from both. The view's keyboard navigation and accelerators.
     std::function<bool(void*)> preTranslate;
 
+    // Called after the system time or the time zone was changed, once the wall-clock
+    // timers have been re-aligned.
+    void setClockChanged(std::function<void()> changed);
+
     // A modal loop that this loop does not run starts (true) or ends (false). Nests.
     void modalLoop(bool entering);
 

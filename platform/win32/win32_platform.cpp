@@ -49,6 +49,8 @@ bool Win32Platform::claimInstance() {
 
 sys::EventLoop& Win32Platform::loop() { return impl_->loop; }
 
+void Win32Platform::onClockChanged(std::function<void()> changed) { impl_->loop.setClockChanged(std::move(changed)); }
+
 sys::WindowServices& Win32Platform::services() { return impl_->services; }
 
 void Win32Platform::attach(ui::Form& form) { impl_->view.attach(form); }

@@ -34,6 +34,9 @@ public:
     void attach(ui::Form& form);
     void detach(ui::Form& form);
 
+    // Called after the system time or the time zone was changed.
+    void onClockChanged(std::function<void()> changed);
+
     // Called when Windows ends the session (log-off, shut-down): the program saves what
     // it keeps before it returns, as a close by the user would.
     void onSessionEnd(std::function<void()> save);

@@ -84,6 +84,19 @@ namespace {
 
 HWND H(void* p) { return static_cast<HWND>(p); }
 
+// Copies as much of `text` as fits into a fixed field with its terminating NUL, never
+// splitting a surrogate pair.
+template <std::size_t N>
+void copyFitting(const std::string& text, wchar_t (&field)[N]) {
+    std::wstring wide = widen(text);
+    if (wide.size() > N - 1) {
+        wide.resize(N - 1);
+        if (wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
+    }
+    std::copy(wide.begin(), wide.end(), field);
+    field[wide.size()] = L'\0';
+}
+
 constexpr UINT trayMessage = WM_APP + 1;
 constexpr UINT firstMenuId = 1000;
 
@@ -150,6 +163,7 @@ struct Win32View::Impl {
     FormEntry* mainEntry() const;
     void applyTitle();
     void updateTray();
+    bool showNotice(const std::string& text);
     void showMainWindow();
     bool mnemonic(FormEntry& entry, ui::Control& parent, wchar_t key);
     void modalLoop(bool entered) {
@@ -246,7 +260,17 @@ protected:
                          r.bottom - r.top + height - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
     void applyVisible() override {
-        if (form_.visible()) {
+        if (form_.visible() && form_.minimisedShow()) {
+            // Started with the session: on the task bar, leaving the focus where it is.
+            // The main window's button is the owner's, so the owner is what is
+            // minimised, as when the user minimises the main window.
+            if (entry_.isMain() && entry_.view.owner) {
+                ShowWindow(entry_.hwnd, SW_SHOWNA);
+                ShowWindow(entry_.view.owner, SW_SHOWMINNOACTIVE);
+            } else {
+                ShowWindow(entry_.hwnd, SW_SHOWMINNOACTIVE);
+            }
+        } else if (form_.visible()) {
             if (entry_.isMain() && entry_.view.owner) ShowWindow(entry_.view.owner, SW_SHOWNA);
             ShowWindow(entry_.hwnd, SW_SHOW);
         } else {
@@ -523,11 +547,23 @@ void Win32View::Impl::updateTray() {
     nid.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
     nid.uCallbackMessage = trayMessage;
     nid.hIcon = icon;
-    const std::wstring tip = widen(title).substr(0, std::size(nid.szTip) - 1);
-    std::copy(tip.begin(), tip.end(), nid.szTip);
+    copyFitting(title, nid.szTip);
     if (Shell_NotifyIconW(trayShown ? NIM_MODIFY : NIM_ADD, &nid)) trayShown = true;
     if (trayIcon) DestroyIcon(trayIcon);
     trayIcon = icon;
+}
+
+bool Win32View::Impl::showNotice(const std::string& text) {
+    if (!trayShown) return false;
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = owner;
+    nid.uID = 1;
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = NIIF_INFO;
+    copyFitting(text, nid.szInfo);
+    copyFitting("Tolvane", nid.szInfoTitle);
+    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
 void Win32View::Impl::showMainWindow() {
@@ -594,6 +630,8 @@ void Win32View::setApplicationTitle(const std::string& title) {
     impl_->title = title;
     impl_->applyTitle();
 }
+
+bool Win32View::showNotice(const std::string& text) { return impl_->showNotice(text); }
 
 void Win32View::showMainWindow() { impl_->showMainWindow(); }
 

@@ -31,6 +31,10 @@ public:
     // The application title: the text of the task-bar button and the tray icon's tooltip.
     void setApplicationTitle(const std::string& title);
 
+    // A notice for the user as a balloon from the tray icon. False where there is no
+    // tray icon to show it (the title has not been set, or the shell has no tray).
+    bool showNotice(const std::string& text);
+
     // Brings the main window back (restored, to the front, focused), as when the user
     // picks the program from the tray or starts it a second time.
     void showMainWindow();

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/win32/win32_event_loop.h"
 #include "platform/text/win32_text.h"
+#include "platform/win32/win32_event_loop.h"
 #include "platform/win32/win32_view.h"
 
 namespace win32 {
@@ -57,5 +57,10 @@ std::optional<std::string> Win32WindowServices::openFileDialog(const std::string
 }
 
 void Win32WindowServices::applicationTitleChanged(const std::string& title) { view_.setApplicationTitle(title); }
+
+void Win32WindowServices::notify(const std::string& text) {
+    sys::WindowServices::notify(text);
+    view_.showNotice(text);
+}
 
 }  // namespace win32

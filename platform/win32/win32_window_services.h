@@ -19,6 +19,8 @@ public:
     void messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) override;
     void applicationTitleChanged(const std::string& title) override;
+    // Standard error, and a balloon from the tray icon where there is one.
+    void notify(const std::string& text) override;
 
 private:
     Win32View& view_;

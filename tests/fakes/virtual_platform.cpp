@@ -17,12 +17,13 @@ sys::TimerId VirtualLoop::startTimer(std::chrono::milliseconds period, sys::Time
 }
 
 std::int64_t VirtualLoop::wallMs() const {
-    return ((start_.hour * 60 + start_.minute) * 60 + start_.second) * 1000LL + start_.millisecond + nowMs_;
+    return ((start_.hour * 60 + start_.minute) * 60 + start_.second) * 1000LL + start_.millisecond + nowMs_ +
+           clockShiftMs_ + zoneShiftMinutes_ * 60'000LL;
 }
 
 std::int64_t VirtualLoop::nextDue(const TimerEntry& t) const {
     if (t.phase == sys::TimerPhase::Free) return nowMs_ + t.period;
-    return nowMs_ + 1000 - wallMs() % 1000 + 2;
+    return nowMs_ + 1000 - (wallMs() % 1000 + 1000) % 1000 + 2;
 }
 
 void VirtualLoop::advance(std::chrono::milliseconds by) {
@@ -62,8 +63,11 @@ void VirtualLoop::quit(int code) {
 }
 
 sys::LocalTime VirtualLoop::now() const {
-    const std::int64_t ms = wallMs() % dayMs;
-    sys::LocalTime t = start_;
+    const std::int64_t wall = wallMs();
+    const std::int64_t days = wall >= 0 ? wall / dayMs : (wall - dayMs + 1) / dayMs;
+    const std::int64_t ms = wall - days * dayMs;
+    sys::LocalTime t = sys::civilFromDays(sys::daysFromCivil(start_.year, start_.month, start_.day) + days);
+    t.utcOffsetMinutes = start_.utcOffsetMinutes + zoneShiftMinutes_;
     t.hour = static_cast<int>(ms / 3'600'000);
     t.minute = static_cast<int>(ms / 60'000 % 60);
     t.second = static_cast<int>(ms / 1000 % 60);

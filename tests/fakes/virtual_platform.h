@@ -19,7 +19,9 @@
 
 namespace fakes {
 
-// Only the time of day moves; the date stays that of the start.
+// The local clock runs on from the start, over midnight into the next days. Besides
+// the passing of time, a test can set the clock, change the time zone or put the
+// computer to sleep.
 class VirtualLoop : public sys::EventLoop, public sys::Clock {
 public:
     explicit VirtualLoop(sys::LocalTime start = {2026, 12, 7, 7, 4, 0, 0}) : start_(start) {}
@@ -39,6 +41,13 @@ public:
     void advance(std::chrono::milliseconds by);
     // Moves on to the given time of day, of the next day when it has passed.
     void advanceTo(int hour, int minute, int second, int millisecond = 0);
+    // The system clock is set forward (or back) by `by`, or the computer sleeps that
+    // long: the local clock and UTC both jump, and no timer fires on the way; the next
+    // expiry comes when the loop's own time reaches it, as after a resume.
+    void jumpClock(std::chrono::milliseconds by) { clockShiftMs_ += by.count(); }
+    // The time zone changes to one `minutes` further ahead of UTC: the local clock
+    // jumps, UTC does not.
+    void shiftZone(int minutes) { zoneShiftMinutes_ += minutes; }
     void processPosted();
     bool quitRequested() const { return quit_; }
 
@@ -50,13 +59,15 @@ private:
         std::int64_t due;
     };
     std::int64_t nextDue(const TimerEntry& t) const;
-    std::int64_t wallMs() const;  // milliseconds since the start day's midnight
+    std::int64_t wallMs() const;  // milliseconds of the local clock since the start day's midnight
 
     sys::LocalTime start_;
     sys::MessageQueue queue_;
     std::map<sys::TimerId, TimerEntry> timers_;
     sys::TimerId nextId_ = 1;
     std::int64_t nowMs_ = 0;  // since the start
+    std::int64_t clockShiftMs_ = 0;
+    int zoneShiftMinutes_ = 0;
     bool quit_ = false;
     int exitCode_ = 0;
 };
@@ -77,6 +88,7 @@ public:
     void messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     std::optional<std::string> openFileDialog(const std::string& filter, const std::string& fileName) override;
     void applicationTitleChanged(const std::string&) override {}
+    void notify(const std::string& text) override { notices.push_back(text); }
 
     // Every box shown, in order; onMessageBox runs while a box is "open".
     std::vector<BoxRecord> boxes;
@@ -85,6 +97,8 @@ public:
     // (nothing, or none left, cancels).
     std::vector<std::string> dialogs;
     std::vector<std::optional<std::string>> dialogAnswers;
+    // Every notice given, in order.
+    std::vector<std::string> notices;
 };
 
 class FixedLocale : public sys::LocaleInfo {
@@ -122,6 +136,31 @@ public:
         log.push_back("inhibit: " + reason + " @" + std::to_string(at.hour) + ":" + std::to_string(at.minute));
     }
     void release() override { log.push_back("release"); }
+    std::vector<std::string> log;
+};
+
+// The output volume, logging "raise" and "restore"; makeAudible answers `answer`.
+class RecordingVolume : public sys::OutputVolume {
+public:
+    Change makeAudible() override {
+        log.push_back("raise");
+        return answer;
+    }
+    void restore() override { log.push_back("restore"); }
+    Change answer;
+    std::vector<std::string> log;
+};
+
+// The start with the session, logging "on" and "off"; it fails with `failure` when set.
+class RecordingSessionStart : public sys::SessionStart {
+public:
+    std::string setRegistered(bool on) override {
+        log.push_back(on ? "on" : "off");
+        if (failure.empty()) registered = on;
+        return failure;
+    }
+    bool registered = false;
+    std::string failure;
     std::vector<std::string> log;
 };
 

@@ -318,5 +318,144 @@ TEST_F(ClockAlarmTest, ComputerIsKeptAwakeOnlyWhileArmed) {
                                 "inhibit: Alarm set for 12:05PM @12:5", "release"}));
 }
 
+// ---- Ticks far apart
+
+// What a gap between two ticks looks like from the computer's side.
+enum class Gap { Clock, Zone };
+
+struct GapCase {
+    const char* name;
+    sys::LocalTime start;  // the last tick before the gap comes a second after this
+    int alarmHour, alarmMinute;
+    Gap gap;
+    std::chrono::seconds by;  // the clock's jump, or the zone's shift
+    bool autoOff;
+    std::string playsAt;  // the display when the sound starts; empty: no sound
+    std::string box;      // the one box told; empty: none
+    std::string title;    // afterwards
+};
+std::ostream& operator<<(std::ostream& out, const GapCase& c) { return out << c.name; }
+
+class PassedAlarmTest : public MainWindowTest, public ::testing::WithParamInterface<GapCase> {
+protected:
+    PassedAlarmTest() : MainWindowTest(GetParam().start) {}
+};
+
+const std::string kWhy = "the computer was asleep or the clock was changed";
+
+// A minute passed over between two ticks (the computer slept, the clock was set
+// forward, the spring-forward gap) rings at once when less than half an hour late, and
+// says so; later, it is told as missed and Auto Off applies. A clock set back, or one
+// that lands inside the minute, rings as it always did.
+TEST_P(PassedAlarmTest, RingsLateOrIsToldMissed) {
+    const GapCase& c = GetParam();
+    startArmed({{"AlarmHour", std::to_string((c.alarmHour + 11) % 12 + 1)},
+                {"AlarmMin", std::to_string(c.alarmMinute)},
+                {"AlarmAMPM", c.alarmHour < 12 ? "0" : "1"}});
+    if (c.autoOff) click(form().RepeatCheckBox);
+    device.soundMs = 5000;
+    loop.advance(1s);
+    ASSERT_TRUE(device.plays.empty());
+    if (c.gap == Gap::Clock) {
+        loop.jumpClock(c.by);
+    } else {
+        loop.shiftZone(static_cast<int>(c.by.count() / 60));
+    }
+    loop.advance(1s);
+    EXPECT_EQ(device.plays, (c.playsAt.empty() ? Texts{} : Texts{c.playsAt}));
+    EXPECT_EQ(services.boxes, (c.box.empty() ? Boxes{} : Boxes{{c.box, "Tolvane", 0x30}}));
+    EXPECT_EQ(app.title(), c.title);
+    // Told once: the rest of the minute rings on (a short sound again and again) without
+    // a second word, unless Auto Off ended it or the minute was at its last second.
+    loop.advance(30s);
+    EXPECT_EQ(services.boxes.size(), c.box.empty() ? 0u : 1u);
+    const bool ringsOn = !c.playsAt.empty() && !c.autoOff && c.playsAt.find(":59 ") == std::string::npos;
+    EXPECT_EQ(device.plays.size() > 1, ringsOn) << device.plays.size() << " plays";
+}
+
+// 7:00:00 on the day of the tests, with the UTC offset of a zone one hour ahead.
+constexpr sys::LocalTime at(int hour, int minute, int second, int day = 7) {
+    return {2026, 12, day, hour, minute, second, 500, 60};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarm, PassedAlarmTest,
+    ::testing::Values(
+        GapCase{"AsleepThroughTheMinute", at(7, 0, 0), 7, 5, Gap::Clock, 16min, false, "7:16:02 AM",
+                "The alarm set for 7:05AM rang late, at 7:16AM: " + kWhy + ".", "Tolvane @7:05AM"},
+        GapCase{"LateWithAutoOff", at(7, 0, 0), 7, 5, Gap::Clock, 16min, true, "7:16:02 AM",
+                "The alarm set for 7:05AM rang late, at 7:16AM: " + kWhy + ".", "Tolvane Off"},
+        GapCase{"AcrossMidnight", at(23, 50, 0), 0, 5, Gap::Clock, 20min, false, "12:10:02 AM",
+                "The alarm set for 12:05AM rang late, at 12:10AM: " + kWhy + ".", "Tolvane @12:05AM"},
+        // The local clock skips 2:00 to 3:00, a second after the last tick.
+        GapCase{"SpringForwardGap", at(1, 59, 58), 2, 30, Gap::Zone, 60min, false, "3:00:00 AM",
+                "The alarm set for 2:30AM rang late, at 3:00AM: " + kWhy + ".", "Tolvane @2:30AM"},
+        // A tick held up over the whole minute: 7:04:59, then 7:06:00.
+        GapCase{"StalledOverTheMinute", at(7, 4, 58), 7, 5, Gap::Clock, 60s, false, "7:06:00 AM",
+                "The alarm set for 7:05AM rang late, at 7:06AM: " + kWhy + ".", "Tolvane @7:05AM"},
+        GapCase{"LateByJustUnderHalfAnHour", at(7, 0, 0), 7, 5, Gap::Clock, 2097s, false, "7:34:59 AM",
+                "The alarm set for 7:05AM rang late, at 7:34AM: " + kWhy + ".", "Tolvane @7:05AM"},
+        GapCase{"LateByHalfAnHour", at(7, 0, 0), 7, 5, Gap::Clock, 2098s, false, "",
+                "The alarm set for 7:05AM was missed: " + kWhy + ", and it was 7:35AM when Tolvane could ring it.",
+                "Tolvane @7:05AM"},
+        GapCase{"MissedWithAutoOff", at(7, 0, 0), 7, 5, Gap::Clock, 70min, true, "",
+                "The alarm set for 7:05AM was missed: " + kWhy +
+                    ", and it was 8:10AM when Tolvane could ring it. Auto Off has switched the alarm off.",
+                "Tolvane Off"},
+        GapCase{"IntoTheMinute", at(7, 0, 0), 7, 5, Gap::Clock, 5min, false, "7:05:02 AM", "", "Tolvane @7:05AM"},
+        GapCase{"ClockSetBack", at(7, 10, 0), 7, 5, Gap::Clock, -10min, false, "", "", "Tolvane @7:05AM"}),
+    ::testing::PrintToStringParamName());
+
+// A muted or too quiet output is turned up when the alarm starts to sound, said without
+// a box, and put back when the minute is over or the program ends; without Audio it is
+// left alone. An output that cannot be changed is said too.
+TEST_F(ClockAlarmTest, OutputIsTurnedUpForTheAlarmMinuteOnly) {
+    startArmed();
+    volume.answer.raisedFrom = "muted";
+    runTo(7, 5, 30);
+    EXPECT_EQ(volume.log, (Texts{"raise"}));
+    EXPECT_EQ(services.notices, (Texts{"The sound output was muted; it was turned up for the alarm"}));
+    runTo(7, 6, 0);
+    EXPECT_EQ(volume.log, (Texts{"raise", "restore"}));
+
+    volume.answer = {"", "No sound server answered."};
+    services.notices.clear();
+    user([this] { form().AlarmMinuteEdit->setText("07"); });
+    runTo(7, 7, 1);
+    EXPECT_EQ(services.notices, (Texts{"The alarm may not be heard: no sound server answered"}));
+    shutdown();
+    EXPECT_EQ(volume.log, (Texts{"raise", "restore", "raise", "restore"})) << "the exit puts the output back";
+}
+
+TEST_F(ClockAlarmTest, NoSoundNoChangeToTheOutput) {
+    startArmed({{"AudioChecked", "0"}, {"MsgChecked", "1"}});
+    runTo(7, 6, 0);
+    EXPECT_TRUE(volume.log.empty());
+}
+
+// The program starts with the next session while an armed alarm will be saved: it
+// follows arming, Auto Off and the Save Settings mark, and stays at exit. A failure is
+// said once per run.
+TEST_F(ClockAlarmTest, StartsWithTheSessionWhileArmedAndSaved) {
+    startArmed();
+    EXPECT_EQ(session.log, (Texts{"on"}));
+    click(form().SaveSettingsMnu);
+    click(form().SaveSettingsMnu);
+    click(form().OnOffBtn);
+    EXPECT_EQ(session.log, (Texts{"on", "off", "on", "off"}));
+    session.failure = "The autostart folder is read-only.";
+    click(form().OnOffBtn);
+    click(form().RepeatCheckBox);
+    runTo(7, 5, 0);
+    click(form().OnOffBtn);
+    EXPECT_EQ(session.log, (Texts{"on", "off", "on", "off", "on", "off", "on"})) << "Auto Off lets go too";
+    EXPECT_EQ(services.notices,
+              (Texts{"Tolvane cannot arrange to start again after a restart, so the alarm set for 7:05AM will not "
+                     "ring if you log out first: the autostart folder is read-only"}));
+    session.failure.clear();
+    shutdown();
+    EXPECT_EQ(session.log.back(), "on") << "an armed alarm is to come back with the next session";
+}
+
 }  // namespace
 }  // namespace formtest

@@ -78,7 +78,8 @@ protected:
         std::string text = "[Saved Settings]\n";
         for (const auto& [key, value] : lines) text += key + "=" + value + "\n";
         if (!lines.empty()) store.setFileText(kIni, text);
-        program = std::make_unique<forms::Program>(app, forms::MainFormServices{device, store, loop, locale, tone, sleep});
+        program = std::make_unique<forms::Program>(
+            app, forms::MainFormServices{device, store, loop, locale, tone, sleep, volume, session});
         program->start();
     }
     // A wave file restored as the source; keys in `more` come first and win.
@@ -147,6 +148,8 @@ protected:
     fakes::FixedLocale locale;
     fakes::RecordingTone tone;
     fakes::RecordingInhibitor sleep;
+    fakes::RecordingVolume volume;
+    fakes::RecordingSessionStart session;
     ui::Application app{loop, services};
     std::unique_ptr<forms::Program> program;
 };

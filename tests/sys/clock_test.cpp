@@ -97,3 +97,19 @@ TEST(TimePattern, IsAnalysedAgainOnlyWhenOneOfItsTextsChanged) {
 }
 
 }  // namespace
+
+// The minute count the alarm measures gaps with runs on across month, year and leap
+// days, and UTC follows the reading's own offset.
+TEST(Calendar, CountsDaysAndMinutesAcrossEveryBoundary) {
+    EXPECT_EQ(sys::daysFromCivil(1970, 1, 1), 0);
+    EXPECT_EQ(sys::daysFromCivil(2000, 3, 1) - sys::daysFromCivil(2000, 2, 28), 2);  // 2000 is a leap year
+    EXPECT_EQ(sys::daysFromCivil(2100, 3, 1) - sys::daysFromCivil(2100, 2, 28), 1);  // 2100 is not
+    for (std::int64_t day = sys::daysFromCivil(1999, 12, 25); day < sys::daysFromCivil(2029, 1, 5); ++day) {
+        const sys::LocalTime date = sys::civilFromDays(day);
+        ASSERT_EQ(sys::daysFromCivil(date.year, date.month, date.day), day) << date.year << "-" << date.month;
+    }
+    const sys::LocalTime lastMinute{2026, 12, 31, 23, 59, 30, 0, 60};
+    const sys::LocalTime firstMinute{2027, 1, 1, 0, 0, 0, 0, 60};
+    EXPECT_EQ(sys::localMinuteNumber(firstMinute) - sys::localMinuteNumber(lastMinute), 1);
+    EXPECT_EQ(sys::utcSeconds(firstMinute), 1798758000);  // 2026-12-31 23:00:00 UTC
+}

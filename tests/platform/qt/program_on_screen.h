@@ -33,7 +33,9 @@ protected:
     fakes::FixedLocale locale;
     fakes::RecordingTone tone;
     fakes::RecordingInhibitor sleep;
-    forms::Program program{app, forms::MainFormServices{device, store, clock, locale, tone, sleep}};
+    fakes::RecordingVolume volume;
+    fakes::RecordingSessionStart session;
+    forms::Program program{app, forms::MainFormServices{device, store, clock, locale, tone, sleep, volume, session}};
 };
 
 }  // namespace qttest

@@ -14,10 +14,10 @@
 
 #include "platform/qt/qt_view.h"
 #include "platform/qt/view_internal.h"
+#include "sys/exception.h"
 #include "tests/platform/qt/program_on_screen.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
-#include "sys/exception.h"
 #include "ui/form.h"
 
 namespace {
@@ -289,5 +289,41 @@ TEST_F(MainWindows, EveryControlHasItsWidgetWhereTheModelPutsIt) {
         expectWidgetsFollow(view, *form);
     }
 }
+
+// The first show of a run: a program started with the session (minimised) shows its
+// main window on the task bar without taking the focus, and the user brings it back
+// from there; otherwise it comes up shown and active.
+class FirstShow : public qttest::ProgramOnScreen, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FirstShow, MinimisedOnlyWhenAskedAndBroughtBackByTheUser) {
+    const bool minimised = GetParam();
+    program.onFormCreated = [this](ui::Form& form) { view.attach(form); };
+    program.onFormDestroying = [this](ui::Form& form) { view.detach(form); };
+    program.start();
+    app.setStartMinimised(minimised);
+    app.queue().post([this] { app.terminate(); });
+    EXPECT_EQ(app.run(), 0);
+    QWidget* window = view.window(*form());
+    EXPECT_TRUE(form()->visible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->isMinimized(), minimised);
+    // (Whether a minimised window takes the focus is the window manager's part: the
+    // offscreen platform activates every window it shows.)
+    if (minimised) {
+        view.showMainWindow();
+        EXPECT_FALSE(window->isMinimized());
+    } else {
+        EXPECT_EQ(app.activeForm(), form());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    // A show from the program (a second start brings it forward) restores it too.
+    window->showMinimized();
+    form()->show();
+    EXPECT_FALSE(window->isMinimized());
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, FirstShow, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return std::string(info.param ? "Minimised" : "Normal");
+});
 
 }  // namespace

@@ -35,12 +35,27 @@ inline void pumpMessages() {
 
 struct ProgramInWindows {
     ProgramInWindows() {
+        start();
+        program.mainForm()->show();
+        pumpMessages();
+    }
+    // Shows the main window as a run does, minimised when the program was started
+    // with the session, and ends the run at once.
+    struct Run {
+        bool minimised;
+    };
+    explicit ProgramInWindows(Run run) {
+        start();
+        app.setStartMinimised(run.minimised);
+        app.queue().post([this] { app.terminate(); });
+        app.run();
+        pumpMessages();
+    }
+    void start() {
         services.view = &view;
         program.onFormCreated = [this](ui::Form& form) { view.attach(form); };
         program.onFormDestroying = [this](ui::Form& form) { view.detach(form); };
         program.start();
-        program.mainForm()->show();
-        pumpMessages();
     }
     HWND hwnd(const ui::Component& c) const { return static_cast<HWND>(view.widget(c)); }
 
@@ -53,7 +68,9 @@ struct ProgramInWindows {
     fakes::FixedLocale locale;
     fakes::RecordingTone tone;
     fakes::RecordingInhibitor sleep;
-    forms::Program program{app, forms::MainFormServices{device, store, clock, locale, tone, sleep}};
+    fakes::RecordingVolume volume;
+    fakes::RecordingSessionStart session;
+    forms::Program program{app, forms::MainFormServices{device, store, clock, locale, tone, sleep, volume, session}};
 };
 
 }  // namespace win32test

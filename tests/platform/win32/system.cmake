@@ -9,4 +9,6 @@ tolvane_add_test(win32_system_tests
     ${CMAKE_CURRENT_LIST_DIR}/../profile/windows_file_system_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../power/win32_power_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../instance/win32_single_instance_test.cpp
-  LIBS tolvane_win32 tolvane_locale tolvane_power tolvane_instance tolvane_text tolvane_profile)
+    ${CMAKE_CURRENT_LIST_DIR}/../volume/win32_output_volume_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../session/win32_session_start_test.cpp
+  LIBS tolvane_win32 tolvane_locale tolvane_power tolvane_instance tolvane_text tolvane_profile tolvane_volume tolvane_session)

@@ -192,4 +192,42 @@ TEST_F(View, EndOfTheSessionLetsTheProgramSave) {
     shown->view.onSessionEnd = nullptr;
 }
 
+// The first show of a run: a program started with the session shows its task-bar
+// button minimised and leaves the focus alone until the user picks the button;
+// otherwise the main window comes up shown and active.
+class FirstShow : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FirstShow, MinimisedOnlyWhenAskedAndBroughtBackByTheUser) {
+    const bool minimised = GetParam();
+    win32test::ProgramInWindows shown(win32test::ProgramInWindows::Run{minimised});
+    HWND mainWindow = static_cast<HWND>(shown.view.window(*shown.program.mainForm()));
+    HWND taskBar = GetWindow(mainWindow, GW_OWNER);
+    ASSERT_NE(taskBar, nullptr);
+    EXPECT_EQ(IsIconic(taskBar) != FALSE, minimised);
+    if (minimised) {
+        EXPECT_NE(GetActiveWindow(), mainWindow);
+        EXPECT_EQ(shown.app.activeForm(), nullptr);
+        ShowWindow(taskBar, SW_RESTORE);
+        win32test::pumpMessages();
+        EXPECT_FALSE(IsIconic(taskBar));
+    } else {
+        EXPECT_EQ(GetActiveWindow(), mainWindow);
+        EXPECT_EQ(shown.app.activeForm(), shown.program.mainForm());
+    }
+    EXPECT_TRUE(IsWindowVisible(mainWindow));
+    EXPECT_FALSE(IsIconic(mainWindow));
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, FirstShow, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return std::string(info.param ? "Minimised" : "Normal");
+});
+
+// A notice goes to a balloon from the tray icon, which exists once the title is shown.
+TEST_F(View, NoticeNeedsTheTrayIcon) {
+    win32::Win32View bare;
+    EXPECT_FALSE(bare.showNotice("The alarm is set"));
+    shown->app.setTitle("Tolvane @7:05AM");
+    if (!shown->view.showNotice("The alarm is set")) GTEST_SKIP() << "the shell here has no tray";
+}
+
 }  // namespace
