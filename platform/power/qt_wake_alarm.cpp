@@ -39,7 +39,7 @@ struct AuxUnit {
 };
 struct CalendarTrigger {
     QString base;
-    QString spec;
+    QString expression;
 };
 struct Command {
     QString path;
@@ -73,13 +73,13 @@ const QDBusArgument& operator>>(const QDBusArgument& in, AuxUnit& u) {
 }
 QDBusArgument& operator<<(QDBusArgument& out, const CalendarTrigger& t) {
     out.beginStructure();
-    out << t.base << t.spec;
+    out << t.base << t.expression;
     out.endStructure();
     return out;
 }
 const QDBusArgument& operator>>(const QDBusArgument& in, CalendarTrigger& t) {
     in.beginStructure();
-    in >> t.base >> t.spec;
+    in >> t.base >> t.expression;
     in.endStructure();
     return in;
 }
@@ -138,7 +138,7 @@ void registerUnitTypes() {
 std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 // The moment in UTC, so that the service manager's own time zone does not matter.
-QString calendarSpec(std::int64_t seconds) {
+QString calendarMoment(std::int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm utc{};
     gmtime_r(&t, &utc);
@@ -172,9 +172,9 @@ public:
     static int make(clockid_t clock, std::int64_t due, Fired fired, std::unique_ptr<DueTimer>& out) {
         const int fd = ::timerfd_create(clock, TFD_NONBLOCK | TFD_CLOEXEC);
         if (fd < 0) return errno;
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(due);
-        if (::timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0) {
+        itimerspec setting{};
+        setting.it_value.tv_sec = static_cast<time_t>(due);
+        if (::timerfd_settime(fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting, nullptr) != 0) {
             const int error = errno;
             ::close(fd);
             return error;
@@ -426,7 +426,7 @@ private:
         const QList<Property> timer{
             {QStringLiteral("Description"), QDBusVariant(description)},
             {QStringLiteral("TimersCalendar"), QDBusVariant(QVariant::fromValue(QList<CalendarTrigger>{
-                                                   {QStringLiteral("OnCalendar"), calendarSpec(due_)}}))},
+                                                   {QStringLiteral("OnCalendar"), calendarMoment(due_)}}))},
             {QStringLiteral("WakeSystem"), QDBusVariant(true)},
             // The default lets a timer come up to a minute late.
             {QStringLiteral("AccuracyUSec"), QDBusVariant(static_cast<qulonglong>(1000000))},

@@ -320,8 +320,9 @@ TEST_F(ClockAlarmTest, ComputerIsKeptAwakeOnlyWhileArmed) {
 
 // ---- Ticks far apart
 
-// What a gap between two ticks looks like from the computer's side.
-enum class Gap { Clock, Zone };
+// What a gap between two ticks looks like from the computer's side; ClockWhileOff jumps
+// the clock with the alarm switched off first.
+enum class Gap { Clock, Zone, ClockWhileOff };
 
 struct GapCase {
     const char* name;
@@ -356,10 +357,11 @@ TEST_P(PassedAlarmTest, RingsLateOrIsToldMissed) {
     device.soundMs = 5000;
     loop.advance(1s);
     ASSERT_TRUE(device.plays.empty());
-    if (c.gap == Gap::Clock) {
-        loop.jumpClock(c.by);
-    } else {
+    if (c.gap == Gap::ClockWhileOff) click(form().OnOffBtn);
+    if (c.gap == Gap::Zone) {
         loop.shiftZone(static_cast<int>(c.by.count() / 60));
+    } else {
+        loop.jumpClock(c.by);
     }
     loop.advance(1s);
     EXPECT_EQ(device.plays, (c.playsAt.empty() ? Texts{} : Texts{c.playsAt}));
@@ -403,7 +405,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ", and it was 8:10AM when Tolvane could ring it. Auto Off has switched the alarm off.",
                 "Tolvane Off"},
         GapCase{"IntoTheMinute", at(7, 0, 0), 7, 5, Gap::Clock, 5min, false, "7:05:02 AM", "", "Tolvane @7:05AM"},
-        GapCase{"ClockSetBack", at(7, 10, 0), 7, 5, Gap::Clock, -10min, false, "", "", "Tolvane @7:05AM"}),
+        GapCase{"ClockSetBack", at(7, 10, 0), 7, 5, Gap::Clock, -10min, false, "", "", "Tolvane @7:05AM"},
+        GapCase{"SwitchedOff", at(7, 0, 0), 7, 5, Gap::ClockWhileOff, 16min, false, "", "", "Tolvane Off"}),
     ::testing::PrintToStringParamName());
 
 // A muted or too quiet output is turned up when the alarm starts to sound, said without

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -166,6 +167,11 @@ TEST_F(SleepInhibitorTest, PortalInhibitsSuspendWithTheReasonAndANewReasonReplac
     inhibitor->inhibit("Alarm set for 7:05AM", {});
     inhibitor->inhibit("Alarm set for 7:05AM", {});
     EXPECT_EQ(desktop.next(1), Calls{"inhibit 4 Alarm set for 7:05AM"});
+    // The answer is let in before the new reason, so that the first request holds when
+    // it is replaced: an answer still on its way then would be let go as overtaken, and
+    // its close would prove nothing. (On a very busy machine it may still be on its way;
+    // the test then proves less, but does not fail.)
+    waitFor([] { return false; }, 300);
     // The old request closes only once the new one holds.
     inhibitor->inhibit("Alarm set for 7:10AM", {});
     EXPECT_EQ(desktop.next(2), (Calls{"inhibit 4 Alarm set for 7:10AM", "close 1"}));
@@ -325,11 +331,11 @@ StartedTimer readStart(const QVariantList& args) {
             triggers.beginArray();
             while (!triggers.atEnd()) {
                 QString base;
-                QString spec;
+                QString expression;
                 triggers.beginStructure();
-                triggers >> base >> spec;
+                triggers >> base >> expression;
                 triggers.endStructure();
-                if (base == QLatin1String("OnCalendar")) t.calendar = spec;
+                if (base == QLatin1String("OnCalendar")) t.calendar = expression;
             }
             triggers.endArray();
         } else if (name == QLatin1String("WakeSystem")) {
@@ -647,16 +653,23 @@ std::vector<std::int64_t> wakingTimersDueIn() {
     return out;
 }
 
-TEST_F(WakeTest, AWakingKernelTimerStandsInForTheServiceManager) {
+// Where this process may make a waking kernel timer (it takes CAP_WAKE_ALARM and a
+// real-time clock that can wake the computer), that timer stands in for the service
+// manager; where it may not, the service manager is asked instead. Either way the test
+// proves what this machine gets, so it never needs to be skipped.
+TEST_F(WakeTest, AWakingKernelTimerStandsInForTheServiceManagerWhereItMayBeMade) {
     const int probe = ::timerfd_create(CLOCK_REALTIME_ALARM, TFD_CLOEXEC);
-    if (probe < 0) {
-        GTEST_SKIP() << "this process may not make a waking kernel timer (" << std::strerror(errno)
-                     << "): it takes CAP_WAKE_ALARM and a real-time clock that can wake the computer";
-    }
-    ::close(probe);
+    const int why = errno;
+    if (probe >= 0) ::close(probe);
     services.runServiceManager(QStringLiteral("256"));
     auto inhibitor = make(/*kernelTimer=*/true);
     inhibitor->inhibit("Alarm set", first);
+    if (probe < 0) {
+        std::printf("no waking kernel timer here (%s): the service manager's timer is checked\n", std::strerror(why));
+        EXPECT_EQ(services.next(2), (Calls{"version", start(nextOnFixedClock(first, kAhead))}));
+        EXPECT_TRUE(wakingTimersDueIn().empty());
+        return;
+    }
     ASSERT_TRUE(waitFor([] { return !wakingTimersDueIn().empty(); }));
     const std::vector<std::int64_t> dueIn = wakingTimersDueIn();
     ASSERT_EQ(dueIn.size(), 1u);
