@@ -38,12 +38,7 @@ namespace {
 const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kLogin = QStringLiteral("org.freedesktop.login1");
 
-bool waitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using qttest::waitFor;
 
 // A stand-in service on the test's own connection: it records each call as a line, and
 // answers at once or when told.

@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
 
 #include <functional>
 #include <string>
@@ -21,12 +20,7 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const char* const kConnection = "tolvane-test-notifier";
 
-bool waitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using qttest::waitFor;
 
 // A notification server on a connection of its own, so that its calls go through the
 // bus as a real server's do. It records each Notify and answers it.
