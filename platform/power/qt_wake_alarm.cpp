@@ -47,53 +47,37 @@ struct Command {
     bool ignoreFailure = false;
 };
 
-QDBusArgument& operator<<(QDBusArgument& out, const Property& p) {
+// Each record is a structure of its fields, in order.
+template <typename... Field>
+QDBusArgument& writeFields(QDBusArgument& out, const Field&... fields) {
     out.beginStructure();
-    out << p.name << p.value;
+    (out << ... << fields);
     out.endStructure();
     return out;
 }
-const QDBusArgument& operator>>(const QDBusArgument& in, Property& p) {
+template <typename... Field>
+const QDBusArgument& readFields(const QDBusArgument& in, Field&... fields) {
     in.beginStructure();
-    in >> p.name >> p.value;
+    (in >> ... >> fields);
     in.endStructure();
     return in;
 }
-QDBusArgument& operator<<(QDBusArgument& out, const AuxUnit& u) {
-    out.beginStructure();
-    out << u.name << u.properties;
-    out.endStructure();
-    return out;
-}
-const QDBusArgument& operator>>(const QDBusArgument& in, AuxUnit& u) {
-    in.beginStructure();
-    in >> u.name >> u.properties;
-    in.endStructure();
-    return in;
-}
+
+QDBusArgument& operator<<(QDBusArgument& out, const Property& p) { return writeFields(out, p.name, p.value); }
+const QDBusArgument& operator>>(const QDBusArgument& in, Property& p) { return readFields(in, p.name, p.value); }
+QDBusArgument& operator<<(QDBusArgument& out, const AuxUnit& u) { return writeFields(out, u.name, u.properties); }
+const QDBusArgument& operator>>(const QDBusArgument& in, AuxUnit& u) { return readFields(in, u.name, u.properties); }
 QDBusArgument& operator<<(QDBusArgument& out, const CalendarTrigger& t) {
-    out.beginStructure();
-    out << t.base << t.expression;
-    out.endStructure();
-    return out;
+    return writeFields(out, t.base, t.expression);
 }
 const QDBusArgument& operator>>(const QDBusArgument& in, CalendarTrigger& t) {
-    in.beginStructure();
-    in >> t.base >> t.expression;
-    in.endStructure();
-    return in;
+    return readFields(in, t.base, t.expression);
 }
 QDBusArgument& operator<<(QDBusArgument& out, const Command& c) {
-    out.beginStructure();
-    out << c.path << c.argv << c.ignoreFailure;
-    out.endStructure();
-    return out;
+    return writeFields(out, c.path, c.argv, c.ignoreFailure);
 }
 const QDBusArgument& operator>>(const QDBusArgument& in, Command& c) {
-    in.beginStructure();
-    in >> c.path >> c.argv >> c.ignoreFailure;
-    in.endStructure();
-    return in;
+    return readFields(in, c.path, c.argv, c.ignoreFailure);
 }
 
 }  // namespace power::unit

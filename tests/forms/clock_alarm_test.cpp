@@ -343,6 +343,13 @@ protected:
 };
 
 const std::string kWhy = "the computer was asleep or the clock was changed";
+std::string rangLate(const std::string& alarm, const std::string& at) {
+    return "The alarm set for " + alarm + " rang late, at " + at + ": " + kWhy + ".";
+}
+std::string missed(const std::string& alarm, const std::string& at) {
+    return "The alarm set for " + alarm + " was missed: " + kWhy + ", and it was " + at +
+           " when Tolvane could ring it.";
+}
 
 // A minute passed over between two ticks (the computer slept, the clock was set
 // forward, the spring-forward gap) rings at once when less than half an hour late, and
@@ -384,26 +391,23 @@ INSTANTIATE_TEST_SUITE_P(
     Alarm, PassedAlarmTest,
     ::testing::Values(
         GapCase{"AsleepThroughTheMinute", at(7, 0, 0), 7, 5, Gap::Clock, 16min, false, "7:16:02 AM",
-                "The alarm set for 7:05AM rang late, at 7:16AM: " + kWhy + ".", "Tolvane @7:05AM"},
+                rangLate("7:05AM", "7:16AM"), "Tolvane @7:05AM"},
         GapCase{"LateWithAutoOff", at(7, 0, 0), 7, 5, Gap::Clock, 16min, true, "7:16:02 AM",
-                "The alarm set for 7:05AM rang late, at 7:16AM: " + kWhy + ".", "Tolvane Off"},
+                rangLate("7:05AM", "7:16AM"), "Tolvane Off"},
         GapCase{"AcrossMidnight", at(23, 50, 0), 0, 5, Gap::Clock, 20min, false, "12:10:02 AM",
-                "The alarm set for 12:05AM rang late, at 12:10AM: " + kWhy + ".", "Tolvane @12:05AM"},
+                rangLate("12:05AM", "12:10AM"), "Tolvane @12:05AM"},
         // The local clock skips 2:00 to 3:00, a second after the last tick.
         GapCase{"SpringForwardGap", at(1, 59, 58), 2, 30, Gap::Zone, 60min, false, "3:00:00 AM",
-                "The alarm set for 2:30AM rang late, at 3:00AM: " + kWhy + ".", "Tolvane @2:30AM"},
+                rangLate("2:30AM", "3:00AM"), "Tolvane @2:30AM"},
         // A tick held up over the whole minute: 7:04:59, then 7:06:00.
         GapCase{"StalledOverTheMinute", at(7, 4, 58), 7, 5, Gap::Clock, 60s, false, "7:06:00 AM",
-                "The alarm set for 7:05AM rang late, at 7:06AM: " + kWhy + ".", "Tolvane @7:05AM"},
+                rangLate("7:05AM", "7:06AM"), "Tolvane @7:05AM"},
         GapCase{"LateByJustUnderHalfAnHour", at(7, 0, 0), 7, 5, Gap::Clock, 2097s, false, "7:34:59 AM",
-                "The alarm set for 7:05AM rang late, at 7:34AM: " + kWhy + ".", "Tolvane @7:05AM"},
-        GapCase{"LateByHalfAnHour", at(7, 0, 0), 7, 5, Gap::Clock, 2098s, false, "",
-                "The alarm set for 7:05AM was missed: " + kWhy + ", and it was 7:35AM when Tolvane could ring it.",
+                rangLate("7:05AM", "7:34AM"), "Tolvane @7:05AM"},
+        GapCase{"LateByHalfAnHour", at(7, 0, 0), 7, 5, Gap::Clock, 2098s, false, "", missed("7:05AM", "7:35AM"),
                 "Tolvane @7:05AM"},
         GapCase{"MissedWithAutoOff", at(7, 0, 0), 7, 5, Gap::Clock, 70min, true, "",
-                "The alarm set for 7:05AM was missed: " + kWhy +
-                    ", and it was 8:10AM when Tolvane could ring it. Auto Off has switched the alarm off.",
-                "Tolvane Off"},
+                missed("7:05AM", "8:10AM") + " Auto Off has switched the alarm off.", "Tolvane Off"},
         GapCase{"IntoTheMinute", at(7, 0, 0), 7, 5, Gap::Clock, 5min, false, "7:05:02 AM", "", "Tolvane @7:05AM"},
         GapCase{"ClockSetBack", at(7, 10, 0), 7, 5, Gap::Clock, -10min, false, "", "", "Tolvane @7:05AM"},
         GapCase{"SwitchedOff", at(7, 0, 0), 7, 5, Gap::ClockWhileOff, 16min, false, "", "", "Tolvane Off"}),
