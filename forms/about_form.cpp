@@ -44,6 +44,9 @@ TAboutForm::TAboutForm(ui::Application& app) : ui::Form(app, "AboutForm") {
     OKButton->setCaption("OK");
     OKButton->setTabOrder(0);
     OKButton->setTabStop(true);
+    // Return presses OK, and Escape too.
+    OKButton->setDefault(true);
+    OKButton->setCancel(true);
     OKButton->onClick = [this](ui::Component* s) { OKButtonClick(s); };
 }
 

@@ -155,6 +155,7 @@ void TMainForm::buildMediaPage(ui::NotebookPage* page) {
     MediaPlayer->setAutoEnable(true);
     MediaPlayer->setDisplay(MediaPlayer);
     MediaPlayer->setTabOrder(0);
+    MediaPlayer->setTabStop(true);  // the keyboard's way to the buttons
     MediaPlayer->setAccessibleName("Player");
     MediaPlayer->loaded();
 
@@ -200,6 +201,9 @@ void TMainForm::buildAlarmPage(ui::NotebookPage* page) {
     AlarmHourUpDown->setAssociate(AlarmHourEdit);
     AlarmMinuteEdit = place<ui::Edit>(AlarmPanel, "AlarmMinuteEdit", 80, 16, 25, 21);
     AlarmMinuteEdit->setTabOrder(3);
+    // Up and Down in the minute and AM/PM boxes click their arrows.
+    AlarmMinuteUpDown->setArrowKeyBox(AlarmMinuteEdit);
+    AMPMUpDown->setArrowKeyBox(AlarmAMPMEdit);
     MessageEdit = place<ui::Edit>(AlarmPanel, "MessageEdit", 16, 64, 257, 25);
     MessageEdit->setHint("Enter reminder message here.", true);
     MessageEdit->setTabOrder(5);

@@ -219,6 +219,7 @@ public:
     bool partEnabled(int index) const override;
     bool partVisible(int index) const override;
     void pressPart(int index) override;
+    int focusedPart() const override { return focused() ? focusedButton_ : -1; }
 
     EMPNotify onClick;
     EMPPostNotify onPostClick;

@@ -22,6 +22,8 @@ public:
     // A click on the part, through the same steps as the mouse; does nothing where a
     // click would do nothing.
     virtual void pressPart(int index) = 0;
+    // The part the keyboard is on while the control has the focus, else -1.
+    virtual int focusedPart() const = 0;
 
 protected:
     ~AccessibleParts() = default;

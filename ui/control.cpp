@@ -40,6 +40,14 @@ void Control::setHint(std::string text, bool show) {
     showHint_ = show;
 }
 
+Control* Control::focusedControl() const {
+    if (focused_) return const_cast<Control*>(this);
+    for (const Control* child : children()) {
+        if (Control* c = child->focusedControl()) return c;
+    }
+    return nullptr;
+}
+
 void Control::setFocus() { changed(Change::Focus); }
 
 void Control::focusChanged(bool hasFocus) { focused_ = hasFocus; }

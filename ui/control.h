@@ -54,8 +54,8 @@ protected:
     ~ComponentPeer() = default;
 };
 
-// Keys that controls handle themselves (characters go through keyPress instead).
-enum class Key { Left, Right, Up, Down, Space, Other };
+// The keys that a control or a window acts on (characters go through keyPress instead).
+enum class Key { Left, Right, Up, Down, Space, Return, Escape, F4, Other };
 
 class Component {
 public:
@@ -156,8 +156,11 @@ public:
     bool tabStop() const { return tabStop_; }
     void setTabStop(bool v) { tabStop_ = v; }
 
-    // Keyboard focus as the view reports it.
+    // Keyboard focus as the view reports it. A focus that leaves for another window
+    // is not reported: the control keeps it for when the window is active again.
     bool focused() const { return focused_; }
+    // This control or the one below it that has the focus, or null.
+    Control* focusedControl() const;
     void setFocus();
     virtual void focusChanged(bool hasFocus);
 

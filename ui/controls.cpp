@@ -45,7 +45,11 @@ NotebookPage* TabbedNotebook::addPage(const std::string& caption) {
 }
 
 void TabbedNotebook::setPageIndex(int index) {
-    if (index >= 0 && index < static_cast<int>(pages_.size())) assign(pageIndex_, index, Change::PageIndex);
+    if (index < 0 || index >= static_cast<int>(pages_.size())) return;
+    // The keyboard focus never stays on a page put away: it goes to the tabs, from
+    // where Tab enters the new page.
+    const bool focusOnPage = pages_[static_cast<std::size_t>(pageIndex_)]->focusedControl() != nullptr;
+    if (assign(pageIndex_, index, Change::PageIndex) && focusOnPage) setFocus();
 }
 
 // ---- Button ----------------------------------------------------------------------
@@ -61,7 +65,7 @@ void Button::click() {
 Edit::Edit(Component* parent, std::string name) : Control(parent, std::move(name)) { setTabStop(true); }
 
 Edit::~Edit() {
-    if (buddy_) buddy_->associate_ = nullptr;
+    if (spin_) spin_->linkKeys(nullptr);
 }
 
 void Edit::setText(const std::string& text) {
@@ -86,8 +90,8 @@ void Edit::type(char key) {
 }
 
 bool Edit::keyDown(Key key) {
-    if (buddy_ && (key == Key::Up || key == Key::Down)) {
-        buddy_->step(key == Key::Up ? UpDownButton::Up : UpDownButton::Down);
+    if (spin_ && (key == Key::Up || key == Key::Down)) {
+        spin_->step(key == Key::Up ? UpDownButton::Up : UpDownButton::Down);
         return true;
     }
     return false;
@@ -105,8 +109,15 @@ void Edit::focusChanged(bool hasFocus) {
 
 // ---- UpDown ----------------------------------------------------------------------
 
-UpDown::~UpDown() {
-    if (associate_) associate_->buddy_ = nullptr;
+UpDown::~UpDown() { linkKeys(nullptr); }
+
+void UpDown::linkKeys(Edit* edit) {
+    if (keyBox_) keyBox_->spin_ = nullptr;
+    if (associate_ != edit) associate_ = nullptr;
+    keyBox_ = edit;
+    if (!edit) return;
+    if (edit->spin_ && edit->spin_ != this) edit->spin_->linkKeys(nullptr);
+    edit->spin_ = this;
 }
 
 void UpDown::setRange(int min, int max) {
@@ -121,13 +132,12 @@ void UpDown::setPosition(int value) {
 }
 
 void UpDown::setAssociate(Edit* edit) {
-    if (associate_) associate_->buddy_ = nullptr;
+    linkKeys(edit);
     associate_ = edit;
-    if (associate_) {
-        associate_->buddy_ = this;
-        associate_->setText(std::to_string(position_));
-    }
+    if (associate_) associate_->setText(std::to_string(position_));
 }
+
+void UpDown::setArrowKeyBox(Edit* edit) { linkKeys(edit); }
 
 void UpDown::step(UpDownButton button) {
     int pos = position_;
@@ -178,6 +188,8 @@ void RadioButton::doubleClick() {
 }
 
 // ---- Memo ------------------------------------------------------------------------
+
+Memo::Memo(Component* parent, std::string name) : Control(parent, std::move(name)) { setTabStop(true); }
 
 void Memo::setLines(std::vector<std::string> lines) {
     lines_ = std::move(lines);

@@ -92,7 +92,9 @@ public:
     NotebookPage* addPage(const std::string& caption);
     const std::vector<NotebookPage*>& pages() const { return pages_; }
     int pageIndex() const { return pageIndex_; }
-    void setPageIndex(int index);  // out-of-range indexes are ignored
+    // Out-of-range indexes are ignored. A focused control on the page put away gives
+    // the focus to the notebook's tabs.
+    void setPageIndex(int index);
     // Height of the tab row above the pages.
     static constexpr int tabHeight = 24;
 
@@ -109,11 +111,19 @@ public:
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& text);
     void click();  // the user's click (or its accelerator)
+    // Return anywhere in its window presses the default button; Escape presses the
+    // cancel button.
+    bool isDefault() const { return default_; }
+    void setDefault(bool v) { default_ = v; }
+    bool isCancel() const { return cancel_; }
+    void setCancel(bool v) { cancel_ = v; }
 
     NotifyEvent onClick;
 
 private:
     std::string caption_;
+    bool default_ = false;
+    bool cancel_ = false;
 };
 
 class Edit : public Control {
@@ -133,9 +143,13 @@ public:
     // Typing as a test or a simple view does it: keyPress, then append what is left
     // (Backspace removes the last character) unless the box is read-only.
     void type(char key);
-    // A key that makes no character. Up and Down step the paired spin buttons;
-    // returns true when the control used the key.
+    // A key that makes no character. Up and Down step the spin buttons the box is
+    // paired with or gives its arrow keys to; returns true when the control used the key.
     bool keyDown(Key key);
+    // The spin buttons that Up and Down step, or null.
+    class UpDown* arrowKeySpin() const {
+        return spin_;
+    }
     void mouseMove(Point where);
     void focusChanged(bool hasFocus) override;
 
@@ -148,7 +162,7 @@ private:
     friend class UpDown;
     std::string text_;
     bool readOnly_ = false;
-    class UpDown* buddy_ = nullptr;
+    class UpDown* spin_ = nullptr;  // stepped by Up and Down
 };
 
 enum class UpDownButton { Up, Down };
@@ -171,6 +185,10 @@ public:
     void setPosition(int value);
     Edit* associate() const { return associate_; }
     void setAssociate(Edit* edit);
+    // An edit box beside the arrows, not paired, whose Up and Down keys step them as a
+    // click does (the click event then writes the box). A paired box has them anyway.
+    Edit* arrowKeyBox() const { return keyBox_; }
+    void setArrowKeyBox(Edit* edit);
 
     // One click on an arrow (or Up/Down in the paired box).
     void step(UpDownButton button);
@@ -179,11 +197,15 @@ public:
 
 private:
     friend class Edit;
+    // Makes `edit` (or none) the box whose arrow keys step these arrows; a box paired
+    // before with another one is let go.
+    void linkKeys(Edit* edit);
     int min_ = 0;
     int max_ = 100;
     int position_ = 0;
     bool wrap_ = false;
     Edit* associate_ = nullptr;
+    Edit* keyBox_ = nullptr;  // the associate, or the box that only lends its keys
 };
 
 class CheckBox : public Control {
@@ -237,7 +259,7 @@ private:
 
 class Memo : public Control {
 public:
-    using Control::Control;
+    Memo(Component* parent, std::string name);
     const std::vector<std::string>& lines() const { return lines_; }
     void setLines(std::vector<std::string> lines);
     bool wordWrap() const { return wordWrap_; }

@@ -201,8 +201,13 @@ public:
         s.disabled = !parts_.partEnabled(index) || !widget()->isEnabled();
         s.invisible = !parts_.partVisible(index) || !widget()->isVisible();
         s.offscreen = s.invisible;
+        s.focusable = !s.invisible && widget()->focusPolicy() != Qt::NoFocus;
+        s.focused = index == parts_.focusedPart();
         return s;
     }
+
+    // The part the keyboard is on: what a tool reads when the bar takes the focus.
+    QAccessibleInterface* focusChild() const override { return child(parts_.focusedPart()); }
 
     void press(int index) {
         if (!takesInput(widget(), drawn_.model)) return;
@@ -210,7 +215,7 @@ public:
     }
 
     // The parts were redrawn: tools hear of each part that became enabled or disabled,
-    // shown or hidden.
+    // shown or hidden, or took or lost the focus, and of the part the focus moved to.
     void refresh() {
         for (int i = 0; i < childCount(); ++i) {
             const QAccessible::State now = partState(i);
@@ -218,10 +223,15 @@ public:
             QAccessible::State changed;
             changed.disabled = now.disabled != was.disabled;
             changed.invisible = now.invisible != was.invisible;
+            changed.focused = now.focused != was.focused;
             was = now;
-            if (!changed.disabled && !changed.invisible) continue;
+            if (!changed.disabled && !changed.invisible && !changed.focused) continue;
             QAccessibleStateChangeEvent event(child(i), changed);
             QAccessible::updateAccessibility(&event);
+            if (changed.focused && now.focused) {
+                QAccessibleEvent focus(child(i), QAccessible::Focus);
+                QAccessible::updateAccessibility(&focus);
+            }
         }
     }
 

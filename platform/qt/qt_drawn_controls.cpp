@@ -2,7 +2,6 @@
 // and the custom controls that paint on a canvas.
 #include <QApplication>
 #include <QImage>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -215,26 +214,6 @@ protected:
         if (e->button() != Qt::LeftButton) return;
         const ui::Point at = pointOf(e);
         context.dispatch([&] { control_.mouseUp(at); });
-    }
-
-    void keyPressEvent(QKeyEvent* e) override {
-        ui::Key key = ui::Key::Other;
-        switch (e->key()) {
-        case Qt::Key_Left: key = ui::Key::Left; break;
-        case Qt::Key_Right: key = ui::Key::Right; break;
-        case Qt::Key_Up: key = ui::Key::Up; break;
-        case Qt::Key_Down: key = ui::Key::Down; break;
-        case Qt::Key_Space: key = ui::Key::Space; break;
-        default: break;
-        }
-        const bool arrow = key == ui::Key::Left || key == ui::Key::Right || key == ui::Key::Up || key == ui::Key::Down;
-        if (key == ui::Key::Other || (arrow && !control_.wantsArrows()) ||
-            (e->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
-            QWidget::keyPressEvent(e);
-            return;
-        }
-        context.dispatch([&] { control_.keyDown(key); });
-        e->accept();
     }
 
 private:

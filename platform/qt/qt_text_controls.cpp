@@ -112,18 +112,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override {
-        const int key = e->key();
-        if ((key == Qt::Key_Up || key == Qt::Key_Down) &&
-            !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-            bool used = false;
-            ctx_.dispatch([&] { used = edit_.keyDown(key == Qt::Key_Up ? ui::Key::Up : ui::Key::Down); });
-            if (used) {
-                e->accept();
-                return;
-            }
-            QLineEdit::keyPressEvent(e);
-            return;
-        }
         const std::optional<char> typed = typedCharacter(*e);
         if (!typed) {
             QLineEdit::keyPressEvent(e);
@@ -210,7 +198,7 @@ public:
         w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         w->setTabChangesFocus(true);
-        w->setFocusPolicy(Qt::StrongFocus);
+        w->setFocusPolicy(focusPolicyFor(memo));
         w->document()->setDocumentMargin(1);
         setWidget(w);
     }

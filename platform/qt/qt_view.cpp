@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -81,6 +82,13 @@ struct FormEntry : public FormContext, public ui::view::FormBinding {
     ui::Application& application() override { return form().application(); }
     void dispatch(const std::function<void()>& event) override { FormBinding::dispatch(event); }
     ControlPeer* peerOf(const ui::Component& c) override { return static_cast<ControlPeer*>(peer(c)); }
+    // The control whose focus target `w` is, or null.
+    ui::Control* controlFocusedAt(const QWidget* w) const {
+        for (ui::view::ControlPeer* p : controls()) {
+            if (w && static_cast<ControlPeer*>(p)->focusTarget() == w) return &p->control();
+        }
+        return nullptr;
+    }
 
     void attach();
     void addMenuAction(ui::MenuItem& item, QAction* action);
@@ -139,6 +147,8 @@ protected:
             entry_.window->setAttribute(Qt::WA_ShowWithoutActivating, false);
         } else if (form_.visible()) {
             entry_.window->show();
+            // A tool window shows no close box, yet closes from the keyboard.
+            if (form_.borderStyle() == ui::BorderStyle::Tool) allowX11Close(entry_.window);
         } else {
             entry_.window->hide();
         }
@@ -170,7 +180,8 @@ private:
     FormEntry& entry_;
 };
 
-// Swallows the user's input to the windows of disabled forms.
+// Swallows the user's input to the windows of disabled forms, and hands every key to
+// the shared key rules first.
 class InputBlocker : public QObject {
 public:
     explicit InputBlocker(QtView::Impl& view) : view_(view) {}
@@ -179,6 +190,7 @@ protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
+    bool routeKey(QWidget* w, QKeyEvent* e);
     QtView::Impl& view_;
 };
 
@@ -190,11 +202,15 @@ struct QtView::Impl {
         delete tray;
     }
 
-    bool blocks(const QWidget* window) const {
+    FormEntry* entryOf(const QWidget* window) const {
         for (const auto& f : forms) {
-            if (f->window == window) return !f->form().enabled();
+            if (f->window == window) return f.get();
         }
-        return false;
+        return nullptr;
+    }
+    bool blocks(const QWidget* window) const {
+        const FormEntry* entry = entryOf(window);
+        return entry && !entry->form().enabled();
     }
 
     void applyTitle();
@@ -210,6 +226,33 @@ struct QtView::Impl {
     InputBlocker blocker;
 };
 
+ui::Key keyOf(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Left: return ui::Key::Left;
+    case Qt::Key_Right: return ui::Key::Right;
+    case Qt::Key_Up: return ui::Key::Up;
+    case Qt::Key_Down: return ui::Key::Down;
+    case Qt::Key_Space: return ui::Key::Space;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return ui::Key::Return;
+    case Qt::Key_Escape: return ui::Key::Escape;
+    case Qt::Key_F4: return ui::Key::F4;
+    default: return ui::Key::Other;
+    }
+}
+
+bool InputBlocker::routeKey(QWidget* w, QKeyEvent* e) {
+    // Once, where the key lands first: the focus widget, or the window without one.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus ? w != focus : !w->isWindow()) return false;
+    FormEntry* entry = view_.entryOf(w->window());
+    if (!entry) return false;
+    const ui::view::KeyStroke stroke{keyOf(e->key()), (e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != 0,
+                                     (e->modifiers() & Qt::AltModifier) != 0, e->isAutoRepeat()};
+    if (e->type() == QEvent::KeyRelease) return !e->isAutoRepeat() && entry->keyReleased(stroke.key);
+    return entry->keyPressed(entry->controlFocusedAt(focus), stroke);
+}
+
 bool InputBlocker::eventFilter(QObject* obj, QEvent* e) {
     switch (e->type()) {
     case QEvent::MouseButtonPress:
@@ -219,9 +262,14 @@ bool InputBlocker::eventFilter(QObject* obj, QEvent* e) {
     case QEvent::KeyRelease:
     case QEvent::Wheel:
     case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-        if (obj->isWidgetType() && view_.blocks(static_cast<QWidget*>(obj)->window())) return true;
+    case QEvent::ContextMenu: {
+        if (!obj->isWidgetType()) return false;
+        auto* w = static_cast<QWidget*>(obj);
+        if (view_.blocks(w->window())) return true;
+        if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease)
+            return routeKey(w, static_cast<QKeyEvent*>(e));
         return false;
+    }
     default: return false;
     }
 }

@@ -111,5 +111,8 @@ std::unique_ptr<ui::view::ControlPeer> makeControlPeer(ui::Control& control, QWi
 
 // Sets the X11 icon name of a top-level window; does nothing off X11.
 void setX11IconName(QWidget* window, const std::string& name);
+// Tells the X11 window manager that a shown window with no close box may be closed all
+// the same (Alt+F4 where the manager takes that key); does nothing off X11.
+void allowX11Close(QWidget* window);
 
 }  // namespace qt

@@ -107,7 +107,6 @@ public:
             if (GetCapture() == H(hwnd())) ReleaseCapture();
             mouse(lp, [this](ui::Point at) { control_.mouseUp(at); });
             return true;
-        case WM_KEYDOWN: return key(wp);
         default: return ControlPeer::message(window, msg, wp, lp, result);
         }
     }
@@ -117,24 +116,6 @@ private:
         const POINT p = pointOf(lp);
         const ui::Point at{ctx().unscaled(p.x), ctx().unscaled(p.y)};
         ctx().dispatch([&] { event(at); });
-    }
-
-    bool key(std::uintptr_t wp) {
-        ui::Key k = ui::Key::Other;
-        switch (wp) {
-        case VK_LEFT: k = ui::Key::Left; break;
-        case VK_RIGHT: k = ui::Key::Right; break;
-        case VK_UP: k = ui::Key::Up; break;
-        case VK_DOWN: k = ui::Key::Down; break;
-        case VK_SPACE: k = ui::Key::Space; break;
-        default: break;
-        }
-        const bool arrow = k != ui::Key::Other && k != ui::Key::Space;
-        if (k == ui::Key::Other || (arrow && !control_.wantsArrows()) || GetKeyState(VK_CONTROL) < 0 ||
-            GetKeyState(VK_MENU) < 0)
-            return false;
-        ctx().dispatch([&] { control_.keyDown(k); });
-        return true;
     }
 
     void paint() {

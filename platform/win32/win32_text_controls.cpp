@@ -163,13 +163,6 @@ public:
             DefSubclassProc(w, WM_CHAR, static_cast<unsigned char>(left), lp);
             return true;
         }
-        if (msg == WM_KEYDOWN && (wp == VK_UP || wp == VK_DOWN) && GetKeyState(VK_CONTROL) >= 0 &&
-            GetKeyState(VK_MENU) >= 0) {
-            bool used = false;
-            ctx().dispatch([&] { used = edit_.keyDown(wp == VK_UP ? ui::Key::Up : ui::Key::Down); });
-            *result = 0;
-            return used;
-        }
         if (msg == WM_MOUSEMOVE) {
             const POINT p = pointOf(lp);
             ctx().dispatch([&] { edit_.mouseMove({ctx().unscaled(p.x), ctx().unscaled(p.y)}); });
@@ -207,8 +200,9 @@ private:
 class MemoPeer : public TextBoxPeer {
 public:
     MemoPeer(ui::Memo& memo, void* parent, FormContext& ctx) : TextBoxPeer(memo, ctx), memo_(memo) {
-        setWindow(makeChild(
-            L"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | (memo.wordWrap() ? 0 : ES_AUTOHSCROLL) | WS_TABSTOP, 0, parent));
+        setWindow(makeChild(L"EDIT",
+                            ES_MULTILINE | ES_AUTOVSCROLL | (memo.wordWrap() ? 0 : ES_AUTOHSCROLL) | tabStopStyle(memo),
+                            0, parent));
     }
 
     // A memo without scroll bars of its own hands the wheel to the box around it.

@@ -325,6 +325,15 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (entry->detaching()) break;
         if (LOWORD(wp) != WA_INACTIVE) {
             entry->form().activated();
+            // The focus goes back to the control that had it when the window was left
+            // (for a box or the file dialog, say), not to the window itself.
+            if (ui::Control* had = entry->form().focusedControl(); had && !HIWORD(wp)) {
+                const ControlPeer* peer = entry->peerOf(*had);
+                if (HWND target = peer ? H(peer->focusTarget()) : nullptr; target && IsWindowVisible(target)) {
+                    SetFocus(target);
+                    return 0;
+                }
+            }
         } else if (!entry->view.findWindow(reinterpret_cast<HWND>(lp)) && entry->form().active()) {
             // The user went to another program: none of ours is active now.
             entry->form().application().setActiveForm(nullptr);
@@ -614,6 +623,24 @@ bool Win32View::Impl::mnemonic(FormEntry& entry, ui::Control& parent, wchar_t ke
     return false;
 }
 
+namespace {
+
+ui::Key keyOf(WPARAM vk) {
+    switch (vk) {
+    case VK_LEFT: return ui::Key::Left;
+    case VK_RIGHT: return ui::Key::Right;
+    case VK_UP: return ui::Key::Up;
+    case VK_DOWN: return ui::Key::Down;
+    case VK_SPACE: return ui::Key::Space;
+    case VK_RETURN: return ui::Key::Return;
+    case VK_ESCAPE: return ui::Key::Escape;
+    case VK_F4: return ui::Key::F4;
+    default: return ui::Key::Other;
+    }
+}
+
+}  // namespace
+
 // ---- Win32View ----------------------------------------------------------------------------
 
 Win32View::Win32View() : impl_(std::make_unique<Impl>(*this)) {}
@@ -648,14 +675,24 @@ bool Win32View::preTranslate(void* msg) {
     FormEntry* entry = impl_->findWindow(m->hwnd);
     if (!entry || !IsWindowEnabled(entry->hwnd)) return false;
     if (m->message == WM_KEYDOWN && m->wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
-        HWND next = GetNextDlgTabItem(entry->hwnd, GetFocus(), GetKeyState(VK_SHIFT) < 0);
-        if (next) {
+        const ControlPeer* from = ControlPeer::of(GetFocus());
+        const ui::Control* to =
+            ui::view::nextTabStop(entry->form(), from ? &from->control() : nullptr, GetKeyState(VK_SHIFT) < 0);
+        const ControlPeer* peer = to ? entry->peerOf(*to) : nullptr;
+        if (HWND next = peer ? H(peer->focusTarget()) : nullptr) {
             SetFocus(next);
             // An edit box reached by Tab has its text selected, as in a dialog.
             if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
         }
         return true;
     }
+    if (m->message == WM_KEYDOWN || m->message == WM_SYSKEYDOWN) {
+        const ui::view::KeyStroke stroke{keyOf(m->wParam), GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_MENU) < 0,
+                                         (m->lParam & (1L << 30)) != 0};
+        ControlPeer* focused = ControlPeer::of(GetFocus());
+        return entry->keyPressed(focused ? &focused->control() : nullptr, stroke);
+    }
+    if (m->message == WM_KEYUP || m->message == WM_SYSKEYUP) return entry->keyReleased(keyOf(m->wParam));
     if (m->message == WM_SYSCHAR) {
         const auto key = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(m->wParam)));
         return impl_->mnemonic(*entry, entry->form(), key);

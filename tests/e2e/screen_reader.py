@@ -7,7 +7,9 @@ own accessibility bus:
   2. Play is pressed through its action: the player plays, so Play goes dead and
      Pause and Stop come alive, and the reader hears of the change;
   3. the clock's text is the time whenever it is read, and its ticking announces
-     nothing.
+     nothing;
+  4. the keyboard on the bar: Tab reaches it, and as Right moves its focus to Pause
+     the reader hears that Pause has the focus and finds it so.
 
     screen_reader.py path/to/tolvane [out-folder]
 Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), else 1.
@@ -92,7 +94,7 @@ def check(s):
         heard.append((event.type, event.source, time.time()))
 
     for kind in ("object:state-changed", "object:property-change:accessible-name", "object:text-changed",
-                 "object:property-change:accessible-value"):
+                 "object:property-change:accessible-value", "focus:"):
         pyatspi.Registry.registerEventListener(hear, kind)
 
     def pump(seconds):
@@ -156,6 +158,21 @@ def check(s):
     expect(first and second and first != second, "the clock's text does not follow the time")
     chatter = [kind for kind, source, _ in heard if source == clock]
     expect(not chatter, f"the clock announced its ticks: {chatter}")
+
+    # Two steps back from the Wave File button (selected already) is the bar, on Play.
+    s.key("alt+w", "shift+Tab", "shift+Tab")
+    heard.clear()
+    s.key("Right")
+    end = time.time() + 5
+    while time.time() < end and not fresh(bar[1]).getState().contains(pyatspi.STATE_FOCUSED):
+        pump(0.1)
+    pump(0.3)
+    s.shot("keyboard-on-pause")
+    expect(fresh(bar[1]).getState().contains(pyatspi.STATE_FOCUSED), "Pause does not read as focused")
+    expect(not fresh(bar[0]).getState().contains(pyatspi.STATE_FOCUSED), "Play still reads as focused")
+    told = [kind for kind, source, _ in heard if source == bar[1] and "focus" in kind]
+    print(f"heard for Pause: {told}")
+    expect(told, "the reader was not told that Pause has the focus")
     expect(s.app.poll() is None, "the program ended")
     print("screen reader walk passed")
 

@@ -10,7 +10,7 @@ enum class Box { Hour, Minute, AmPm };
 
 // Inputs: "#text" replaces the selection, its first key passing the key press; "+keys"
 // types keys; "~" moves the mouse over the box, "<" leaves it; "^" and "v" click its
-// spin buttons.
+// spin buttons, "k^" and "kv" press Up and Down in the box.
 struct EntryCase {
     const char* name;
     Box box;
@@ -40,6 +40,7 @@ TEST_P(AlarmEntryTest, BoxEndsWithAValidTextAndItsSpinPosition) {
             if (in[0] == '<') e->focusChanged(true);
             if (in[0] == '<') e->focusChanged(false);
             if (in[0] == '^' || in[0] == 'v') s->step(in[0] == '^' ? ui::UpDownButton::Up : ui::UpDownButton::Down);
+            if (in[0] == 'k') e->keyDown(rest == "^" ? ui::Key::Up : ui::Key::Down);
         });
     }
     EXPECT_EQ(e->text() + " " + std::to_string(s->position()), c.shows);
@@ -58,7 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EntryCase{"MinuteOneDigitLeave", Box::Minute, {"#9", "<"}, true, "09 9"},
                       EntryCase{"MinuteSpinUpFrom59WrapsTo00", Box::Minute, {"#59", "^"}, true, "00 0"},
                       EntryCase{"MinuteSpinDownTo10", Box::Minute, {"#11", "v"}, true, "10 10"},
+                      EntryCase{"MinuteUpKeyFrom59WrapsTo00", Box::Minute, {"#59", "k^"}, true, "00 0"},
+                      EntryCase{"MinuteDownKeyFromOneDigit", Box::Minute, {"#7", "kv"}, true, "06 6"},
                       EntryCase{"AmPmSpinDownWraps", Box::AmPm, {"v"}, true, "PM 1"},
+                      EntryCase{"AmPmArrowKeysAlternate", Box::AmPm, {"k^", "k^", "kv"}, true, "PM 1"},
                       EntryCase{"AmPmKeyA", Box::AmPm, {"+pA"}, false, "AM 0"},
                       EntryCase{"AmPmKeyP", Box::AmPm, {"+xm7 \bP"}, true, "PM 1"}),
     ::testing::PrintToStringParamName());

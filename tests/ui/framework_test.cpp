@@ -2,6 +2,7 @@
 // controls' event rules.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,56 @@ TEST_F(FrameworkTest, SpinButtons) {
     spin->step(ui::UpDownButton::Up);
     EXPECT_TRUE(edit->keyDown(ui::Key::Up) && !edit->keyDown(ui::Key::Left));
     EXPECT_EQ(edit->text() + " " + std::to_string(spin->position()), "9 9");
+}
+
+// Spin buttons that only take a box's arrow keys step from their own position and
+// leave the box to their click event, wrapping at the ends; pairing another box later
+// takes the keys from the first. A box that goes away lets go of its buttons.
+TEST_F(FrameworkTest, ArrowKeysOfAnUnpairedBoxClickTheSpinButtons) {
+    auto* spin = main.add<ui::UpDown>("Spin");
+    spin->setRange(0, 59);
+    spin->setWrap(true);
+    auto* box = main.add<ui::Edit>("Box");
+    spin->setArrowKeyBox(box);
+    spin->onClick = [&](ui::Component*, ui::UpDownButton b) {
+        log.push_back((b == ui::UpDownButton::Up ? "up " : "down ") + std::to_string(spin->position()));
+    };
+    box->setText("33");
+    EXPECT_TRUE(box->keyDown(ui::Key::Down));
+    EXPECT_TRUE(box->keyDown(ui::Key::Up));
+    EXPECT_TRUE(box->keyDown(ui::Key::Up));
+    EXPECT_EQ(log, (Texts{"down 59", "up 0", "up 1"}));
+    EXPECT_EQ(box->text(), "33");
+
+    auto* other = main.add<ui::Edit>("Other");
+    spin->setAssociate(other);
+    EXPECT_FALSE(box->keyDown(ui::Key::Up));
+    EXPECT_EQ(other->arrowKeySpin(), spin);
+    auto temporary = std::make_unique<ui::Edit>(&main, "Temporary");
+    spin->setArrowKeyBox(temporary.get());
+    EXPECT_EQ(spin->associate(), nullptr);
+    temporary.reset();
+    EXPECT_EQ(spin->arrowKeyBox(), nullptr);
+}
+
+// Putting away the page that holds the focus gives it to the notebook's tabs; a page
+// change with the focus elsewhere leaves it where it is.
+TEST_F(FrameworkTest, TheFocusLeavesAPagePutAway) {
+    struct FocusAsked : ui::ComponentPeer {
+        int times = 0;
+        void componentChanged(ui::Component&, ui::Change what) override { times += what == ui::Change::Focus; }
+    } asked;
+    auto* nb = main.add<ui::TabbedNotebook>("Notebook");
+    auto* box = nb->addPage("&One")->add<ui::Edit>("Box");
+    nb->addPage("&Two");
+    nb->setPeer(&asked);
+    nb->setPageIndex(1);
+    nb->setPageIndex(0);
+    EXPECT_EQ(asked.times, 0);
+    box->focusChanged(true);
+    nb->setPageIndex(1);
+    EXPECT_EQ(asked.times, 1);
+    nb->setPeer(nullptr);
 }
 
 }  // namespace

@@ -56,6 +56,19 @@ void FormBinding::menuChosen(MenuPeer& menu) {
     if (!detaching_) menu.sync();
 }
 
+bool FormBinding::keyPressed(ui::Control* focused, KeyStroke stroke) {
+    if (detaching_) return false;
+    const bool held = std::find(keysUsed_.begin(), keysUsed_.end(), stroke.key) != keysUsed_.end();
+    if (stroke.repeat && held && !isArrow(stroke.key)) return true;
+    const std::function<void()> action = keyAction(form_, focused, stroke);
+    if (!action) return false;
+    if (!held) keysUsed_.push_back(stroke.key);
+    dispatch(action);
+    return true;
+}
+
+bool FormBinding::keyReleased(ui::Key key) { return std::erase(keysUsed_, key) > 0; }
+
 void FormBinding::bind(std::unique_ptr<ControlPeer> root, std::function<void()> gone) {
     ControlPeer& rootPeer = *root;
     peers_.emplace(&form_, std::move(root));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/view/control_peer.h"
+#include "ui/view/keyboard.h"
 
 namespace ui {
 class Form;
@@ -64,6 +65,14 @@ public:
     // The user chose a menu item that has no submenu.
     void menuChosen(MenuPeer& menu);
 
+    // A key pressed in the window while `focused` has the focus (null: none), before
+    // the desktop does anything with it. True when the key rules used it (keyboard.h):
+    // the desktop then lets it go no further, and its release neither. A used key that
+    // is held acts once, but for the arrows, which step on.
+    bool keyPressed(ui::Control* focused, KeyStroke stroke);
+    // A key let go; true when its press was used, so the release goes no further.
+    bool keyReleased(ui::Key key);
+
 protected:
     // Once the window exists: takes the form's own peer, makes the peers of its controls
     // (parents first), reads each control whole, sets the keyboard order, watches for
@@ -91,6 +100,7 @@ private:
     std::vector<std::unique_ptr<MenuPeer>> menus_;
     Sentinel* sentinel_ = nullptr;
     bool detaching_ = false;
+    std::vector<ui::Key> keysUsed_;  // pressed, used and not yet let go
 };
 
 // The forms a view shows, each with its binding (a FormBinding with an attach() that

@@ -2,6 +2,7 @@
 // buttons as buttons of their own that can be pressed, and a clock that is read when
 // asked and never announced.
 #include <QAccessible>
+#include <QTabBar>
 #include <QTest>
 #include <QWidget>
 
@@ -87,6 +88,30 @@ TEST_F(Accessibility, TheTransportBarsButtonsAreButtonsThatPress) {
     form()->MediaPlayer->onClick = [](ui::Component*, mci::TMPBtnType, bool& doDefault) { doDefault = false; };
     press(stop);
     EXPECT_EQ(device.count(mci::MCI_STOP), 0u);
+}
+
+// Tab from the notebook's tabs reaches the transport bar, on Play. Tools read the
+// button the arrow keys move to as the bar's focused child (that they are told of each
+// move is checked on the real bus); Space presses the focused button.
+TEST_F(Accessibility, TheKeyboardReachesTheTransportBarAndToolsReadItsFocus) {
+    QAccessibleInterface* bar = find(root, QAccessible::ToolBar, "Player");
+    ASSERT_NE(bar, nullptr);
+    auto* tabs = view.widget(*form()->TabbedNotebook)->findChild<QTabBar*>();
+    tabs->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(tabs, Qt::Key_Tab);
+    EXPECT_TRUE(form()->MediaPlayer->focused());
+    EXPECT_EQ(nameOf(bar->focusChild()), "Play");
+    QWidget* w = view.widget(*form()->MediaPlayer);
+    QTest::keyClick(w, Qt::Key_Right);
+    QTest::keyClick(w, Qt::Key_Right);
+    EXPECT_EQ(nameOf(bar->focusChild()), "Stop");
+    EXPECT_TRUE(bar->child(2)->state().focused);
+    EXPECT_FALSE(bar->child(0)->state().focused);
+    QTest::keyClick(w, Qt::Key_Left);
+    QTest::keyClick(w, Qt::Key_Left);
+    device.clearRequests();
+    QTest::keyClick(w, Qt::Key_Space);
+    EXPECT_EQ(device.count(mci::MCI_PLAY), 1u);
 }
 
 // Every control a user can reach has a name and a role; the clock's text is the time

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+//
+#include <commctrl.h>
 
 #include <functional>
 #include <ostream>
@@ -165,6 +167,42 @@ TEST_F(View, TabFollowsTheModelsTabOrder) {
     MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
     EXPECT_TRUE(shown->view.preTranslate(&tab));
     EXPECT_EQ(GetFocus(), hwnd(*main().AlarmMinuteEdit));
+}
+
+// Tab from the notebook's tabs enters the page shown (the tabs come first though the
+// pages lie above them), and a page put away gives the focus to the tabs.
+TEST_F(View, TabFromTheTabsEntersThePage) {
+    main().TabbedNotebook->setPageIndex(1);
+    win32test::pumpMessages();
+    SetFocus(hwnd(*main().MessageEdit));
+    win32test::pumpMessages();
+    main().TabbedNotebook->setPageIndex(0);
+    win32test::pumpMessages();
+    HWND tabs = FindWindowExW(hwnd(*main().TabbedNotebook), nullptr, WC_TABCONTROLW, nullptr);
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(GetFocus(), tabs);
+    main().TabbedNotebook->setPageIndex(1);
+    win32test::pumpMessages();
+    MSG tab{tabs, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_TRUE(shown->view.preTranslate(&tab));
+    EXPECT_EQ(GetFocus(), hwnd(*main().AlarmHourEdit));
+}
+
+// Coming back to the window (from a box or the file dialog) gives the focus back to the
+// control that had it, not to the window itself.
+TEST_F(View, TheFocusComesBackWithTheWindow) {
+    HWND mainWindow = static_cast<HWND>(shown->view.window(main()));
+    main().TabbedNotebook->setPageIndex(1);
+    win32test::pumpMessages();
+    SetFocus(hwnd(*main().MessageEdit));
+    HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    SetActiveWindow(other);
+    win32test::pumpMessages();
+    SetActiveWindow(mainWindow);
+    win32test::pumpMessages();
+    EXPECT_EQ(GetFocus(), hwnd(*main().MessageEdit));
+    DestroyWindow(other);
 }
 
 // The task-bar button's window shows the application title; the main window keeps its

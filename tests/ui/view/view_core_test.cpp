@@ -12,6 +12,7 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/view/form_binding.h"
+#include "ui/view/keyboard.h"
 
 namespace {
 
@@ -173,6 +174,163 @@ TEST_F(ViewCore, TheFormGoingAwayIsHeard) {
     desktop.log.clear();
     form.reset();
     EXPECT_EQ(desktop.log, "gone destroyed ");
+}
+
+// ---- Keys -------------------------------------------------------------------------
+
+// A drawn control that writes down the keys it is given.
+class KeyLog : public ui::CustomControl {
+public:
+    KeyLog(ui::Component* parent, std::string name, std::string& log, bool arrows)
+        : CustomControl(parent, std::move(name)), log_(log), arrows_(arrows) {}
+    void paint(ui::Canvas&) override {}
+    void keyDown(ui::Key k) override { log_ += name() + ".key" + std::to_string(static_cast<int>(k)) + " "; }
+    bool wantsArrows() const override { return arrows_; }
+
+private:
+    std::string& log_;
+    bool arrows_;
+};
+
+// A form of one of each control a key rule names, on the first page of a notebook but
+// for the buttons; every event writes to `log`.
+class Keys : public ::testing::Test {
+protected:
+    Keys() {
+        auto* page = nb->addPage("&One");
+        auto* second = nb->addPage("&Two");
+        nb->setTabStop(true);
+        bar = page->add<KeyLog>("Bar", log, true);
+        plain = page->add<KeyLog>("Plain", log, false);
+        spun = page->add<ui::Edit>("Spun");
+        loose = page->add<ui::Edit>("Loose");
+        auto* spin = page->add<ui::UpDown>("Spin");
+        spin->setArrowKeyBox(spun);
+        spin->onClick = [this](ui::Component*, ui::UpDownButton) { log += "Spin.click "; };
+        for (auto** r : {&radio, &other}) {
+            *r = page->add<ui::RadioButton>(r == &radio ? "Radio" : "Other");
+            (*r)->onClick = [this, r](ui::Component*) { log += (*r)->name() + ".click "; };
+            (*r)->onDblClick = [this, r](ui::Component*) { log += (*r)->name() + ".dblclick "; };
+        }
+        second->add<ui::Edit>("Later");
+        for (auto** b : {&ok, &cancel, &plainButton}) {
+            *b = form->add<ui::Button>(b == &ok ? "Ok" : b == &cancel ? "Cancel" : "Button");
+            (*b)->setTabStop(true);
+            (*b)->onClick = [this, b](ui::Component*) { log += (*b)->name() + ".click "; };
+        }
+        ok->setDefault(true);
+        cancel->setCancel(true);
+        radio->setChecked(true);
+        form->show();
+        log.clear();
+    }
+
+    ui::view::KeyStroke key(ui::Key k, bool ctrl = false, bool alt = false, bool repeat = false) {
+        return {k, ctrl, alt, repeat};
+    }
+    // What pressing the key does with `focused` holding the focus; "-" when the rules
+    // leave it to the desktop.
+    std::string press(ui::Control* focused, ui::view::KeyStroke stroke) {
+        log.clear();
+        if (!desktop.keyPressed(focused, stroke)) return "-";
+        return log;
+    }
+
+    fakes::VirtualLoop loop{{2026, 12, 7, 7, 4, 59, 0}};
+    fakes::ScriptedServices services;
+    ui::Application app{loop, services};
+    std::unique_ptr<ui::Form> main = std::make_unique<ui::Form>(app, "Main");
+    std::unique_ptr<ui::Form> form = std::make_unique<ui::Form>(app, "About");
+    std::string log;
+    ui::TabbedNotebook* nb = form->add<ui::TabbedNotebook>("Notebook");
+    KeyLog* bar;
+    KeyLog* plain;
+    ui::Edit* spun;
+    ui::Edit* loose;
+    ui::RadioButton* radio;
+    ui::RadioButton* other;
+    ui::Button* ok;
+    ui::Button* cancel;
+    ui::Button* plainButton;
+    Desktop desktop{*form};
+};
+
+// Each rule once, and the keys each leaves to the desktop. Key numbers: Left 0,
+// Right 1, Up 2, Down 3, Space 4.
+TEST_F(Keys, EachRuleActsWhereItApplies) {
+    using ui::Key;
+    EXPECT_EQ(press(bar, key(Key::Space)), "Bar.key4 ");
+    EXPECT_EQ(press(bar, key(Key::Left)), "Bar.key0 ");
+    EXPECT_EQ(press(bar, key(Key::Down)), "Bar.key3 ");
+    EXPECT_EQ(press(bar, key(Key::Space, true)), "-");
+    EXPECT_EQ(press(plain, key(Key::Right)), "-");
+    EXPECT_EQ(press(plain, key(Key::Space)), "Plain.key4 ");
+    EXPECT_EQ(press(spun, key(Key::Up)), "Spin.click ");
+    EXPECT_EQ(press(spun, key(Key::Left)), "-");
+    EXPECT_EQ(press(loose, key(Key::Up)), "-");
+    EXPECT_EQ(press(radio, key(Key::Space)), "Radio.dblclick ");
+    EXPECT_EQ(press(radio, key(Key::Return)), "Radio.dblclick ");
+    EXPECT_EQ(press(other, key(Key::Space)), "-");  // the desktop checks it
+    EXPECT_EQ(press(plainButton, key(Key::Return)), "Button.click ");
+    EXPECT_EQ(press(loose, key(Key::Return)), "Ok.click ");
+    EXPECT_EQ(press(nullptr, key(Key::Return)), "Ok.click ");
+    EXPECT_EQ(press(loose, key(Key::Escape)), "Cancel.click ");
+    EXPECT_EQ(press(loose, key(Key::Escape, false, true)), "-");
+    EXPECT_EQ(press(loose, key(Key::Other)), "-");
+    EXPECT_EQ(press(loose, key(Key::F4)), "-");
+    EXPECT_TRUE(form->visible());
+    EXPECT_EQ(press(loose, key(Key::F4, false, true)), "");
+    EXPECT_FALSE(form->visible());
+}
+
+// Return and Escape press only a button the user could press: not a disabled one, nor
+// one hidden or on a page put away.
+TEST_F(Keys, DefaultAndCancelButtonsMustBeReachable) {
+    ok->setEnabled(false);
+    cancel->setVisible(false);
+    EXPECT_EQ(press(loose, key(ui::Key::Return)), "-");
+    EXPECT_EQ(press(loose, key(ui::Key::Escape)), "-");
+    auto* later = nb->pages()[1]->add<ui::Button>("Later");
+    later->setDefault(true);
+    later->onClick = [this](ui::Component*) { log += "Later.click "; };
+    EXPECT_EQ(press(loose, key(ui::Key::Return)), "-");
+    nb->setPageIndex(1);
+    EXPECT_EQ(press(loose, key(ui::Key::Return)), "Later.click ");
+}
+
+// A used key held down acts once, but an arrow steps on; its release goes no further,
+// another key's release does.
+TEST_F(Keys, AHeldKeyActsOnceButArrowsRepeat) {
+    using ui::Key;
+    EXPECT_EQ(press(radio, key(Key::Space)), "Radio.dblclick ");
+    EXPECT_EQ(press(radio, key(Key::Space, false, false, true)), "");
+    EXPECT_TRUE(desktop.keyReleased(Key::Space));
+    EXPECT_FALSE(desktop.keyReleased(Key::Space));
+    EXPECT_EQ(press(spun, key(Key::Up)), "Spin.click ");
+    EXPECT_EQ(press(spun, key(Key::Up, false, false, true)), "Spin.click ");
+    EXPECT_FALSE(desktop.keyReleased(Key::Return));
+}
+
+// Tab visits the tab stops of the page shown, the notebook's tabs before them, then the
+// form's own; round at the ends, and the other way back. Hidden and disabled controls
+// and pages put away are passed over.
+TEST_F(Keys, TabWalksTheReachableTabStopsInOrder) {
+    for (ui::Control* c : std::initializer_list<ui::Control*>{bar, radio, other}) c->setTabStop(true);
+    plainButton->setTabOrder(0);
+    other->setEnabled(false);
+    const auto walk = [&](bool back) {
+        std::string names;
+        const ui::Control* at = nullptr;
+        for (int i = 0; i < 9; ++i) {
+            at = ui::view::nextTabStop(*form, at, back);
+            names += at->name() + " ";
+        }
+        return names;
+    };
+    EXPECT_EQ(walk(false), "Button Notebook Bar Spun Loose Radio Ok Cancel Button ");
+    EXPECT_EQ(walk(true), "Cancel Ok Radio Loose Spun Bar Notebook Button Cancel ");
+    nb->setPageIndex(1);
+    EXPECT_EQ(ui::view::nextTabStop(*form, nb, false)->name(), "Later");
 }
 
 // The tray shows the armed icon for the armed title only.
