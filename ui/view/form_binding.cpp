@@ -61,7 +61,12 @@ bool FormBinding::keyPressed(ui::Control* focused, KeyStroke stroke) {
     const bool held = std::find(keysUsed_.begin(), keysUsed_.end(), stroke.key) != keysUsed_.end();
     if (stroke.repeat && held && !isArrow(stroke.key)) return true;
     const std::function<void()> action = keyAction(form_, focused, stroke);
-    if (!action) return false;
+    if (!action) {
+        // A press the desktop handles has its release too (a release missed, because a
+        // box took the keyboard meanwhile, is forgotten here).
+        std::erase(keysUsed_, stroke.key);
+        return false;
+    }
     if (!held) keysUsed_.push_back(stroke.key);
     dispatch(action);
     return true;

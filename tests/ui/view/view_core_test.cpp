@@ -299,12 +299,16 @@ TEST_F(Keys, DefaultAndCancelButtonsMustBeReachable) {
 }
 
 // A used key held down acts once, but an arrow steps on; its release goes no further,
-// another key's release does.
+// another key's release does, and so does the release of a press the desktop handled
+// after a used press whose release went elsewhere (to a box, say).
 TEST_F(Keys, AHeldKeyActsOnceButArrowsRepeat) {
     using ui::Key;
     EXPECT_EQ(press(radio, key(Key::Space)), "Radio.dblclick ");
     EXPECT_EQ(press(radio, key(Key::Space, false, false, true)), "");
     EXPECT_TRUE(desktop.keyReleased(Key::Space));
+    EXPECT_FALSE(desktop.keyReleased(Key::Space));
+    EXPECT_EQ(press(radio, key(Key::Space)), "Radio.dblclick ");
+    EXPECT_EQ(press(plainButton, key(Key::Space)), "-");
     EXPECT_FALSE(desktop.keyReleased(Key::Space));
     EXPECT_EQ(press(spun, key(Key::Up)), "Spin.click ");
     EXPECT_EQ(press(spun, key(Key::Up, false, false, true)), "Spin.click ");
