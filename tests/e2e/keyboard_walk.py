@@ -17,7 +17,6 @@ person who uses no mouse would do it (every key through `xdotool key`):
 Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), else 1.
 """
 
-import glob
 import os
 import signal
 import subprocess
@@ -25,7 +24,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from round_trip import Session, need, sound_seconds  # noqa: E402
+from round_trip import drive, sound_seconds  # noqa: E402
 
 MESSAGE = "Keys only"
 
@@ -44,17 +43,7 @@ class Walk:
     def start(self):
         s = self.s
         if self.wine_run:
-            s.env["WINEPREFIX"] = os.path.join(s.scratch, "wine")
-            s.env.pop("SDL_AUDIODRIVER", None)
-            made = subprocess.run([self.wine_run, "cmd", "/c", "exit"], env=s.env, capture_output=True, text=True,
-                                  timeout=180)
-            if made.returncode != 0:
-                raise RuntimeError(f"the Wine prefix could not be made ({made.returncode}): {made.stderr[-2000:]}")
-            roaming = [p for p in glob.glob(os.path.join(s.env["WINEPREFIX"], "drive_c", "users", "*", "AppData",
-                                                         "Roaming")) if "/Public/" not in p]
-            if not roaming:
-                raise RuntimeError("the Wine prefix has no user profile")
-            self.settings = os.path.join(roaming[0], "Tolvane", "tolvan.ini")
+            self.settings = os.path.join(s.start_wine(self.wine_run), "Tolvane", "tolvan.ini")
             s.app = s.spawn([self.wine_run, s.program])
             self.main = s.window("Tolvane 1.2", timeout=60)
             time.sleep(2.0)
@@ -153,16 +142,11 @@ def walk(w, first, second):
 
 def main():
     args = sys.argv[1:]
-    wine_run = None
-    if args and args[0] == "--wine":
-        wine_run = os.path.abspath(args[1])
+    wine_run = os.path.abspath(args[1]) if args[:1] == ["--wine"] else None
+    if wine_run:
         args = args[2:]
-    program = os.path.abspath(args[0])
-    out = os.path.abspath(args[1] if len(args) > 1 else "e2e-keyboard")
-    os.makedirs(out, exist_ok=True)
-    need("Xvfb", "xdotool", "xprop", "xdpyinfo", "import", "pulseaudio", "pactl", "parec", "sox", "soxi")
-    s = Session(program, out)
-    try:
+
+    def check(s):
         s.start_desktop()
         s.start_sound()
         sounds = []
@@ -171,13 +155,8 @@ def main():
             subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", sounds[-1], "synth", "6.0", "sine",
                             str(pitch), "vol", "0.5"], check=True)
         walk(Walk(s, wine_run), *sounds)
-        return 0
-    except Exception as e:  # noqa: BLE001 - report any failure plainly
-        s.shot("failure")
-        print("FAILED:", e)
-        return 1
-    finally:
-        s.close()
+
+    return drive(check, "pulseaudio", "pactl", "parec", "sox", "soxi", args=args)
 
 
 if __name__ == "__main__":

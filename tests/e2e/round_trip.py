@@ -14,6 +14,7 @@ Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), el
 """
 
 import datetime
+import glob
 import os
 import select
 import shutil
@@ -159,6 +160,22 @@ class Session:
         self.xdo("click", "--repeat", str(repeat), "--delay", "80", "1")
         time.sleep(0.3)
 
+    def start_wine(self, wine_run):
+        """Makes a Wine prefix of the run's own (with the display, so that Wine's own
+        windows work later) and returns its user's roaming profile folder, where the
+        Windows edition keeps its settings."""
+        self.env["WINEPREFIX"] = os.path.join(self.scratch, "wine")
+        self.env.pop("SDL_AUDIODRIVER", None)
+        made = subprocess.run([wine_run, "cmd", "/c", "exit"], env=self.env, capture_output=True, text=True,
+                              timeout=180)
+        if made.returncode != 0:
+            raise RuntimeError(f"the Wine prefix could not be made ({made.returncode}): {made.stderr[-2000:]}")
+        roaming = [p for p in glob.glob(os.path.join(self.env["WINEPREFIX"], "drive_c", "users", "*", "AppData",
+                                                     "Roaming")) if "/Public/" not in p]
+        if not roaming:
+            raise RuntimeError("the Wine prefix has no user profile")
+        return roaming[0]
+
     def start_program(self, stderr=subprocess.DEVNULL):
         self.app = self.spawn([self.program], stderr=stderr)
         wid = self.window("Tolvane 1.2")
@@ -195,11 +212,13 @@ def sound_seconds(wav, env):
     return float(out or 0)
 
 
-def drive(check, *tools):
-    """Runs check(session) on the program named on the command line, after making sure
-    the tools exist; a screenshot is taken on failure. Returns the exit code."""
-    program = os.path.abspath(sys.argv[1])
-    out = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "e2e-screenshots")
+def drive(check, *tools, args=None):
+    """Runs check(session) on the program named by `args` (the command line's: the
+    program, then the screenshots' folder), after making sure the tools exist; a
+    screenshot is taken on failure. Returns the exit code."""
+    args = sys.argv[1:] if args is None else args
+    program = os.path.abspath(args[0])
+    out = os.path.abspath(args[1] if len(args) > 1 else "e2e-screenshots")
     os.makedirs(out, exist_ok=True)
     need("Xvfb", "xdotool", "xprop", "xdpyinfo", "import", *tools)
     s = Session(program, out)

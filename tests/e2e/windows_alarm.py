@@ -12,7 +12,6 @@ Exits 0 on success, 77 when a tool it needs is missing (reported as skipped), el
 """
 
 import datetime
-import glob
 import os
 import signal
 import subprocess
@@ -35,20 +34,11 @@ def main():
     os.makedirs(out, exist_ok=True)
     need("Xvfb", "xdotool", "xdpyinfo", "import", "pulseaudio", "pactl", "parec", "sox", "soxi")
     s = Session(program, out)
-    s.env["WINEPREFIX"] = os.path.join(s.scratch, "wine")
-    s.env.pop("SDL_AUDIODRIVER", None)
     try:
         s.start_desktop()
         s.start_sound()
-        # Make the prefix (with the display, so that Wine's own windows work later).
-        made = subprocess.run([wine_run, "cmd", "/c", "exit"], env=s.env, capture_output=True, text=True, timeout=180)
-        if made.returncode != 0:
-            raise RuntimeError(f"the Wine prefix could not be made ({made.returncode}): {made.stderr[-2000:]}")
-        roaming = [p for p in glob.glob(os.path.join(s.env["WINEPREFIX"], "drive_c", "users", "*", "AppData",
-                                                     "Roaming")) if "/Public/" not in p]
-        if not roaming:
-            raise RuntimeError("the Wine prefix has no user profile")
-        settings = os.path.join(roaming[0], "Tolvane")
+        roaming = s.start_wine(wine_run)
+        settings = os.path.join(roaming, "Tolvane")
         os.makedirs(settings, exist_ok=True)
 
         wav = os.path.join(s.scratch, "not mounted", "wake.wav")

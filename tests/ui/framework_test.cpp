@@ -142,7 +142,7 @@ TEST_F(FrameworkTest, TheFocusLeavesAPagePutAway) {
         void componentChanged(ui::Component&, ui::Change what) override { times += what == ui::Change::Focus; }
     } asked;
     auto* nb = main.add<ui::TabbedNotebook>("Notebook");
-    auto* box = nb->addPage("&One")->add<ui::Edit>("Box");
+    auto* box = nb->addPage("&One")->add<ui::Panel>("Panel")->add<ui::Edit>("Box");
     nb->addPage("&Two");
     nb->setPeer(&asked);
     nb->setPageIndex(1);

@@ -2,6 +2,8 @@
 // buttons as buttons of their own that can be pressed, and a clock that is read when
 // asked and never announced.
 #include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTabBar>
 #include <QTest>
 #include <QWidget>
@@ -109,9 +111,26 @@ TEST_F(Accessibility, TheKeyboardReachesTheTransportBarAndToolsReadItsFocus) {
     EXPECT_FALSE(bar->child(0)->state().focused);
     QTest::keyClick(w, Qt::Key_Left);
     QTest::keyClick(w, Qt::Key_Left);
+    // Held down, Space presses once.
     device.clearRequests();
-    QTest::keyClick(w, Qt::Key_Space);
+    for (bool repeat : {false, true, true}) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeat);
+        QApplication::sendEvent(w, &down);
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(w, &up);
+    }
     EXPECT_EQ(device.count(mci::MCI_PLAY), 1u);
+}
+
+// The About box closes with Return and with Escape, from wherever its focus is.
+TEST_F(Accessibility, TheAboutBoxClosesFromTheKeyboard) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        form()->AboutMnuClick(form()->AboutMnu);
+        QWidget* about = view.window(*program.aboutForm());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : about, key);
+        EXPECT_FALSE(program.aboutForm()->visible()) << key;
+    }
 }
 
 // Every control a user can reach has a name and a role; the clock's text is the time

@@ -212,7 +212,7 @@ protected:
             (*r)->onClick = [this, r](ui::Component*) { log += (*r)->name() + ".click "; };
             (*r)->onDblClick = [this, r](ui::Component*) { log += (*r)->name() + ".dblclick "; };
         }
-        second->add<ui::Edit>("Later");
+        second->add<ui::Memo>("Later");
         for (auto** b : {&ok, &cancel, &plainButton}) {
             *b = form->add<ui::Button>(b == &ok ? "Ok" : b == &cancel ? "Cancel" : "Button");
             (*b)->setTabStop(true);
@@ -312,6 +312,7 @@ TEST_F(Keys, AHeldKeyActsOnceButArrowsRepeat) {
     EXPECT_FALSE(desktop.keyReleased(Key::Space));
     EXPECT_EQ(press(spun, key(Key::Up)), "Spin.click ");
     EXPECT_EQ(press(spun, key(Key::Up, false, false, true)), "Spin.click ");
+    EXPECT_EQ(press(loose, key(Key::Other, false, false, true)), "-");
     EXPECT_FALSE(desktop.keyReleased(Key::Return));
 }
 
