@@ -12,6 +12,7 @@
 namespace ui {
 
 class Edit;
+class UpDown;
 
 // Static text. An auto-sized label takes the size of its caption (the view measures it).
 class Label : public Control {
@@ -147,9 +148,7 @@ public:
     // paired with or gives its arrow keys to; returns true when the control used the key.
     bool keyDown(Key key);
     // The spin buttons that Up and Down step, or null.
-    class UpDown* arrowKeySpin() const {
-        return spin_;
-    }
+    UpDown* arrowKeySpin() const { return spin_; }
     void mouseMove(Point where);
     void focusChanged(bool hasFocus) override;
 
@@ -162,7 +161,7 @@ private:
     friend class UpDown;
     std::string text_;
     bool readOnly_ = false;
-    class UpDown* spin_ = nullptr;  // stepped by Up and Down
+    UpDown* spin_ = nullptr;  // stepped by Up and Down
 };
 
 enum class UpDownButton { Up, Down };

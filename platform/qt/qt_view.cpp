@@ -153,7 +153,7 @@ protected:
             entry_.window->hide();
         }
     }
-    // A disabled form takes no input (see InputBlocker) but keeps its look and its
+    // A disabled form takes no input (see InputFilter) but keeps its look and its
     // focused control, as a window disabled under a box does.
     void applyEnabled() override {}
     void applyFont() override {
@@ -182,9 +182,9 @@ private:
 
 // Swallows the user's input to the windows of disabled forms, and hands every key to
 // the shared key rules first.
-class InputBlocker : public QObject {
+class InputFilter : public QObject {
 public:
-    explicit InputBlocker(QtView::Impl& view) : view_(view) {}
+    explicit InputFilter(QtView::Impl& view) : view_(view) {}
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
@@ -195,9 +195,9 @@ private:
 };
 
 struct QtView::Impl {
-    Impl() : blocker(*this) { qApp->installEventFilter(&blocker); }
+    Impl() : input(*this) { qApp->installEventFilter(&input); }
     ~Impl() {
-        qApp->removeEventFilter(&blocker);
+        qApp->removeEventFilter(&input);
         forms.detachAll();
         delete tray;
     }
@@ -223,8 +223,10 @@ struct QtView::Impl {
     std::string title;
     std::string notice;
     QSystemTrayIcon* tray = nullptr;
-    InputBlocker blocker;
+    InputFilter input;
 };
+
+namespace {
 
 ui::Key keyOf(int qtKey) {
     switch (qtKey) {
@@ -241,7 +243,9 @@ ui::Key keyOf(int qtKey) {
     }
 }
 
-bool InputBlocker::routeKey(QWidget* w, QKeyEvent* e) {
+}  // namespace
+
+bool InputFilter::routeKey(QWidget* w, QKeyEvent* e) {
     // Once, where the key lands first: the focus widget, or the window without one.
     QWidget* focus = QApplication::focusWidget();
     if (focus ? w != focus : !w->isWindow()) return false;
@@ -253,7 +257,7 @@ bool InputBlocker::routeKey(QWidget* w, QKeyEvent* e) {
     return entry->keyPressed(entry->controlFocusedAt(focus), stroke);
 }
 
-bool InputBlocker::eventFilter(QObject* obj, QEvent* e) {
+bool InputFilter::eventFilter(QObject* obj, QEvent* e) {
     switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

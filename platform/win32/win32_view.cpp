@@ -525,8 +525,8 @@ void FormEntry::buildMenu(ui::MenuItem& item, HMENU menu) {
     addMenu(std::make_unique<MenuPeer>(item, menu, static_cast<UINT>(id)));
 }
 
-// Keyboard navigation follows the stacking order of siblings, so the children of each
-// control are stacked in the keyboard order.
+// Siblings are stacked in the keyboard order, the order in which the system and
+// assistive tools walk them (Tab itself follows the shared key rules' order).
 void FormEntry::stackInTabOrder(ui::Control& parent) {
     HWND previous = HWND_TOP;
     for (ui::Control* c : ui::view::inTabOrder(parent)) {
