@@ -74,6 +74,7 @@ std::function<void()> keyAction(ui::Form& form, ui::Control* focused, KeyStroke 
     }
     if (key == Key::Return) {
         if (auto* button = dynamic_cast<ui::Button*>(focused)) return press(button);
+        if (dynamic_cast<ui::Memo*>(focused)) return {};  // a new line
         return press(findButton(form, &ui::Button::isDefault));
     }
     if (key == Key::Escape) return press(findButton(form, &ui::Button::isCancel));

@@ -29,8 +29,8 @@ bool isArrow(ui::Key key);
 //  - An edit box takes Up and Down when spin buttons step from its keys.
 //  - Space or Return on the radio button already checked is its second press: the
 //    double click, which chooses another file for that source.
-//  - Return presses the focused push button, else the window's default button;
-//    Escape presses its cancel button.
+//  - Return presses the focused push button, else the window's default button (but in
+//    a memo, where it starts a new line); Escape presses its cancel button.
 // Keys held with Ctrl or Alt are left alone, but for Alt+F4.
 std::function<void()> keyAction(ui::Form& form, ui::Control* focused, KeyStroke stroke);
 

@@ -274,6 +274,7 @@ TEST_F(Keys, EachRuleActsWhereItApplies) {
     EXPECT_EQ(press(plainButton, key(Key::Return)), "Button.click ");
     EXPECT_EQ(press(loose, key(Key::Return)), "Ok.click ");
     EXPECT_EQ(press(nullptr, key(Key::Return)), "Ok.click ");
+    EXPECT_EQ(press(nb->pages()[1]->children()[0], key(Key::Return)), "-");  // the memo's new line
     EXPECT_EQ(press(loose, key(Key::Escape)), "Cancel.click ");
     EXPECT_EQ(press(loose, key(Key::Escape, false, true)), "-");
     EXPECT_EQ(press(loose, key(Key::Other)), "-");
